@@ -1,0 +1,21 @@
+# The two commands: `make test` and `make demo`. Each installs what it needs,
+# configures and builds first.
+.PHONY: all bootstrap build test demo clean
+
+all: build
+
+bootstrap:
+	@tools/bootstrap
+
+build: bootstrap
+	@tools/build >/dev/null
+
+test: bootstrap
+	@tools/run-tests
+
+demo: bootstrap
+	@tools/demo
+
+clean:
+	@for d in build/*/wine build/demo/prefix; do [ -d "$$d" ] && tools/wine-run --prefix "$$d" --stop || true; done
+	rm -rf build

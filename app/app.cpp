@@ -1,0 +1,3 @@
+#include "app/app.h"
+
+HINSTANCE appInstance = nullptr;

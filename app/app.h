@@ -1,0 +1,11 @@
+// Process-wide state of the resident program.
+#ifndef VTPANEL_APP_APP_H
+#define VTPANEL_APP_APP_H
+
+#include <windows.h>
+
+// The program's module, from which every resource is loaded. Test programs set
+// it to the module that carries the resources they use.
+extern HINSTANCE appInstance;
+
+#endif

@@ -1,0 +1,9 @@
+// Entry point of the resident program.
+#include "app/app.h"
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int)
+{
+    appInstance = instance;
+    (void)commandLine;
+    return 0;
+}

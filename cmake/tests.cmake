@@ -1,0 +1,41 @@
+# Test programs: GoogleTest, built with the cross compiler, one program per
+# subsystem so that Wine starts few processes. CTest runs them through the
+# emulator, tools/wine-run.
+
+enable_testing()
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+
+# A Unix path as the Windows programs under Wine see it (drive Z: is /).
+function(vt_windows_path out unix_path)
+  set(${out} "Z:${unix_path}" PARENT_SCOPE)
+endfunction()
+
+# vt_add_test(NAME SOURCES ... [LIBS ...] [ARGS ...])
+function(vt_add_test name)
+  cmake_parse_arguments(T "" "" "SOURCES;LIBS;ARGS" ${ARGN})
+  add_executable(${name} ${T_SOURCES})
+  target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/tests)
+  target_link_libraries(${name} PRIVATE ${T_LIBS} gmock gtest_main vt_static_runtime)
+  add_test(NAME ${name} COMMAND ${name} ${T_ARGS})
+endfunction()
+
+# The program that ships is the 32-bit one; a 64-bit test build checks the
+# 32-bit build named by VT_SHIPPED_EXE.
+set(VT_SHIPPED_EXE "" CACHE FILEPATH "vtpanel.exe as it ships (default: this build's)")
+if(VT_SHIPPED_EXE)
+  set(shipped ${VT_SHIPPED_EXE})
+else()
+  set(shipped $<TARGET_FILE:vtpanel>)
+endif()
+
+# A program linked against the toolchain's runtime DLLs, for the package test
+# to reject.
+add_executable(dynamic_runtime_fixture tests/fixtures/dynamic_runtime.cpp)
+
+vt_windows_path(shipped_win ${shipped})
+vt_windows_path(fixture_win $<TARGET_FILE:dynamic_runtime_fixture>)
+vt_add_test(package_test
+  SOURCES tests/package_test.cpp tests/pe_image.cpp
+  ARGS ${shipped_win} ${fixture_win})
+add_dependencies(package_test vtpanel dynamic_runtime_fixture)

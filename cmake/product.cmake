@@ -32,7 +32,7 @@ set(VT_SYSTEM_LIBS comctl32 shell32 advapi32 gdi32 user32 kernel32)
 # file per language.
 file(GLOB VT_RESOURCE_DEPENDS CONFIGURE_DEPENDS
   ${CMAKE_SOURCE_DIR}/res/*.h ${CMAKE_SOURCE_DIR}/res/*.rc ${CMAKE_SOURCE_DIR}/res/lang/*.rc
-  ${CMAKE_SOURCE_DIR}/res/*.bmp ${CMAKE_SOURCE_DIR}/res/*.ico ${CMAKE_SOURCE_DIR}/res/*.cur)
+  ${CMAKE_SOURCE_DIR}/res/pictures/*)
 add_library(vtres OBJECT ${CMAKE_SOURCE_DIR}/res/vtpanel.rc)
 set_source_files_properties(${CMAKE_SOURCE_DIR}/res/vtpanel.rc PROPERTIES
   OBJECT_DEPENDS "${VT_RESOURCE_DEPENDS}")

@@ -39,3 +39,9 @@ vt_add_test(package_test
   SOURCES tests/package_test.cpp tests/pe_image.cpp
   ARGS ${shipped_win} ${fixture_win})
 add_dependencies(package_test vtpanel dynamic_runtime_fixture)
+
+# Each subsystem's test programs are declared in a file of their own.
+file(GLOB VT_TEST_RULES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/*.cmake)
+foreach(rules ${VT_TEST_RULES})
+  include(${rules})
+endforeach()

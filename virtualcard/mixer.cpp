@@ -1,0 +1,442 @@
+// The virtual card's mixer behind the winmm mixer functions: a test program
+// links this before winmm and the product's mixer code, compiled with _WINMM_,
+// calls these. They check their arguments as the platform does and answer
+// from the topology of mixer_topology.cpp.
+#include "virtualcard/mixer_state.h"
+#include "virtualcard/vclog.h"
+
+#include <stdio.h>
+#include <string.h>
+
+namespace {
+
+const DWORD kObjectKindMask = 0xF0000000;
+const DWORD kLevelMax = 65535;
+
+VcMixerHandle *HandleOf(HMIXEROBJ object)
+{
+    VcMixerHandle *slots = VcMixer().handles;
+    for (UINT i = 0; i < kVcMixerMaxHandles; ++i)
+        if (reinterpret_cast<HMIXEROBJ>(&slots[i]) == object)
+            return slots[i].open ? &slots[i] : nullptr;
+    return nullptr;
+}
+
+// The device that an object names, by id or by handle, as its flags say.
+MMRESULT ResolveObject(HMIXEROBJ object, DWORD flags, UINT *device)
+{
+    DWORD kind = flags & kObjectKindMask;
+    if (kind == MIXER_OBJECTF_HMIXER) {
+        VcMixerHandle *h = HandleOf(object);
+        if (!h)
+            return MMSYSERR_INVALHANDLE;
+        *device = h->device;
+        return VcMixerDeviceAt(h->device) ? MMSYSERR_NOERROR : MMSYSERR_NODRIVER;
+    }
+    if (kind == MIXER_OBJECTF_MIXER) {
+        UINT_PTR id = reinterpret_cast<UINT_PTR>(object);
+        if (id >= VcMixer().deviceCount)
+            return MMSYSERR_BADDEVICEID;
+        *device = static_cast<UINT>(id);
+        return MMSYSERR_NOERROR;
+    }
+    // The card offers no wave, MIDI or auxiliary device of its own here.
+    if (kind & MIXER_OBJECTF_HANDLE)
+        return MMSYSERR_INVALHANDLE;
+    return MMSYSERR_BADDEVICEID;
+}
+
+void FillLine(const VcMixerDevice &device, UINT deviceId, const VcMixerLine &line, MIXERLINEA *out)
+{
+    DWORD cbStruct = out->cbStruct;
+    memset(out, 0, sizeof *out);
+    out->cbStruct = cbStruct;
+    out->dwDestination = line.destination;
+    out->dwSource = line.isSource ? line.source : 0;
+    out->dwLineID = line.lineId;
+    out->fdwLine = MIXERLINE_LINEF_ACTIVE | (line.isSource ? MIXERLINE_LINEF_SOURCE : 0);
+    out->dwComponentType = line.componentType;
+    out->cChannels = line.channels;
+    out->cConnections = line.isSource ? 0 : VcMixerSourceCount(device, line.destination);
+    out->cControls = VcMixerControlCount(device, line.lineId);
+    snprintf(out->szShortName, sizeof out->szShortName, "%s", line.name);
+    snprintf(out->szName, sizeof out->szName, "%s", line.name);
+    out->Target.dwType = MIXERLINE_TARGETTYPE_UNDEFINED;
+    out->Target.dwDeviceID = deviceId;
+    out->Target.wMid = device.mid;
+    out->Target.wPid = device.pid;
+    out->Target.vDriverVersion = 0x0500;
+    snprintf(out->Target.szPname, sizeof out->Target.szPname, "%s", device.name);
+}
+
+void FillControl(const VcMixerControl &control, MIXERCONTROLA *out)
+{
+    memset(out, 0, sizeof *out);
+    out->cbStruct = sizeof *out;
+    out->dwControlID = control.controlId;
+    out->dwControlType = control.type;
+    out->fdwControl = control.flags;
+    out->cMultipleItems = control.items;
+    snprintf(out->szShortName, sizeof out->szShortName, "%s", control.name);
+    snprintf(out->szName, sizeof out->szName, "%s", control.name);
+    switch (control.type & MIXERCONTROL_CT_CLASS_MASK) {
+    case MIXERCONTROL_CT_CLASS_FADER:
+        out->Bounds.dwMaximum = kLevelMax;
+        out->Metrics.cSteps = kLevelMax + 1;
+        break;
+    default:
+        out->Bounds.dwMaximum = 1;
+        break;
+    }
+}
+
+const VcMixerLine *DestinationAt(const VcMixerDevice &device, DWORD index)
+{
+    for (UINT i = 0; i < device.lineCount; ++i)
+        if (!device.lines[i].isSource && device.lines[i].destination == index)
+            return &device.lines[i];
+    return nullptr;
+}
+
+const VcMixerLine *SourceAt(const VcMixerDevice &device, DWORD destination, DWORD index)
+{
+    for (UINT i = 0; i < device.lineCount; ++i) {
+        const VcMixerLine &line = device.lines[i];
+        if (line.isSource && line.destination == destination && line.source == index)
+            return &line;
+    }
+    return nullptr;
+}
+
+const VcMixerLine *LineOfType(const VcMixerDevice &device, DWORD type)
+{
+    for (int pass = 0; pass < 2; ++pass)
+        for (UINT i = 0; i < device.lineCount; ++i)
+            if (device.lines[i].isSource == (pass == 1) && device.lines[i].componentType == type)
+                return &device.lines[i];
+    return nullptr;
+}
+
+// The shape checks shared by reading and writing details: the channel count
+// is 1, or the line's count for a control that is not uniform; the item count
+// is the control's own for a multiple-item control and 0 otherwise.
+MMRESULT CheckDetailsShape(const VcMixerDevice &device, const VcMixerControl &control,
+                           const MIXERCONTROLDETAILS &details)
+{
+    const VcMixerLine *line = VcMixerLineById(device, control.lineId);
+    DWORD lineChannels = line ? line->channels : 1;
+    bool uniform = (control.flags & MIXERCONTROL_CONTROLF_UNIFORM) != 0;
+    if (details.cChannels != 1 && (uniform || details.cChannels != lineChannels))
+        return MMSYSERR_INVALPARAM;
+    DWORD items = (control.flags & MIXERCONTROL_CONTROLF_MULTIPLE) ? control.items : 0;
+    if (details.cMultipleItems != items)
+        return MMSYSERR_INVALPARAM;
+    if (!details.paDetails)
+        return MMSYSERR_INVALPARAM;
+    return MMSYSERR_NOERROR;
+}
+
+MMRESULT FindDetailsControl(HMIXEROBJ object, LPMIXERCONTROLDETAILS details, DWORD flags,
+                            UINT *deviceId, VcMixerDevice **device, VcMixerControl **control)
+{
+    if (!details || details->cbStruct < sizeof *details)
+        return MMSYSERR_INVALPARAM;
+    MMRESULT r = ResolveObject(object, flags, deviceId);
+    if (r != MMSYSERR_NOERROR)
+        return r;
+    *device = VcMixerDeviceAt(*deviceId);
+    *control = VcMixerControlById(**device, details->dwControlID);
+    return *control ? MMSYSERR_NOERROR : MIXERR_INVALCONTROL;
+}
+
+// A single-select list takes exactly one chosen entry per channel.
+bool ValidSelection(const VcMixerControl &control, const DWORD *values, DWORD channels, DWORD items)
+{
+    if ((control.type & MIXERCONTROL_CT_CLASS_MASK) != MIXERCONTROL_CT_CLASS_LIST ||
+        (control.type & MIXERCONTROL_CT_SUBCLASS_MASK) != MIXERCONTROL_CT_SC_LIST_SINGLE)
+        return true;
+    for (DWORD c = 0; c < channels; ++c) {
+        DWORD chosen = 0;
+        for (DWORD i = 0; i < items; ++i)
+            if (values[c * items + i])
+                ++chosen;
+        if (chosen != 1)
+            return false;
+    }
+    return true;
+}
+
+DWORD Normalise(const VcMixerControl &control, DWORD value)
+{
+    switch (control.type & MIXERCONTROL_CT_CLASS_MASK) {
+    case MIXERCONTROL_CT_CLASS_SWITCH:
+    case MIXERCONTROL_CT_CLASS_LIST:
+        return value ? 1 : 0;
+    case MIXERCONTROL_CT_CLASS_FADER:
+        return value > kLevelMax ? kLevelMax : value;
+    default:
+        return value;
+    }
+}
+
+} // namespace
+
+UINT WINAPI mixerGetNumDevs(void)
+{
+    return VcMixer().deviceCount;
+}
+
+MMRESULT WINAPI mixerGetDevCapsA(UINT_PTR uMxId, LPMIXERCAPSA pmxcaps, UINT cbmxcaps)
+{
+    if (!pmxcaps)
+        return MMSYSERR_INVALPARAM;
+    UINT device;
+    // An id, or failing that a handle, as the platform accepts either here.
+    MMRESULT r = ResolveObject(reinterpret_cast<HMIXEROBJ>(uMxId), MIXER_OBJECTF_MIXER, &device);
+    if (r != MMSYSERR_NOERROR &&
+        ResolveObject(reinterpret_cast<HMIXEROBJ>(uMxId), MIXER_OBJECTF_HMIXER, &device) != MMSYSERR_NOERROR)
+        return r;
+    const VcMixerDevice &dev = *VcMixerDeviceAt(device);
+    MIXERCAPSA caps = {};
+    caps.wMid = dev.mid;
+    caps.wPid = dev.pid;
+    caps.vDriverVersion = 0x0500;
+    snprintf(caps.szPname, sizeof caps.szPname, "%s", dev.name);
+    caps.cDestinations = VcMixerDestinationCount(dev);
+    memcpy(pmxcaps, &caps, cbmxcaps < sizeof caps ? cbmxcaps : sizeof caps);
+    return MMSYSERR_NOERROR;
+}
+
+MMRESULT WINAPI mixerOpen(LPHMIXER phmx, UINT uMxId, DWORD_PTR dwCallback, DWORD_PTR dwInstance,
+                          DWORD fdwOpen)
+{
+    (void)dwInstance;
+    if (!phmx)
+        return MMSYSERR_INVALPARAM;
+    *phmx = nullptr;
+    UINT device;
+    MMRESULT r = ResolveObject(reinterpret_cast<HMIXEROBJ>(static_cast<UINT_PTR>(uMxId)),
+                               fdwOpen & kObjectKindMask, &device);
+    if (r != MMSYSERR_NOERROR)
+        return r;
+    HWND window = nullptr;
+    switch (fdwOpen & CALLBACK_TYPEMASK) {
+    case CALLBACK_NULL:
+        break;
+    case CALLBACK_WINDOW:
+        window = reinterpret_cast<HWND>(dwCallback);
+        if (window && !IsWindow(window))
+            return MMSYSERR_INVALPARAM;
+        break;
+    default:
+        return MMSYSERR_INVALFLAG;
+    }
+    for (VcMixerHandle &h : VcMixer().handles) {
+        if (h.open)
+            continue;
+        h.open = true;
+        h.device = device;
+        h.window = window;
+        *phmx = reinterpret_cast<HMIXER>(&h);
+        VcLog("mixerOpen device=%u window=%p", device, static_cast<void *>(window));
+        return MMSYSERR_NOERROR;
+    }
+    return MMSYSERR_NOMEM;
+}
+
+MMRESULT WINAPI mixerClose(HMIXER hmx)
+{
+    VcMixerHandle *h = HandleOf(reinterpret_cast<HMIXEROBJ>(hmx));
+    if (!h)
+        return MMSYSERR_INVALHANDLE;
+    VcLog("mixerClose device=%u", h->device);
+    *h = VcMixerHandle{};
+    return MMSYSERR_NOERROR;
+}
+
+MMRESULT WINAPI mixerGetID(HMIXEROBJ hmxobj, UINT *puMxId, DWORD fdwId)
+{
+    if (!puMxId)
+        return MMSYSERR_INVALPARAM;
+    UINT device;
+    MMRESULT r = ResolveObject(hmxobj, fdwId, &device);
+    if (r == MMSYSERR_NOERROR)
+        *puMxId = device;
+    return r;
+}
+
+MMRESULT WINAPI mixerGetLineInfoA(HMIXEROBJ hmxobj, LPMIXERLINEA pmxl, DWORD fdwInfo)
+{
+    if (!pmxl || pmxl->cbStruct < sizeof *pmxl)
+        return MMSYSERR_INVALPARAM;
+    UINT deviceId;
+    MMRESULT r = ResolveObject(hmxobj, fdwInfo, &deviceId);
+    if (r != MMSYSERR_NOERROR)
+        return r;
+    const VcMixerDevice &device = *VcMixerDeviceAt(deviceId);
+    const VcMixerLine *line = nullptr;
+    switch (fdwInfo & MIXER_GETLINEINFOF_QUERYMASK) {
+    case MIXER_GETLINEINFOF_DESTINATION:
+        line = DestinationAt(device, pmxl->dwDestination);
+        break;
+    case MIXER_GETLINEINFOF_SOURCE:
+        line = SourceAt(device, pmxl->dwDestination, pmxl->dwSource);
+        break;
+    case MIXER_GETLINEINFOF_LINEID:
+        line = VcMixerLineById(device, pmxl->dwLineID);
+        break;
+    case MIXER_GETLINEINFOF_COMPONENTTYPE:
+        line = LineOfType(device, pmxl->dwComponentType);
+        break;
+    case MIXER_GETLINEINFOF_TARGETTYPE:
+        break; // no line of the card has a wave or MIDI target
+    default:
+        return MMSYSERR_INVALFLAG;
+    }
+    if (!line)
+        return MIXERR_INVALLINE;
+    FillLine(device, deviceId, *line, pmxl);
+    return MMSYSERR_NOERROR;
+}
+
+MMRESULT WINAPI mixerGetLineControlsA(HMIXEROBJ hmxobj, LPMIXERLINECONTROLSA pmxlc, DWORD fdwControls)
+{
+    if (!pmxlc || pmxlc->cbStruct < sizeof *pmxlc)
+        return MMSYSERR_INVALPARAM;
+    UINT deviceId;
+    MMRESULT r = ResolveObject(hmxobj, fdwControls, &deviceId);
+    if (r != MMSYSERR_NOERROR)
+        return r;
+    VcMixerDevice &device = *VcMixerDeviceAt(deviceId);
+    if (!pmxlc->pamxctrl || pmxlc->cbmxctrl < sizeof(MIXERCONTROLA))
+        return MMSYSERR_INVALPARAM;
+    BYTE *out = reinterpret_cast<BYTE *>(pmxlc->pamxctrl);
+
+    switch (fdwControls & MIXER_GETLINECONTROLSF_QUERYMASK) {
+    case MIXER_GETLINECONTROLSF_ALL: {
+        if (!VcMixerLineById(device, pmxlc->dwLineID))
+            return MIXERR_INVALLINE;
+        // All means all: the count must be the line's own.
+        DWORD count = VcMixerControlCount(device, pmxlc->dwLineID);
+        if (pmxlc->cControls == 0 || pmxlc->cControls != count)
+            return MMSYSERR_INVALPARAM;
+        DWORD n = 0;
+        for (UINT i = 0; i < device.controlCount; ++i) {
+            if (device.controls[i].lineId != pmxlc->dwLineID)
+                continue;
+            FillControl(device.controls[i], reinterpret_cast<MIXERCONTROLA *>(out + n * pmxlc->cbmxctrl));
+            ++n;
+        }
+        return MMSYSERR_NOERROR;
+    }
+    case MIXER_GETLINECONTROLSF_ONEBYID: {
+        VcMixerControl *control = VcMixerControlById(device, pmxlc->dwControlID);
+        if (!control)
+            return MIXERR_INVALCONTROL;
+        pmxlc->dwLineID = control->lineId;
+        FillControl(*control, reinterpret_cast<MIXERCONTROLA *>(out));
+        return MMSYSERR_NOERROR;
+    }
+    case MIXER_GETLINECONTROLSF_ONEBYTYPE: {
+        if (!VcMixerLineById(device, pmxlc->dwLineID))
+            return MIXERR_INVALLINE;
+        DWORD id = VcMixerFindControl(deviceId, pmxlc->dwLineID, pmxlc->dwControlType);
+        if (id == 0)
+            return MIXERR_INVALCONTROL;
+        FillControl(*VcMixerControlById(device, id), reinterpret_cast<MIXERCONTROLA *>(out));
+        return MMSYSERR_NOERROR;
+    }
+    default:
+        return MMSYSERR_INVALFLAG;
+    }
+}
+
+MMRESULT WINAPI mixerGetControlDetailsA(HMIXEROBJ hmxobj, LPMIXERCONTROLDETAILS pmxcd, DWORD fdwDetails)
+{
+    UINT deviceId;
+    VcMixerDevice *device;
+    VcMixerControl *control;
+    MMRESULT r = FindDetailsControl(hmxobj, pmxcd, fdwDetails, &deviceId, &device, &control);
+    if (r != MMSYSERR_NOERROR)
+        return r;
+    DWORD query = fdwDetails & MIXER_GETCONTROLDETAILSF_QUERYMASK;
+    if (query != MIXER_GETCONTROLDETAILSF_VALUE && query != MIXER_GETCONTROLDETAILSF_LISTTEXT)
+        return MMSYSERR_INVALFLAG;
+    r = CheckDetailsShape(*device, *control, *pmxcd);
+    if (r != MMSYSERR_NOERROR)
+        return r;
+
+    DWORD storedChannels = VcMixerStoredChannels(*device, *control);
+    DWORD items = VcMixerStoredItems(*control);
+    BYTE *out = static_cast<BYTE *>(pmxcd->paDetails);
+
+    if (query == MIXER_GETCONTROLDETAILSF_LISTTEXT) {
+        if (!(control->flags & MIXERCONTROL_CONTROLF_MULTIPLE) ||
+            pmxcd->cbDetails < sizeof(MIXERCONTROLDETAILS_LISTTEXTA))
+            return MMSYSERR_INVALPARAM;
+        for (DWORD c = 0; c < pmxcd->cChannels; ++c)
+            for (DWORD i = 0; i < items; ++i) {
+                auto *entry = reinterpret_cast<MIXERCONTROLDETAILS_LISTTEXTA *>(
+                    out + (c * items + i) * pmxcd->cbDetails);
+                memset(entry, 0, sizeof *entry);
+                entry->dwParam1 = control->itemText[i].lineId;
+                entry->dwParam2 = control->itemText[i].componentType;
+                snprintf(entry->szName, sizeof entry->szName, "%s", control->itemText[i].text);
+            }
+        return MMSYSERR_NOERROR;
+    }
+
+    if (pmxcd->cbDetails < sizeof(DWORD))
+        return MMSYSERR_INVALPARAM;
+    // One channel asked of a control that keeps several reads the first.
+    for (DWORD c = 0; c < pmxcd->cChannels; ++c)
+        for (DWORD i = 0; i < items; ++i) {
+            DWORD from = (c < storedChannels ? c : 0) * items + i;
+            memcpy(out + (c * items + i) * pmxcd->cbDetails, &control->values[from], sizeof(DWORD));
+        }
+    return MMSYSERR_NOERROR;
+}
+
+MMRESULT WINAPI mixerSetControlDetails(HMIXEROBJ hmxobj, LPMIXERCONTROLDETAILS pmxcd, DWORD fdwDetails)
+{
+    UINT deviceId;
+    VcMixerDevice *device;
+    VcMixerControl *control;
+    MMRESULT r = FindDetailsControl(hmxobj, pmxcd, fdwDetails, &deviceId, &device, &control);
+    if (r != MMSYSERR_NOERROR)
+        return r;
+    if ((fdwDetails & MIXER_SETCONTROLDETAILSF_QUERYMASK) != MIXER_SETCONTROLDETAILSF_VALUE)
+        return MMSYSERR_INVALFLAG;
+    r = CheckDetailsShape(*device, *control, *pmxcd);
+    if (r != MMSYSERR_NOERROR)
+        return r;
+    if (pmxcd->cbDetails < sizeof(DWORD))
+        return MMSYSERR_INVALPARAM;
+
+    DWORD storedChannels = VcMixerStoredChannels(*device, *control);
+    DWORD items = VcMixerStoredItems(*control);
+    const BYTE *in = static_cast<const BYTE *>(pmxcd->paDetails);
+    DWORD given[kVcMixerMaxChannels * kVcMixerMaxItems];
+    for (DWORD c = 0; c < pmxcd->cChannels; ++c)
+        for (DWORD i = 0; i < items; ++i)
+            memcpy(&given[c * items + i], in + (c * items + i) * pmxcd->cbDetails, sizeof(DWORD));
+    if (!ValidSelection(*control, given, pmxcd->cChannels, items))
+        return MMSYSERR_INVALPARAM;
+
+    // One channel given for a control that keeps several sets them all alike.
+    char text[160];
+    int used = snprintf(text, sizeof text, "mixerSetControlDetails device=%u control=%lu values=", deviceId,
+                        static_cast<unsigned long>(control->controlId));
+    for (DWORD c = 0; c < storedChannels; ++c)
+        for (DWORD i = 0; i < items; ++i) {
+            DWORD from = (pmxcd->cChannels == 1 ? 0 : c) * items + i;
+            DWORD value = Normalise(*control, given[from]);
+            control->values[c * items + i] = value;
+            if (used > 0 && static_cast<size_t>(used) < sizeof text)
+                used += snprintf(text + used, sizeof text - used, "%s%lu", c + i ? "," : "",
+                                 static_cast<unsigned long>(value));
+        }
+    VcLog("%s", text);
+    VcMixerNotify(deviceId, MM_MIXM_CONTROL_CHANGE, control->controlId);
+    return MMSYSERR_NOERROR;
+}

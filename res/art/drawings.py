@@ -8,17 +8,29 @@ from PIL import Image, ImageDraw
 
 SCALE = 8
 FACE = (192, 192, 192)        # the dialog face colour of the classic scheme
-OUTLINE = (20, 20, 24)
-CABINET_FRONT = (70, 70, 76)
-CABINET_EDGE = (118, 118, 126)  # the lit bevel of the front's top and left
-CABINET_SIDE = (44, 44, 48)
-CABINET_TOP = (104, 104, 112)
-RIM = (168, 168, 176)
-RIM_DARK = (96, 96, 104)
-CONE = (40, 40, 44)
-CONE_LIGHT = (78, 78, 86)
-CAP = (128, 128, 138)
-CAP_LIGHT = (210, 210, 220)
+
+
+class Ink:
+    """The colours of the speaker drawings: FULL for 256-colour pictures,
+    SIXTEEN for 16-colour icon images, where only the standard colours
+    exist and the shapes must stand out by themselves."""
+
+    def __init__(self, **colours):
+        self.__dict__.update(colours)
+
+
+FULL = Ink(outline=(20, 20, 24), front=(70, 70, 76), edge=(118, 118, 126),
+           side=(44, 44, 48), top=(104, 104, 112), rim=(168, 168, 176),
+           rim_dark=(96, 96, 104), cone=(40, 40, 44), cone_light=(78, 78, 86),
+           cap=(128, 128, 138), cap_light=(210, 210, 220), arc=(0, 96, 208),
+           sphere_dark=(0, 48, 128), sphere=(32, 112, 208), sphere_light=(150, 200, 255),
+           shine=(240, 248, 255), ring=(255, 200, 0), ring_dark=(160, 96, 0))
+SIXTEEN = Ink(outline=(0, 0, 0), front=(0, 0, 0), edge=(128, 128, 128),
+              side=(0, 0, 0), top=(128, 128, 128), rim=(192, 192, 192),
+              rim_dark=(128, 128, 128), cone=(0, 0, 0), cone_light=(0, 0, 0),
+              cap=(128, 128, 128), cap_light=(255, 255, 255), arc=(0, 0, 255),
+              sphere_dark=(0, 0, 128), sphere=(0, 0, 255), sphere_light=(0, 255, 255),
+              shine=(255, 255, 255), ring=(255, 255, 0), ring_dark=(128, 128, 0))
 LABEL = (64, 64, 64)
 
 
@@ -81,38 +93,38 @@ def put_text(image, x, y, text, colour):
         x += 6
 
 
-def driver(c, cx, cy, r):
+def driver(c, cx, cy, r, k=FULL):
     """A loudspeaker driver: rim, surround, cone and dust cap."""
-    c.circle(cx, cy, r, OUTLINE)
-    c.circle(cx, cy, r - 0.8, RIM)
-    c.circle(cx + 0.3, cy + 0.3, r - 1.6, RIM_DARK)
-    c.circle(cx, cy, r - 2.2, CONE)
+    c.circle(cx, cy, r, k.outline)
+    c.circle(cx, cy, r - 0.8, k.rim)
+    c.circle(cx + 0.3, cy + 0.3, r - 1.6, k.rim_dark)
+    c.circle(cx, cy, r - 2.2, k.cone)
     if r >= 6:
-        c.circle(cx - 0.2 * r, cy - 0.2 * r, r * 0.45, CONE_LIGHT)
-        c.circle(cx, cy, r * 0.45, CONE)
-        c.circle(cx, cy, r * 0.3, CAP)
-        c.circle(cx - r * 0.08, cy - r * 0.08, r * 0.13, CAP_LIGHT)
+        c.circle(cx - 0.2 * r, cy - 0.2 * r, r * 0.45, k.cone_light)
+        c.circle(cx, cy, r * 0.45, k.cone)
+        c.circle(cx, cy, r * 0.3, k.cap)
+        c.circle(cx - r * 0.08, cy - r * 0.08, r * 0.13, k.cap_light)
     else:
-        c.circle(cx, cy, r * 0.4, CAP)
-        c.circle(cx - 0.4, cy - 0.4, max(r * 0.18, 0.6), CAP_LIGHT)
+        c.circle(cx, cy, r * 0.4, k.cap)
+        c.circle(cx - 0.4, cy - 0.4, max(r * 0.18, 0.6), k.cap_light)
 
 
-def cabinet_front(c, x0, y0, x1, y1):
+def cabinet_front(c, x0, y0, x1, y1, k=FULL):
     """The front panel of a cabinet with its outline and lit bevel."""
-    c.rect(x0, y0, x1, y1, OUTLINE)
-    c.rect(x0 + 1, y0 + 1, x1 - 1, y1 - 1, CABINET_EDGE)
-    c.rect(x0 + 2, y0 + 2, x1 - 1, y1 - 1, CABINET_FRONT)
+    c.rect(x0, y0, x1, y1, k.outline)
+    c.rect(x0 + 1, y0 + 1, x1 - 1, y1 - 1, k.edge)
+    c.rect(x0 + 2, y0 + 2, x1 - 1, y1 - 1, k.front)
 
 
-def cabinet_side(c, x_front, y0, y1, depth, recede):
+def cabinet_side(c, x_front, y0, y1, depth, recede, k=FULL):
     """The side panel seen beside the front, towards the listener: depth
     pixels wide (negative for a panel on the left), its far edge recede pixels
     shorter at top and bottom."""
     far = x_front + depth
-    c.polygon([(x_front, y0), (far, y0 + recede), (far, y1 - recede), (x_front, y1)], OUTLINE)
+    c.polygon([(x_front, y0), (far, y0 + recede), (far, y1 - recede), (x_front, y1)], k.outline)
     inset = 1 if depth > 0 else -1
     c.polygon([(x_front, y0 + 1), (far - inset, y0 + recede + 1),
-               (far - inset, y1 - recede - 1), (x_front, y1 - 1)], CABINET_SIDE)
+               (far - inset, y1 - recede - 1), (x_front, y1 - 1)], k.side)
 
 
 def tower(right, label):
@@ -126,7 +138,7 @@ def tower(right, label):
     mid = (x0 + x1) / 2
     driver(c, mid, 12, 5)
     driver(c, mid, 32, 10.5)
-    c.rect(mid - 5, 46, mid + 5, 48, OUTLINE)     # the bass port
+    c.rect(mid - 5, 46, mid + 5, 48, FULL.outline)     # the bass port
     image = c.picture()
     put_text(image, 2 if not right else 41, 45, label, LABEL)
     return image
@@ -165,12 +177,12 @@ def subwoofer():
     c = Canvas(51, 48, FACE)
     fx0, fy0, fx1, fy1 = 3, 10, 40, 47
     dx, dy = 8, 7
-    c.polygon([(fx0, fy0), (fx0 + dx, fy0 - dy), (fx1 + dx, fy0 - dy), (fx1, fy0)], OUTLINE)
+    c.polygon([(fx0, fy0), (fx0 + dx, fy0 - dy), (fx1 + dx, fy0 - dy), (fx1, fy0)], FULL.outline)
     c.polygon([(fx0 + 1.5, fy0), (fx0 + dx + 0.5, fy0 - dy + 1), (fx1 + dx - 1, fy0 - dy + 1),
-               (fx1 - 0.5, fy0)], CABINET_TOP)
-    c.polygon([(fx1, fy0), (fx1 + dx, fy0 - dy), (fx1 + dx, fy1 - dy), (fx1, fy1)], OUTLINE)
+               (fx1 - 0.5, fy0)], FULL.top)
+    c.polygon([(fx1, fy0), (fx1 + dx, fy0 - dy), (fx1 + dx, fy1 - dy), (fx1, fy1)], FULL.outline)
     c.polygon([(fx1, fy0 + 0.5), (fx1 + dx - 1, fy0 - dy + 1.5), (fx1 + dx - 1, fy1 - dy - 0.5),
-               (fx1, fy1 - 1)], CABINET_SIDE)
+               (fx1, fy1 - 1)], FULL.side)
     cabinet_front(c, fx0, fy0, fx1, fy1)
     driver(c, (fx0 + fx1) / 2 + 0.5, (fy0 + fy1) / 2 + 0.5, 15)
     return c.picture()
@@ -196,48 +208,38 @@ def note():
     return c.picture()
 
 
-ARC = (0, 96, 208)
-
-
-def app_icon(size):
+def app_icon(size, k=FULL):
     """The program's icon: a speaker cabinet sending out sound."""
     c = Canvas(size, size)
     if size == 32:
-        cabinet_front(c, 2, 4, 17, 29)
-        driver(c, 9.5, 10, 3)
-        driver(c, 9.5, 21, 6)
+        cabinet_front(c, 2, 4, 17, 29, k)
+        driver(c, 9.5, 10, 3, k)
+        driver(c, 9.5, 21, 6, k)
         for r in (5, 9, 13):
-            c.arc(17, 16.5, r, -50, 50, 2.2, ARC)
+            c.arc(17, 16.5, r, -50, 50, 2.2, k.arc)
     else:
-        c.rect(1, 2, 9, 15, OUTLINE)
-        c.rect(2, 3, 8, 14, CABINET_FRONT)
-        c.circle(5, 5.5, 1.6, RIM)
-        c.circle(5, 10.5, 3, RIM)
-        c.circle(5, 10.5, 2, CONE)
+        c.rect(1, 2, 9, 15, k.outline)
+        c.rect(2, 3, 8, 14, k.front)
+        c.circle(5, 5.5, 1.6, k.rim)
+        c.circle(5, 10.5, 3, k.rim)
+        c.circle(5, 10.5, 2, k.cone)
         for r in (3.5, 6.5):
-            c.arc(9, 8.5, r, -55, 55, 1.6, ARC)
+            c.arc(9, 8.5, r, -55, 55, 1.6, k.arc)
     return c.picture()
 
 
-SPHERE_DARK = (0, 48, 128)
-SPHERE = (32, 112, 208)
-SPHERE_LIGHT = (150, 200, 255)
-RING = (255, 200, 0)
-RING_DARK = (160, 96, 0)
-
-
-def panel_icon():
+def panel_icon(k=FULL):
     """The pages' icon, 32 x 32: a sphere of sound with a ring around it, for
     the card's spatial effects."""
     c = Canvas(32, 32)
-    c.ellipse(16, 16, 15, 6.5, RING_DARK)       # the back half of the ring
+    c.ellipse(16, 16, 15, 6.5, k.ring_dark)       # the back half of the ring
     c.ellipse(16, 16, 12.5, 4.5, (0, 0, 0, 0))
-    c.circle(16, 16, 10, SPHERE_DARK)
-    c.circle(15, 15, 9, SPHERE)
-    c.circle(12.5, 12, 4, SPHERE_LIGHT)
-    c.circle(12, 11.5, 1.8, (240, 248, 255))
+    c.circle(16, 16, 10, k.sphere_dark)
+    c.circle(15, 15, 9, k.sphere)
+    c.circle(12.5, 12, 4, k.sphere_light)
+    c.circle(12, 11.5, 1.8, k.shine)
     front = Canvas(32, 32)                      # the front half, over the sphere
-    front.ellipse(16, 16, 15, 6.5, RING)
+    front.ellipse(16, 16, 15, 6.5, k.ring)
     front.ellipse(16, 15.2, 12.8, 4.5, (0, 0, 0, 0))
     front.rect(0, 0, 32, 16, (0, 0, 0, 0))
     c.image.alpha_composite(front.image)

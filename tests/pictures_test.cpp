@@ -103,6 +103,15 @@ TEST(Bitmaps, SpeakersAndNoteHaveTheirSizesOnTheFaceGrey)
             EXPECT_TRUE(IsGrey(PixelOf(*header, corner[0], corner[1]), 192))
                 << spec.id << " at " << corner[0] << "," << corner[1];
 
+        // Loaded with LR_LOADMAP3DCOLORS, only the face may follow the
+        // colour scheme: no part of the drawing may be the shadow or light grey.
+        const RGBQUAD *table = reinterpret_cast<const RGBQUAD *>(
+            reinterpret_cast<const BYTE *>(header) + header->biSize);
+        int colours = header->biClrUsed ? header->biClrUsed : 1 << header->biBitCount;
+        for (int i = 0; i < colours; ++i)
+            EXPECT_FALSE(IsGrey(table[i], 128) || IsGrey(table[i], 223))
+                << spec.id << " colour " << i;
+
         // And the way the page loads it gives the same size.
         HBITMAP bitmap = static_cast<HBITMAP>(LoadImageA(
             program, MAKEINTRESOURCEA(spec.id), IMAGE_BITMAP, 0, 0, LR_DEFAULTCOLOR));

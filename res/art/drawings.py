@@ -218,14 +218,42 @@ def app_icon(size, k=FULL):
         for r in (5, 9, 13):
             c.arc(17, 16.5, r, -50, 50, 2.2, k.arc)
     else:
-        c.rect(1, 2, 9, 15, k.outline)
-        c.rect(2, 3, 8, 14, k.front)
-        c.circle(5, 5.5, 1.6, k.rim)
-        c.circle(5, 10.5, 3, k.rim)
-        c.circle(5, 10.5, 2, k.cone)
-        for r in (3.5, 6.5):
-            c.arc(9, 8.5, r, -55, 55, 1.6, k.arc)
+        return grid_picture(SMALL_APP_ICON, {
+            'k': k.outline, 'e': k.edge, 'd': k.front, 'r': k.rim, 'c': k.cone,
+            'h': k.cap_light, 'b': k.arc})
     return c.picture()
+
+
+# The small program icon, set pixel by pixel: smoothing blurs a picture of
+# this size. '.' is clear; the other letters name colours of the ink.
+SMALL_APP_ICON = [
+    '................',
+    '.kkkkkkkkk......',
+    '.keeeeeeek......',
+    '.keddrdddk...b..',
+    '.kedrhrddk....b.',
+    '.keddrdddk.b...b',
+    '.keddddddk..b..b',
+    '.kedrrrddk..b..b',
+    '.kercccrdk..b..b',
+    '.kerchcrdk..b..b',
+    '.kercccrdk.b...b',
+    '.kedrrrddk....b.',
+    '.keddddddk...b..',
+    '.keddddddk......',
+    '.kkkkkkkkk......',
+    '................',
+]
+
+
+def grid_picture(rows, colours):
+    """An RGBA picture from rows of letters, each a colour of colours."""
+    image = Image.new('RGBA', (len(rows[0]), len(rows)), (0, 0, 0, 0))
+    for y, row in enumerate(rows):
+        for x, letter in enumerate(row):
+            if letter != '.':
+                image.putpixel((x, y), colours[letter] + (255,))
+    return image
 
 
 def panel_icon(k=FULL):

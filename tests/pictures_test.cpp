@@ -120,6 +120,20 @@ TEST(Bitmaps, SpeakersAndNoteHaveTheirSizesOnTheFaceGrey)
         ASSERT_EQ(static_cast<int>(sizeof object), GetObjectA(bitmap, sizeof object, &object));
         EXPECT_EQ(spec.width, object.bmWidth) << spec.id;
         EXPECT_EQ(spec.height, object.bmHeight) << spec.id;
+        // Selected into a memory device context, as the page paints it: face
+        // grey at the corner, and a good part of it drawn on.
+        HDC screen = GetDC(nullptr);
+        HDC memory = CreateCompatibleDC(screen);
+        HGDIOBJ old = SelectObject(memory, bitmap);
+        EXPECT_EQ(RGB(192, 192, 192), GetPixel(memory, 0, 0)) << spec.id;
+        int drawn = 0;
+        for (int y = 0; y < spec.height; ++y)
+            for (int x = 0; x < spec.width; ++x)
+                drawn += GetPixel(memory, x, y) != RGB(192, 192, 192);
+        EXPECT_GE(drawn * 5, spec.width * spec.height) << spec.id << ": a fifth at least";
+        SelectObject(memory, old);
+        DeleteDC(memory);
+        ReleaseDC(nullptr, screen);
         DeleteObject(bitmap);
     }
 }

@@ -11,7 +11,7 @@ FACE = (192, 192, 192)        # the dialog face colour of the classic scheme
 
 
 class Ink:
-    """The colours of the speaker drawings: FULL for 256-colour pictures,
+    """The colours of the drawings: FULL for 256-colour pictures,
     SIXTEEN for 16-colour icon images, where only the standard colours
     exist and the shapes must stand out by themselves."""
 
@@ -63,10 +63,6 @@ class Canvas:
     def arc(self, cx, cy, r, start, end, width, fill):
         self.draw.arc(self._box(cx - r, cy - r, cx + r, cy + r), start, end,
                       fill=fill, width=int(width * SCALE))
-
-    def line(self, points, width, fill):
-        self.draw.line([(x * SCALE, y * SCALE) for x, y in points], fill=fill,
-                       width=int(width * SCALE))
 
     def picture(self):
         if self.image.mode == 'RGBA':
@@ -148,7 +144,7 @@ def satellite(right, label):
     """A rear speaker, 54 x 54: a compact cabinet, smaller and lower than the
     front speakers, facing the same way as the front speaker of its side."""
     c = Canvas(54, 54, FACE)
-    x0, x1 = (16, 38) if not right else (16, 38)
+    x0, x1 = 16, 38
     side_x, depth = (x1, 5) if not right else (x0, -5)
     cabinet_side(c, side_x, 14, 50, depth, 2)
     cabinet_front(c, x0, 14, x1, 50)
@@ -162,12 +158,14 @@ def satellite(right, label):
 
 def centre():
     """The centre speaker, 72 x 32: a wide cabinet with two woofers either side
-    of the tweeter."""
+    of the tweeter. It fills only the top 26 rows, the height of its place on
+    the page, so that the subwoofer below, copied with its face-grey margin,
+    never cuts it off."""
     c = Canvas(72, 32, FACE)
-    cabinet_front(c, 2, 3, 70, 30)
-    driver(c, 16, 16.5, 10)
-    driver(c, 56, 16.5, 10)
-    driver(c, 36, 16.5, 4.5)
+    cabinet_front(c, 2, 1, 70, 26)
+    driver(c, 15.5, 13.5, 9.5)
+    driver(c, 56.5, 13.5, 9.5)
+    driver(c, 36, 13.5, 4.5)
     return c.picture()
 
 

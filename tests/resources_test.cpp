@@ -74,25 +74,25 @@ enum class Kind {
 
 enum class Shown { Visible, Hidden };
 
-struct ControlSpec {
+struct ExpectedControl {
     int id;
     Kind kind;
     Shown shown;
     const char *text; // the template's text, or null when not fixed
 };
 
-struct DialogSpec {
+struct ExpectedDialog {
     int id;
     short cx, cy;
     bool page; // a captionless child page, or a popup
-    const ControlSpec *controls;
+    const ExpectedControl *controls;
     size_t count;
 };
 
 const Shown V = Shown::Visible;
 const Shown H = Shown::Hidden;
 
-const ControlSpec kPanel[] = {
+const ExpectedControl kPanel[] = {
     {IDC_PANEL_TAB, Kind::Tab, V, nullptr},
     {IDOK, Kind::PushButton, V, "OK"},
     {IDCANCEL, Kind::PushButton, V, "Cancel"},
@@ -101,7 +101,7 @@ const ControlSpec kPanel[] = {
     {IDC_DRIVER_VERSION, Kind::Text, V, ""},
 };
 
-const ControlSpec kGeneral[] = {
+const ExpectedControl kGeneral[] = {
     {IDC_LAYOUT_2, Kind::RadioGroupStart, V, "2 Speakers"},
     {IDC_LAYOUT_STEREO_X2, Kind::Radio, V, "Stereo X 2"},
     {IDC_LAYOUT_4, Kind::Radio, V, "4 Speakers"},
@@ -116,7 +116,7 @@ const ControlSpec kGeneral[] = {
     {IDC_FRAME_SUBWOOFER, Kind::BlackFrame, H, nullptr},
 };
 
-const ControlSpec kEffects[] = {
+const ExpectedControl kEffects[] = {
     {IDC_CPU_USAGE, Kind::TrackTicksAbove, V, nullptr},
     {IDC_REVERB, Kind::CheckBox, V, "&Reverb"},
     {IDC_ENVIRONMENT, Kind::DropDownCombo, V, nullptr},
@@ -136,7 +136,7 @@ const ControlSpec kEffects[] = {
     {IDC_SPLASH_LOGO, Kind::CheckBox, H, "Show splash logo when A3D detected"},
 };
 
-const ControlSpec kVoiceManager[] = {
+const ExpectedControl kVoiceManager[] = {
     {IDC_MAX_TOTAL, Kind::Edit, V, nullptr},
     {IDC_MAX_TOTAL_SPIN, Kind::UpDown, V, nullptr},
     {IDC_LIMIT_TOTAL, Kind::CheckBox, V, "Limit Total Buffers"},
@@ -147,7 +147,7 @@ const ControlSpec kVoiceManager[] = {
     {IDC_PLAY_LONGEST, Kind::Radio, V, "Play Longest Buffers"},
 };
 
-const ControlSpec kMixingOptions[] = {
+const ExpectedControl kMixingOptions[] = {
     {IDC_FLOATING_POINT, Kind::CheckBox, V, "Floating Point"},
     {IDC_LATENCY, Kind::Edit, V, nullptr},
     {IDC_LATENCY_SPIN, Kind::UpDown, V, nullptr},
@@ -160,7 +160,7 @@ const ControlSpec kMixingOptions[] = {
     {volume, Kind::TrackVertical, V, nullptr}, {name, Kind::Text, V, label},                      \
         {balance, Kind::TrackBalance, V, nullptr}, {box, Kind::CheckBox, V, boxText}
 
-const ControlSpec kPlaybackMixer[] = {
+const ExpectedControl kPlaybackMixer[] = {
     MIXER_COLUMN(1099, 1107, "Volume", 1113, 1120, "&Mute All"),
     MIXER_COLUMN(1100, 1108, "Wave", 1114, 1121, "&Mute"),
     MIXER_COLUMN(1101, 1109, "FM-Syn", 1115, 1122, "&Mute"),
@@ -169,7 +169,7 @@ const ControlSpec kPlaybackMixer[] = {
     MIXER_COLUMN(1104, 1112, "Line-In", 1118, 1125, "&Mute"),
 };
 
-const ControlSpec kRecordMixer[] = {
+const ExpectedControl kRecordMixer[] = {
     MIXER_COLUMN(1132, 1127, "Mix", 1140, 1136, "&Select"),
     MIXER_COLUMN(1133, 1128, "Mic", 1141, 1137, "&Select"),
     MIXER_COLUMN(1134, 1129, "CD", 1142, 1138, "&Select"),
@@ -177,7 +177,7 @@ const ControlSpec kRecordMixer[] = {
     MIXER_COLUMN(1145, 1131, "Aux", 1144, 1146, "&Select"),
 };
 
-const ControlSpec kUninstallWarning[] = {
+const ExpectedControl kUninstallWarning[] = {
     {IDC_WARNING_TEXT, Kind::ReadOnlyMultiLineEdit, V, nullptr},
     {IDYES, Kind::PushButton, V, "&Yes"},
     {IDNO, Kind::PushButton, V, "&No"},
@@ -185,7 +185,7 @@ const ControlSpec kUninstallWarning[] = {
 
 #define DIALOG(id, cx, cy, page, controls) {id, cx, cy, page, controls, sizeof controls / sizeof controls[0]}
 
-const DialogSpec kDialogs[] = {
+const ExpectedDialog kDialogs[] = {
     DIALOG(IDD_PANEL, 310, 234, false, kPanel),
     DIALOG(IDD_VOICE_MANAGER, 214, 127, true, kVoiceManager),
     DIALOG(IDD_MIXING_OPTIONS, 186, 127, true, kMixingOptions),
@@ -328,36 +328,36 @@ std::string KindMismatch(const DialogTemplate &dialog, size_t index, Kind kind)
 
 // ---- The tests -------------------------------------------------------------
 
-void PrintTo(const DialogSpec &spec, std::ostream *out) { *out << "dialog " << spec.id; }
+void PrintTo(const ExpectedDialog &expected, std::ostream *out) { *out << "dialog " << expected.id; }
 
-class DialogResource : public testing::TestWithParam<DialogSpec> {};
+class DialogResource : public testing::TestWithParam<ExpectedDialog> {};
 
 TEST_P(DialogResource, HoldsTheControlsTheCodeUses)
 {
-    const DialogSpec &spec = GetParam();
+    const ExpectedDialog &expected = GetParam();
     DialogTemplate dialog;
     std::string error;
-    ASSERT_TRUE(LoadDialog(spec.id, &dialog, &error)) << error;
+    ASSERT_TRUE(LoadDialog(expected.id, &dialog, &error)) << error;
     EXPECT_TRUE(dialog.extended);
-    if (spec.cx) {
-        EXPECT_EQ(spec.cx, dialog.cx);
-        EXPECT_EQ(spec.cy, dialog.cy);
+    if (expected.cx) {
+        EXPECT_EQ(expected.cx, dialog.cx);
+        EXPECT_EQ(expected.cy, dialog.cy);
     }
     EXPECT_TRUE(dialog.style & DS_SETFONT);
     EXPECT_EQ(8u, dialog.fontSize);
     EXPECT_EQ("MS Shell Dlg", dialog.fontName);
-    if (spec.page) {
+    if (expected.page) {
         EXPECT_EQ(static_cast<DWORD>(WS_CHILD), dialog.style & (WS_CHILD | WS_POPUP));
         EXPECT_EQ(0u, dialog.style & (WS_CAPTION | WS_VISIBLE));
     } else {
         EXPECT_EQ(static_cast<DWORD>(WS_POPUP | WS_CAPTION), dialog.style & (WS_CHILD | WS_POPUP | WS_CAPTION));
     }
-    for (size_t i = 0; i < spec.count; ++i) {
-        const ControlSpec &control = spec.controls[i];
+    for (size_t i = 0; i < expected.count; ++i) {
+        const ExpectedControl &control = expected.controls[i];
         size_t index = 0;
         const DialogItem *item = dialog.Find(control.id, &index);
         if (!item) {
-            ADD_FAILURE() << "dialog " << spec.id << " lacks control " << control.id;
+            ADD_FAILURE() << "dialog " << expected.id << " lacks control " << control.id;
             continue;
         }
         EXPECT_EQ("", KindMismatch(dialog, index, control.kind)) << "control " << control.id;
@@ -391,7 +391,7 @@ TEST_P(DialogResource, NamesEachControlOnce)
 }
 
 INSTANTIATE_TEST_SUITE_P(English, DialogResource, testing::ValuesIn(kDialogs),
-                         [](const testing::TestParamInfo<DialogSpec> &info) {
+                         [](const testing::TestParamInfo<ExpectedDialog> &info) {
                              return "Dialog" + std::to_string(info.param.id);
                          });
 

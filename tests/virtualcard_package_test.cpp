@@ -285,6 +285,71 @@ TEST(PackageLibraries, A3DLoaderRecordsEachCallWithItsValue)
     EXPECT_EQ("InstallA3DHook 0x13790000\r\nInstallA3DHook 0x00600000\r\nRemoveA3DHook\r\n", record.Text());
 }
 
+// The prefixes made with other options; the test is run there with the
+// option set's name as its argument (and these cases alone).
+bool Variant(const char *name)
+{
+    for (const std::string &arg : ::testing::internal::GetArgvs())
+        if (arg == name)
+            return true;
+    return false;
+}
+
+// --version win98 --max-speakers 2 --stereo-x2 off --first-time 0
+// --no-hw3d --devices 3 --yamaha-noblank --a3d-preload 60000000
+TEST(PackageVariant, OptionsChooseTheMachine)
+{
+    if (!Variant("options"))
+        GTEST_SKIP() << "run in the prefix of the option set \"options\"";
+    OSVERSIONINFOA version = {};
+    version.dwOSVersionInfoSize = sizeof version;
+    ASSERT_TRUE(GetVersionExA(&version));
+    EXPECT_EQ(static_cast<DWORD>(VER_PLATFORM_WIN32_WINDOWS), version.dwPlatformId);
+    EXPECT_EQ(4u, version.dwMajorVersion);
+    EXPECT_EQ(10u, version.dwMinorVersion);
+
+    DWORD value = 0;
+    ASSERT_EQ(4, ReadValue(HKEY_LOCAL_MACHINE, kDriverKey, "MaxSpeakers", &value, 4));
+    EXPECT_EQ(2u, value);
+    ASSERT_EQ(4, ReadValue(HKEY_LOCAL_MACHINE, kDriverKey, "StereoX2", &value, 4));
+    EXPECT_EQ(0u, value);
+    EXPECT_EQ("0", Profile("SPEAKERS", "FIRSTTIME"));
+    char preload[32] = "";
+    ReadValue(HKEY_CURRENT_USER, "Software\\QSound\\QSoft3d", "A3D preload", preload, sizeof preload - 1);
+    EXPECT_STREQ("60000000", preload);
+
+    ASSERT_EQ(4, ReadValue(HKEY_CURRENT_USER, "Software\\VirtualCard", "DeviceCount", &value, 4));
+    EXPECT_EQ(3u, value);
+    value = 1;
+    EXPECT_EQ(4, ReadValue(HKEY_CURRENT_USER, "Software\\VirtualCard\\Device0", "Hardware3D", &value, 4));
+    EXPECT_EQ(0u, value);
+    EXPECT_EQ(-1, ReadValue(HKEY_CURRENT_USER, "Software\\VirtualCard\\Device0", "ChannelConfig", &value, 4));
+
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE,
+                           "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\YAMAHA Soft Synthesizer S-YXG50"));
+    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE,
+                          "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\YAMAHA SoftSynthesizer S-YXG50"));
+}
+
+// --no-card --yamaha: the package without its hardware.
+TEST(PackageVariant, WithoutTheCardThePackageStays)
+{
+    if (!Variant("no-card"))
+        GTEST_SKIP() << "run in the prefix of the option set \"no-card\"";
+    char name[256];
+    int instances;
+    EXPECT_EQ(0, CardPciKeys(kPciEnumKey, name, sizeof name, &instances));
+    EXPECT_EQ(0, CardPciKeys(kProfilePciEnumKey, name, sizeof name, &instances));
+    DWORD devices = 99;
+    ASSERT_EQ(4, ReadValue(HKEY_CURRENT_USER, "Software\\VirtualCard", "DeviceCount", &devices, 4));
+    EXPECT_EQ(0u, devices);
+    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, kDriverKey));
+    EXPECT_TRUE(FileExists(SystemFile("VTHLP32.DLL")));
+    EXPECT_EQ("Sonaris PCI Audio", Profile("DESCRIPTION", "DRIVERDESC"));
+    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE,
+                          "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\YAMAHA Soft Synthesizer S-YXG50"));
+}
+
 // Last: the support library takes the installation away.
 TEST(PackageLibraries, SupportLibraryRemovesTheInstallationInTwoSteps)
 {

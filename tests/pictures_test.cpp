@@ -53,13 +53,13 @@ bool IsGrey(const RGBQUAD &colour, int level)
     return colour.rgbRed == level && colour.rgbGreen == level && colour.rgbBlue == level;
 }
 
-struct BitmapSpec {
+struct PagePicture {
     int id;
     int width, height;
 };
 
 // The speakers and the note sign, at the sizes the page's places are cut for.
-const BitmapSpec kPagePictures[] = {
+const PagePicture kPagePictures[] = {
     {IDB_SPEAKER_FL, 54, 54}, {IDB_SPEAKER_FR, 54, 54}, {IDB_SPEAKER_RL, 54, 54},
     {IDB_SPEAKER_RR, 54, 54}, {IDB_SPEAKER_CENTER, 72, 32}, {IDB_SPEAKER_SUB, 51, 48},
     {IDB_NOTE, 29, 30},
@@ -91,17 +91,17 @@ const BITMAPINFOHEADER *BitmapHeader(int id)
 
 TEST(Bitmaps, SpeakersAndNoteHaveTheirSizesOnTheFaceGrey)
 {
-    for (const BitmapSpec &spec : kPagePictures) {
-        const BITMAPINFOHEADER *header = BitmapHeader(spec.id);
-        ASSERT_NE(nullptr, header) << spec.id;
-        EXPECT_EQ(spec.width, header->biWidth) << spec.id;
-        EXPECT_EQ(spec.height, header->biHeight) << spec.id;
+    for (const PagePicture &picture : kPagePictures) {
+        const BITMAPINFOHEADER *header = BitmapHeader(picture.id);
+        ASSERT_NE(nullptr, header) << picture.id;
+        EXPECT_EQ(picture.width, header->biWidth) << picture.id;
+        EXPECT_EQ(picture.height, header->biHeight) << picture.id;
         // Copied unmasked onto the page: its corners must be the page's face.
-        const int w = spec.width - 1, h = spec.height - 1;
+        const int w = picture.width - 1, h = picture.height - 1;
         const int corners[4][2] = {{0, 0}, {w, 0}, {0, h}, {w, h}};
         for (const auto &corner : corners)
             EXPECT_TRUE(IsGrey(PixelOf(*header, corner[0], corner[1]), 192))
-                << spec.id << " at " << corner[0] << "," << corner[1];
+                << picture.id << " at " << corner[0] << "," << corner[1];
 
         // Loaded with LR_LOADMAP3DCOLORS, only the face may follow the
         // colour scheme: no part of the drawing may be the shadow or light grey.
@@ -110,27 +110,27 @@ TEST(Bitmaps, SpeakersAndNoteHaveTheirSizesOnTheFaceGrey)
         int colours = header->biClrUsed ? header->biClrUsed : 1 << header->biBitCount;
         for (int i = 0; i < colours; ++i)
             EXPECT_FALSE(IsGrey(table[i], 128) || IsGrey(table[i], 223))
-                << spec.id << " colour " << i;
+                << picture.id << " colour " << i;
 
         // And the way the page loads it gives the same size.
         HBITMAP bitmap = static_cast<HBITMAP>(LoadImageA(
-            program, MAKEINTRESOURCEA(spec.id), IMAGE_BITMAP, 0, 0, LR_DEFAULTCOLOR));
-        ASSERT_NE(nullptr, bitmap) << spec.id;
+            program, MAKEINTRESOURCEA(picture.id), IMAGE_BITMAP, 0, 0, LR_DEFAULTCOLOR));
+        ASSERT_NE(nullptr, bitmap) << picture.id;
         BITMAP object;
         ASSERT_EQ(static_cast<int>(sizeof object), GetObjectA(bitmap, sizeof object, &object));
-        EXPECT_EQ(spec.width, object.bmWidth) << spec.id;
-        EXPECT_EQ(spec.height, object.bmHeight) << spec.id;
+        EXPECT_EQ(picture.width, object.bmWidth) << picture.id;
+        EXPECT_EQ(picture.height, object.bmHeight) << picture.id;
         // Selected into a memory device context, as the page paints it: face
         // grey at the corner, and a good part of it drawn on.
         HDC screen = GetDC(nullptr);
         HDC memory = CreateCompatibleDC(screen);
         HGDIOBJ old = SelectObject(memory, bitmap);
-        EXPECT_EQ(RGB(192, 192, 192), GetPixel(memory, 0, 0)) << spec.id;
+        EXPECT_EQ(RGB(192, 192, 192), GetPixel(memory, 0, 0)) << picture.id;
         int drawn = 0;
-        for (int y = 0; y < spec.height; ++y)
-            for (int x = 0; x < spec.width; ++x)
+        for (int y = 0; y < picture.height; ++y)
+            for (int x = 0; x < picture.width; ++x)
                 drawn += GetPixel(memory, x, y) != RGB(192, 192, 192);
-        EXPECT_GE(drawn * 5, spec.width * spec.height) << spec.id << ": a fifth at least";
+        EXPECT_GE(drawn * 5, picture.width * picture.height) << picture.id << ": a fifth at least";
         SelectObject(memory, old);
         DeleteDC(memory);
         ReleaseDC(nullptr, screen);

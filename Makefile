@@ -1,6 +1,6 @@
 # The two commands: `make test` and `make demo`. Each installs what it needs,
 # configures and builds first.
-.PHONY: all bootstrap build test demo clean
+.PHONY: all bootstrap build test demo screenshots clean
 
 all: build
 
@@ -15,6 +15,10 @@ test: bootstrap
 
 demo: bootstrap
 	@tools/demo
+
+# Every dialog rendered to a PNG in build/screenshots/.
+screenshots: bootstrap
+	@tools/screenshots
 
 clean:
 	@for d in build/*/wine build/demo/prefix; do [ -d "$$d" ] && tools/wine-run --prefix "$$d" --stop || true; done

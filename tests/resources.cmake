@@ -7,3 +7,10 @@ vt_add_test(resources_test
   ARGS ${shipped_win})
 target_include_directories(resources_test PRIVATE ${CMAKE_SOURCE_DIR}/res)
 add_dependencies(resources_test vtpanel)
+
+# Not a test: the program behind `make screenshots`, which shows every dialog
+# of the resources in turn for tools/screenshots to capture.
+add_executable(dialog_gallery WIN32 tools/dialog_gallery.cpp $<TARGET_OBJECTS:vtres>)
+target_include_directories(dialog_gallery PRIVATE ${CMAKE_SOURCE_DIR}/res)
+target_link_libraries(dialog_gallery PRIVATE comctl32 gdi32 user32 vt_static_runtime)
+target_link_options(dialog_gallery PRIVATE -mconsole)

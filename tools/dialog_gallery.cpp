@@ -1,0 +1,266 @@
+// Shows each dialog of the program's resources in turn, the way the program
+// shows it (the pages inside the control panel's tab area), with sample
+// values, so that tools/screenshots can capture it. For each view it writes
+// NAME.rect (the window's screen rectangle) and NAME.ready into the folder of
+// its argument, then waits for NAME.done before it moves on.
+#include "resource.h"
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <cstdio>
+
+namespace {
+
+struct View {
+    const char *name;
+    int page;       // page template shown in the panel, or 0
+    int dialog;     // a dialog shown on its own, or 0
+    int titles[2];  // the tabs' title strings
+    int selected;   // the tab that is selected
+};
+
+const View kViews[] = {
+    {"panel-general", IDD_GENERAL, 0, {IDS_TITLE_GENERAL, IDS_TITLE_EFFECTS}, 0},
+    {"panel-effects", IDD_EFFECTS, 0, {IDS_TITLE_GENERAL, IDS_TITLE_EFFECTS}, 1},
+    {"page-voice-manager", IDD_VOICE_MANAGER, 0, {IDS_TITLE_VOICE_MANAGER, 0}, 0},
+    {"page-mixing-options", IDD_MIXING_OPTIONS, 0, {IDS_TITLE_MIXING_OPTIONS, 0}, 0},
+    {"page-playback-mixer", IDD_PLAYBACK_MIXER, 0, {IDS_TITLE_PLAYBACK_MIXER, 0}, 0},
+    {"page-record-mixer", IDD_RECORD_MIXER, 0, {IDS_TITLE_RECORD_MIXER, 0}, 0},
+    {"uninstall-warning", 0, IDD_UNINSTALL_WARNING, {0, 0}, 0},
+};
+
+HINSTANCE instance;
+const View *current;
+
+// The speaker pictures at their frames, as the General page draws them for
+// six speakers, with the note sign beside the front left one.
+const int kFrames[][2] = {
+    {IDC_FRAME_FRONT_LEFT, IDB_SPEAKER_FL}, {IDC_FRAME_FRONT_RIGHT, IDB_SPEAKER_FR},
+    {IDC_FRAME_REAR_LEFT, IDB_SPEAKER_RL},  {IDC_FRAME_REAR_RIGHT, IDB_SPEAKER_RR},
+    {IDC_FRAME_CENTER, IDB_SPEAKER_CENTER}, {IDC_FRAME_SUBWOOFER, IDB_SPEAKER_SUB},
+};
+
+void DrawBitmap(HDC dc, int id, int x, int y)
+{
+    HBITMAP bitmap = LoadBitmapA(instance, MAKEINTRESOURCEA(id));
+    if (!bitmap)
+        return;
+    BITMAP info;
+    GetObjectA(bitmap, sizeof info, &info);
+    HDC memory = CreateCompatibleDC(dc);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    BitBlt(dc, x, y, info.bmWidth, info.bmHeight, memory, 0, 0, SRCCOPY);
+    SelectObject(memory, old);
+    DeleteDC(memory);
+    DeleteObject(bitmap);
+}
+
+RECT FrameRect(HWND page, int id)
+{
+    RECT rect;
+    GetWindowRect(GetDlgItem(page, id), &rect);
+    MapWindowPoints(nullptr, page, reinterpret_cast<POINT *>(&rect), 2);
+    return rect;
+}
+
+void PaintSpeakers(HWND page)
+{
+    PAINTSTRUCT paint;
+    HDC dc = BeginPaint(page, &paint);
+    for (const auto &frame : kFrames) {
+        RECT rect = FrameRect(page, frame[0]);
+        DrawBitmap(dc, frame[1], rect.left, rect.top);
+    }
+    RECT left = FrameRect(page, IDC_FRAME_FRONT_LEFT);
+    DrawBitmap(dc, IDB_NOTE, left.right, (left.top + left.bottom) / 2);
+    EndPaint(page, &paint);
+}
+
+void SetRange(HWND page, int id, int low, int high, int position)
+{
+    SendDlgItemMessageA(page, id, TBM_SETRANGE, FALSE, MAKELPARAM(low, high));
+    SendDlgItemMessageA(page, id, TBM_SETPOS, TRUE, position);
+}
+
+// Sample values, set the way the pages set theirs.
+void FillPage(HWND page, int id)
+{
+    switch (id) {
+    case IDD_GENERAL:
+        CheckDlgButton(page, IDC_LAYOUT_6, BST_CHECKED);
+        break;
+    case IDD_EFFECTS: {
+        char text[256];
+        LoadStringA(instance, IDS_ENVIRONMENT_NONE, text, sizeof text);
+        SendDlgItemMessageA(page, IDC_ENVIRONMENT, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
+        for (int string = IDS_ENVIRONMENT_FIRST; string <= IDS_ENVIRONMENT_LAST; ++string) {
+            LoadStringA(instance, string, text, sizeof text);
+            SendDlgItemMessageA(page, IDC_ENVIRONMENT, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
+        }
+        SendDlgItemMessageA(page, IDC_ENVIRONMENT, CB_SETCURSEL, 8, 0);
+        CheckDlgButton(page, IDC_REVERB, BST_CHECKED);
+        CheckDlgButton(page, IDC_STEREO_EXPANSION, BST_CHECKED);
+        SetRange(page, IDC_CPU_USAGE, 0, 2, 1);
+        SetRange(page, IDC_SPREAD, 0, 1000, 500);
+        SetRange(page, IDC_CENTER, 0, 1000, 250);
+        break;
+    }
+    case IDD_VOICE_MANAGER:
+        SendDlgItemMessageA(page, IDC_MAX_TOTAL_SPIN, UDM_SETRANGE, 0, MAKELPARAM(1000, 2));
+        SendDlgItemMessageA(page, IDC_MAX_PLAY_SPIN, UDM_SETRANGE, 0, MAKELPARAM(1000, 1));
+        SetDlgItemTextA(page, IDC_MAX_TOTAL, "64");
+        SetDlgItemTextA(page, IDC_MAX_PLAY, "32");
+        CheckDlgButton(page, IDC_PLAY_UNLIMITED, BST_CHECKED);
+        break;
+    case IDD_MIXING_OPTIONS:
+        SendDlgItemMessageA(page, IDC_LATENCY_SPIN, UDM_SETRANGE, 0, MAKELPARAM(200, 10));
+        SetDlgItemTextA(page, IDC_LATENCY, "20");
+        SendDlgItemMessageA(page, IDC_VOLUME, TBM_SETRANGE, FALSE, MAKELPARAM(0, 60));
+        SendDlgItemMessageA(page, IDC_VOLUME, TBM_SETTICFREQ, 6, 0);
+        SendDlgItemMessageA(page, IDC_VOLUME, TBM_SETPOS, TRUE, 6);
+        break;
+    case IDD_PLAYBACK_MIXER:
+    case IDD_RECORD_MIXER: {
+        bool playback = id == IDD_PLAYBACK_MIXER;
+        const int recordVolumes[] = {IDC_RECORD_VOLUME0, IDC_RECORD_VOLUME0 + 1, IDC_RECORD_VOLUME0 + 2,
+                                     IDC_RECORD_VOLUME0 + 3, IDC_RECORD_VOLUME4};
+        const int recordBalances[] = {IDC_RECORD_BALANCE0, IDC_RECORD_BALANCE0 + 1, IDC_RECORD_BALANCE0 + 2,
+                                      IDC_RECORD_BALANCE0 + 3, IDC_RECORD_BALANCE4};
+        for (int column = 0; column < (playback ? 6 : 5); ++column) {
+            int volume = playback ? IDC_PLAYBACK_VOLUME0 + column : recordVolumes[column];
+            int balance = playback ? IDC_PLAYBACK_BALANCE0 + column : recordBalances[column];
+            SetRange(page, volume, 0, 15, 4 + column);
+            SetRange(page, balance, 0, 32, 16);
+            SendDlgItemMessageA(page, balance, TBM_SETTIC, 0, 16);
+        }
+        CheckDlgButton(page, playback ? IDC_PLAYBACK_MUTE0 + 3 : IDC_RECORD_SELECT0 + 1, BST_CHECKED);
+        break;
+    }
+    }
+}
+
+INT_PTR CALLBACK PageProc(HWND page, UINT message, WPARAM, LPARAM lParam)
+{
+    switch (message) {
+    case WM_INITDIALOG:
+        FillPage(page, static_cast<int>(lParam));
+        SetWindowLongPtrA(page, GWLP_USERDATA, lParam);
+        return TRUE;
+    case WM_PAINT:
+        if (GetWindowLongPtrA(page, GWLP_USERDATA) == IDD_GENERAL) {
+            PaintSpeakers(page);
+            return TRUE;
+        }
+        return FALSE;
+    }
+    return FALSE;
+}
+
+INT_PTR CALLBACK PanelProc(HWND panel, UINT message, WPARAM, LPARAM)
+{
+    if (message != WM_INITDIALOG)
+        return FALSE;
+    HWND tab = GetDlgItem(panel, IDC_PANEL_TAB);
+    for (int i = 0; i < 2 && current->titles[i]; ++i) {
+        char title[50];
+        LoadStringA(instance, current->titles[i], title, sizeof title);
+        TCITEMA item = {};
+        item.mask = TCIF_TEXT;
+        item.pszText = title;
+        SendMessageA(tab, TCM_INSERTITEMA, i, reinterpret_cast<LPARAM>(&item));
+    }
+    SendMessageA(tab, TCM_SETCURSEL, current->selected, 0);
+    SetDlgItemTextA(panel, IDC_DRIVER_VERSION, "5.10.00.0560");
+    // The page goes where the program puts it: the tab's display area.
+    HWND page = CreateDialogParamA(instance, MAKEINTRESOURCEA(current->page), panel, PageProc, current->page);
+    RECT area;
+    GetWindowRect(tab, &area);
+    SendMessageA(tab, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&area));
+    POINT corner = {area.left, area.top};
+    ScreenToClient(panel, &corner);
+    SetWindowPos(page, HWND_TOP, corner.x, corner.y, 0, 0, SWP_NOSIZE);
+    ShowWindow(page, SW_SHOWNORMAL);
+    return TRUE;
+}
+
+INT_PTR CALLBACK WarningProc(HWND dialog, UINT message, WPARAM, LPARAM)
+{
+    if (message != WM_INITDIALOG)
+        return FALSE;
+    SetDlgItemTextA(dialog, IDC_WARNING_TEXT, "Do you really want to uninstall audio devices\r\nand drivers?");
+    return TRUE;
+}
+
+// Dispatches messages for the given time.
+void Pump(DWORD milliseconds)
+{
+    DWORD start = GetTickCount();
+    while (GetTickCount() - start < milliseconds) {
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+        Sleep(20);
+    }
+}
+
+bool Exists(const char *path) { return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES; }
+
+bool WriteText(const char *path, const char *text)
+{
+    FILE *file = std::fopen(path, "w");
+    if (!file)
+        return false;
+    std::fputs(text, file);
+    std::fclose(file);
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: dialog_gallery FOLDER\n");
+        return 2;
+    }
+    instance = GetModuleHandleA(nullptr);
+    InitCommonControls();
+    const char *folder = argv[1];
+    int shown = 0;
+    for (const View &view : kViews) {
+        current = &view;
+        HWND window = view.page
+            ? CreateDialogParamA(instance, MAKEINTRESOURCEA(IDD_PANEL), nullptr, PanelProc, 0)
+            : CreateDialogParamA(instance, MAKEINTRESOURCEA(view.dialog), nullptr, WarningProc, 0);
+        if (!window) {
+            std::fprintf(stderr, "dialog_gallery: %s cannot be created\n", view.name);
+            continue;
+        }
+        RECT rect;
+        GetWindowRect(window, &rect);
+        SetWindowPos(window, HWND_TOP, 24, 24, 0, 0, SWP_NOSIZE);
+        ShowWindow(window, SW_SHOWNORMAL);
+        SetForegroundWindow(window);
+        Pump(1200);
+        GetWindowRect(window, &rect);
+        char path[MAX_PATH], text[64];
+        std::snprintf(text, sizeof text, "%ld %ld %ld %ld\n", rect.left, rect.top, rect.right - rect.left,
+                      rect.bottom - rect.top);
+        std::snprintf(path, sizeof path, "%s/%s.rect", folder, view.name);
+        WriteText(path, text);
+        std::snprintf(path, sizeof path, "%s/%s.ready", folder, view.name);
+        WriteText(path, "");
+        std::snprintf(path, sizeof path, "%s/%s.done", folder, view.name);
+        for (int i = 0; i < 300 && !Exists(path); ++i)
+            Pump(100);
+        DestroyWindow(window);
+        ++shown;
+    }
+    char path[MAX_PATH];
+    std::snprintf(path, sizeof path, "%s/gallery.finished", folder);
+    WriteText(path, "");
+    return shown == static_cast<int>(sizeof kViews / sizeof kViews[0]) ? 0 : 1;
+}

@@ -1,0 +1,252 @@
+#include "speakers/speaker_test.h"
+
+#include "app/app.h"
+
+#include <ks.h>
+#include <ksmedia.h>
+#include <stdio.h>
+#include <string.h>
+
+int testIndex = 0;
+int testEnd = 0;
+int testPlaying = 0;
+IDirectSound *testSound = nullptr;
+IDirectSoundBuffer *testBuffer = nullptr;
+int shownLayout = 0;
+
+const DWORD kSpeakerMasks[6] = {
+    SPEAKER_FRONT_LEFT, SPEAKER_FRONT_RIGHT, SPEAKER_BACK_LEFT,
+    SPEAKER_BACK_RIGHT, SPEAKER_FRONT_CENTER, SPEAKER_LOW_FREQUENCY,
+};
+
+namespace {
+
+const GUID kIKsPropertySet = {0x31EFAC30, 0x515C, 0x11D0, {0xA9, 0xAA, 0x00, 0xAA, 0x00, 0x61, 0xBE, 0x93}};
+const GUID kKsPropSetIdAudio = {0x45FFAAA0, 0x6E1B, 0x11D0, {0xBC, 0xF2, 0x44, 0x45, 0x53, 0x54, 0x00, 0x00}};
+
+// The rear speakers come before centre and subwoofer, so "Test All" plays the
+// front pair, the rear pair, then centre and subwoofer.
+const char *const kSixSpeakerFiles[6] = {
+    "fleft.wav", "fright.wav", "rleft.wav", "rright.wav", "center.wav", "subw.wav",
+};
+const char *const kStereoFiles[6] = {"left.wav", "right.wav", nullptr, nullptr, nullptr, nullptr};
+
+// The "fmt " chunk is read into this much; a format a hardware buffer takes
+// is far smaller, and a larger chunk is not loaded.
+const LONG kFormatBlockSize = 256;
+
+void ReleaseTestSound()
+{
+    if (testBuffer) {
+        testBuffer->Stop();
+        testBuffer->Release();
+        testBuffer = nullptr;
+    }
+    if (testSound) {
+        testSound->Release();
+        testSound = nullptr;
+    }
+}
+
+} // namespace
+
+void HiddenWindow::Create(const char *name, WNDPROC procedure, HINSTANCE module, void *parameter)
+{
+    className = name;
+    instance = module;
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = procedure;
+    wc.hInstance = module;
+    wc.lpszClassName = name;
+    // Fails when the class is still registered; the window is made from it anyway.
+    atom = RegisterClassA(&wc);
+    window = CreateWindowExA(0, name, "", WS_DISABLED, 0, 0, 0, 0, nullptr, nullptr, module, parameter);
+}
+
+void HiddenWindow::Destroy()
+{
+    if (window)
+        DestroyWindow(window);
+    window = nullptr;
+    if (atom)
+        UnregisterClassA(className, instance);
+    atom = 0;
+}
+
+LRESULT CALLBACK TestSpeakersProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_CREATE)
+        return 0;
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+IDirectSoundBuffer *LoadWaveBuffer(IDirectSound *sound, const char *fileName)
+{
+    // mmioOpenA takes a writable name buffer.
+    char name[MAX_PATH];
+    lstrcpynA(name, fileName, sizeof name);
+    HMMIO file = mmioOpenA(name, nullptr, MMIO_READ);
+    if (!file)
+        return nullptr;
+
+    MMCKINFO riff = {};
+    riff.fccType = mmioFOURCC('W', 'A', 'V', 'E');
+    if (mmioDescend(file, &riff, nullptr, MMIO_FINDRIFF) != MMSYSERR_NOERROR) {
+        mmioClose(file, 0);
+        return nullptr;
+    }
+    MMCKINFO chunk = {};
+    chunk.ckid = mmioFOURCC('f', 'm', 't', ' ');
+    if (mmioDescend(file, &chunk, &riff, MMIO_FINDCHUNK) != MMSYSERR_NOERROR ||
+        chunk.cksize > static_cast<DWORD>(kFormatBlockSize)) {
+        mmioClose(file, 0);
+        return nullptr;
+    }
+    // At least a whole WAVEFORMATEX, zero beyond what the file holds, so that
+    // DirectSound never reads past the block, even for a short chunk.
+    union {
+        WAVEFORMATEX format;
+        char bytes[kFormatBlockSize];
+    } block;
+    memset(&block, 0, sizeof block);
+    LONG formatSize = static_cast<LONG>(chunk.cksize);
+    if (mmioRead(file, block.bytes, formatSize) != formatSize) {
+        mmioClose(file, 0);
+        return nullptr;
+    }
+    // Extra format bytes are claimed only as far as the chunk holds them.
+    LONG extra = formatSize - static_cast<LONG>(sizeof(WAVEFORMATEX));
+    if (extra < 0)
+        block.format.cbSize = 0;
+    else if (block.format.cbSize > extra)
+        block.format.cbSize = static_cast<WORD>(extra);
+    mmioAscend(file, &chunk, 0);
+
+    chunk = MMCKINFO{};
+    chunk.ckid = mmioFOURCC('d', 'a', 't', 'a');
+    if (mmioDescend(file, &chunk, &riff, MMIO_FINDCHUNK) != MMSYSERR_NOERROR) {
+        mmioClose(file, 0);
+        return nullptr;
+    }
+
+    DSBUFFERDESC desc = {};
+    desc.dwSize = sizeof(DSBUFFERDESC1); // the first form, without the 3D algorithm
+    desc.dwFlags = DSBCAPS_LOCHARDWARE | DSBCAPS_CTRL3D | DSBCAPS_CTRLVOLUME | DSBCAPS_GLOBALFOCUS;
+    desc.dwBufferBytes = chunk.cksize;
+    desc.lpwfxFormat = &block.format;
+    IDirectSoundBuffer *buffer = nullptr;
+    if (FAILED(sound->CreateSoundBuffer(&desc, &buffer, nullptr)) || !buffer) {
+        mmioClose(file, 0);
+        return nullptr;
+    }
+
+    void *data = nullptr;
+    DWORD size = 0;
+    if (FAILED(buffer->Lock(0, 0, &data, &size, nullptr, nullptr, DSBLOCK_ENTIREBUFFER)) || !data) {
+        buffer->Release();
+        mmioClose(file, 0);
+        return nullptr;
+    }
+    // A "data" chunk longer than the file leaves the rest of the buffer unfilled.
+    mmioRead(file, static_cast<HPSTR>(data), static_cast<LONG>(size));
+    buffer->Unlock(data, size, nullptr, 0);
+
+    mmioAscend(file, &chunk, 0);
+    mmioClose(file, 0);
+    return buffer;
+}
+
+HRESULT RouteBuffer(IDirectSoundBuffer *buffer, DWORD mask, bool *hasPropertySet)
+{
+    IKsPropertySet *propertySet = nullptr;
+    *hasPropertySet = false;
+    if (FAILED(buffer->QueryInterface(kIKsPropertySet, reinterpret_cast<void **>(&propertySet))) ||
+        !propertySet)
+        return E_NOINTERFACE;
+    *hasPropertySet = true;
+    HRESULT hr = propertySet->Set(kKsPropSetIdAudio, KSPROPERTY_AUDIO_CHANNEL_CONFIG, nullptr, 0,
+                                  &mask, sizeof mask);
+    propertySet->Release();
+    return hr;
+}
+
+void ToggleSpeakerTest(HWND page)
+{
+    if (testPlaying) {
+        testPlaying = 0; // the next tick stops and releases the sound
+        return;
+    }
+    if (testBuffer || testSound) {
+        // A stop was asked for less than a tick ago: finish it now.
+        KillTimer(page, kSpeakerTestTimer);
+        ReleaseTestSound();
+    }
+    if (FAILED(DirectSoundCreate(nullptr, &testSound, nullptr))) {
+        testSound = nullptr;
+        fputs("Could not open DirectSound\n", stderr);
+        return;
+    }
+
+    HiddenWindow hidden = {};
+    hidden.Create("TestSpeakers", TestSpeakersProc, appInstance, nullptr);
+    HRESULT hr = testSound->SetCooperativeLevel(hidden.window, DSSCL_NORMAL);
+    if (FAILED(hr)) {
+        fprintf(stderr, "SetCooperativeLevel failed (%lx)\n", static_cast<unsigned long>(hr));
+        hidden.Destroy();
+        testSound->Release();
+        testSound = nullptr;
+        return;
+    }
+
+    const char *const *files = (shownLayout == 2 || shownLayout == 3) ? kStereoFiles : kSixSpeakerFiles;
+    const char *file = testIndex >= 0 && testIndex < 6 ? files[testIndex] : nullptr;
+    testBuffer = file ? LoadWaveBuffer(testSound, file) : nullptr;
+    if (!testBuffer) {
+        fprintf(stderr, "Could not load %s\n", file ? file : "");
+        hidden.Destroy();
+        testSound->Release();
+        testSound = nullptr;
+        return;
+    }
+
+    testPlaying = 1;
+    InvalidateRect(page, nullptr, FALSE);
+
+    bool routable;
+    if (FAILED(RouteBuffer(testBuffer, kSpeakerMasks[testIndex], &routable)) && routable)
+        fputs("Set failed\n", stderr);
+
+    SetTimer(page, kSpeakerTestTimer, kSpeakerTestPeriod, nullptr);
+    testBuffer->Play(0, 0, 0);
+    // The buffer has global focus: it plays on without the window.
+    hidden.Destroy();
+}
+
+void PollSpeakerTest(HWND page)
+{
+    DWORD status = 0;
+    bool finished = !testBuffer || FAILED(testBuffer->GetStatus(&status)) || !(status & DSBSTATUS_PLAYING);
+    if (testPlaying && !finished)
+        return;
+
+    KillTimer(page, kSpeakerTestTimer);
+    ReleaseTestSound();
+    ++testIndex;
+    if (testPlaying && testIndex < testEnd) {
+        testPlaying = 0;
+        ToggleSpeakerTest(page);
+    } else {
+        testPlaying = 0;
+        testIndex = 0;
+        testEnd = 0;
+    }
+    InvalidateRect(page, nullptr, TRUE);
+}
+
+void EndSpeakerTest()
+{
+    ReleaseTestSound();
+    testPlaying = 0;
+    testIndex = 0;
+    testEnd = 0;
+}

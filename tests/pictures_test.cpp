@@ -132,9 +132,19 @@ TEST(Bitmaps, SpeakersAndNoteHaveTheirSizesOnTheFaceGrey)
                 drawn += GetPixel(memory, x, y) != RGB(192, 192, 192);
         EXPECT_GE(drawn * 5, picture.width * picture.height) << picture.id << ": a fifth at least";
         SelectObject(memory, old);
+        DeleteObject(bitmap);
+
+        // Loaded with the scheme's colours mapped, the face follows the
+        // scheme (which only a colour-table bitmap allows).
+        bitmap = static_cast<HBITMAP>(LoadImageA(program, MAKEINTRESOURCEA(picture.id),
+                                                 IMAGE_BITMAP, 0, 0, LR_LOADMAP3DCOLORS));
+        ASSERT_NE(nullptr, bitmap) << picture.id;
+        old = SelectObject(memory, bitmap);
+        EXPECT_EQ(GetSysColor(COLOR_3DFACE), GetPixel(memory, 0, 0)) << picture.id;
+        SelectObject(memory, old);
+        DeleteObject(bitmap);
         DeleteDC(memory);
         ReleaseDC(nullptr, screen);
-        DeleteObject(bitmap);
     }
 }
 

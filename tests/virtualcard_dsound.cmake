@@ -1,0 +1,21 @@
+# The virtual card's DirectSound: its own tests against the static library,
+# and a probe program linked against dsound the ordinary way, which must find
+# the card through Wine's DLL loading of the replacement dsound.dll.
+vt_add_test(virtualcard_dsound_test
+  SOURCES tests/virtualcard_dsound_test.cpp
+  LIBS vcdsound)
+# The card's registry key is shared by every process of the prefix.
+set_tests_properties(virtualcard_dsound_test PROPERTIES RESOURCE_LOCK vcard_registry)
+
+# The probe lives in a folder of its own, next to the card's dsound.dll.
+add_executable(vcdsound_probe tests/virtualcard_dsound_probe.cpp)
+target_link_libraries(vcdsound_probe PRIVATE dsound user32 advapi32 vt_static_runtime)
+set_target_properties(vcdsound_probe PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/dsprobe)
+add_custom_command(TARGET vcdsound_probe POST_BUILD
+  COMMAND ${CMAKE_COMMAND} -E copy_if_different $<TARGET_FILE:vcdsound_dll>
+          ${CMAKE_BINARY_DIR}/dsprobe/dsound.dll)
+add_dependencies(vcdsound_probe vcdsound_dll)
+add_test(NAME virtualcard_dsound_probe COMMAND vcdsound_probe)
+set_tests_properties(virtualcard_dsound_probe PROPERTIES
+  ENVIRONMENT "WINEDLLOVERRIDES=dsound=n"
+  RESOURCE_LOCK vcard_registry)

@@ -1,0 +1,35 @@
+// Inside the virtual card's DirectSound: its device list and stored state in
+// the registry, its counters of live objects and its fault injection.
+#ifndef VIRTUALCARD_DSCARD_H
+#define VIRTUALCARD_DSCARD_H
+
+#include "virtualcard/vcard.h"
+#include "virtualcard/vclog.h"
+
+#include <dsound.h>
+
+// Device list, read from the registry on every enumeration and creation.
+int CardDeviceCount();
+bool CardDevice(int index, VcDevice *device);
+
+// Per-device stored values.
+DWORD CardSpeakerConfig(int device);
+void CardStoreSpeakerConfig(int device, DWORD config);
+// Reads a stored property value; false when none was stored yet.
+bool CardLoadProperty(int device, const char *setName, ULONG id, void *value, ULONG size);
+void CardStoreProperty(int device, const char *setName, ULONG id, const void *value, ULONG size);
+
+DWORD CardPlayTimePercent();
+
+// Counts a call of method; returns the injected failure for it, or S_OK.
+HRESULT CardFault(const char *method);
+
+// Live-object counters and the ids shown in the record.
+extern int liveDirectSounds, liveBuffers, livePropertySets, playingBuffers;
+int CardNextObjectId();
+
+// Text forms for the record.
+void FormatGuid(const GUID *guid, char *out, size_t size);
+bool ParseGuid(const char *text, GUID *guid);
+
+#endif

@@ -1,0 +1,357 @@
+// The card's DirectSound entry points and device object: enumeration,
+// creation, cooperative level, buffer creation and speaker configuration.
+#include "virtualcard/dsobjects.h"
+
+#include <new>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+namespace {
+
+const GUID kIidUnknown = {0x00000000, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+const GUID kIidDirectSound = {0x279AFA83, 0x4981, 0x11CE, {0xA5, 0x21, 0x00, 0x20, 0xAF, 0x0B, 0xE5, 0x60}};
+const GUID kDefaultPlayback = {0xDEF00000, 0x9C6D, 0x47ED, {0xAA, 0xF1, 0x4D, 0xDA, 0x8F, 0x2B, 0x5C, 0x03}};
+const GUID kDefaultVoicePlayback = {0xDEF00002, 0x9C6D, 0x47ED, {0xAA, 0xF1, 0x4D, 0xDA, 0x8F, 0x2B, 0x5C, 0x03}};
+
+const DWORD kKnownBufferFlags =
+    DSBCAPS_PRIMARYBUFFER | DSBCAPS_STATIC | DSBCAPS_LOCHARDWARE | DSBCAPS_LOCSOFTWARE |
+    DSBCAPS_CTRL3D | DSBCAPS_CTRLFREQUENCY | DSBCAPS_CTRLPAN | DSBCAPS_CTRLVOLUME |
+    DSBCAPS_CTRLPOSITIONNOTIFY | DSBCAPS_CTRLFX | DSBCAPS_STICKYFOCUS | DSBCAPS_GLOBALFOCUS |
+    DSBCAPS_GETCURRENTPOSITION2 | DSBCAPS_MUTE3DATMAXDISTANCE | DSBCAPS_LOCDEFER;
+
+// The device a GUID names: null and the default-playback aliases name the
+// first one.
+int FindDevice(LPCGUID guid, VcDevice *device)
+{
+    int count = CardDeviceCount();
+    if (count == 0)
+        return -1;
+    if (!guid || IsEqualGUID(*guid, GUID_NULL) || IsEqualGUID(*guid, kDefaultPlayback) ||
+        IsEqualGUID(*guid, kDefaultVoicePlayback))
+        return CardDevice(0, device) ? 0 : -1;
+    for (int i = 0; i < count; ++i)
+        if (CardDevice(i, device) && IsEqualGUID(device->guid, *guid))
+            return i;
+    return -1;
+}
+
+// A PCM format that the card can play: what the platform's mixer accepts.
+HRESULT CheckFormat(const WAVEFORMATEX *f)
+{
+    if (f->wFormatTag != WAVE_FORMAT_PCM)
+        return DSERR_BADFORMAT;
+    if (f->nChannels < 1 || f->nChannels > 2 || (f->wBitsPerSample != 8 && f->wBitsPerSample != 16))
+        return DSERR_BADFORMAT;
+    if (f->nSamplesPerSec < DSBFREQUENCY_MIN || f->nSamplesPerSec > DSBFREQUENCY_MAX)
+        return DSERR_BADFORMAT;
+    if (f->nBlockAlign != f->nChannels * f->wBitsPerSample / 8 ||
+        f->nAvgBytesPerSec != f->nSamplesPerSec * f->nBlockAlign)
+        return DSERR_BADFORMAT;
+    return DS_OK;
+}
+
+HRESULT CheckBufferDesc(const CardDirectSound &ds, const DSBUFFERDESC *d)
+{
+    if (d->dwSize != sizeof(DSBUFFERDESC1) && d->dwSize != sizeof(DSBUFFERDESC))
+        return DSERR_INVALIDPARAM;
+    DWORD flags = d->dwFlags;
+    if (flags & ~kKnownBufferFlags)
+        return DSERR_INVALIDPARAM;
+    if ((flags & DSBCAPS_LOCHARDWARE) && (flags & DSBCAPS_LOCSOFTWARE))
+        return DSERR_INVALIDPARAM;
+    if ((flags & DSBCAPS_LOCDEFER) && (flags & (DSBCAPS_LOCHARDWARE | DSBCAPS_LOCSOFTWARE)))
+        return DSERR_INVALIDPARAM;
+    if (flags & DSBCAPS_CTRLFX)
+        return DSERR_DS8_REQUIRED;   // an object of DirectSoundCreate, not of version 8
+    if (flags & DSBCAPS_PRIMARYBUFFER) {
+        if (d->dwBufferBytes != 0 || d->lpwfxFormat != nullptr)
+            return DSERR_INVALIDPARAM;
+        if (flags & (DSBCAPS_CTRLFREQUENCY | DSBCAPS_CTRLPOSITIONNOTIFY | DSBCAPS_STATIC))
+            return DSERR_INVALIDPARAM;
+        return DS_OK;
+    }
+    if (!d->lpwfxFormat)
+        return DSERR_INVALIDPARAM;
+    if (d->dwBufferBytes < DSBSIZE_MIN || d->dwBufferBytes > DSBSIZE_MAX)
+        return DSERR_INVALIDPARAM;
+    HRESULT hr = CheckFormat(d->lpwfxFormat);
+    if (FAILED(hr))
+        return hr;
+    if ((flags & DSBCAPS_CTRL3D) && d->lpwfxFormat->nChannels != 1)
+        return DSERR_INVALIDPARAM;
+    if ((flags & DSBCAPS_LOCHARDWARE) && !ds.device.hardware3D)
+        return DSERR_CONTROLUNAVAIL;
+    return DS_OK;
+}
+
+} // namespace
+
+CardDirectSound::CardDirectSound(int index, const VcDevice &d)
+    : id(CardNextObjectId()), deviceIndex(index), device(d)
+{
+    ++liveDirectSounds;
+}
+
+STDMETHODIMP CardDirectSound::QueryInterface(REFIID riid, void **object)
+{
+    if (!object)
+        return E_POINTER;
+    if (IsEqualGUID(riid, kIidUnknown) || IsEqualGUID(riid, kIidDirectSound)) {
+        AddRef();
+        *object = static_cast<IDirectSound *>(this);
+        return S_OK;
+    }
+    *object = nullptr;
+    return E_NOINTERFACE;
+}
+
+STDMETHODIMP_(ULONG) CardDirectSound::AddRef()
+{
+    return ++ref;
+}
+
+STDMETHODIMP_(ULONG) CardDirectSound::Release()
+{
+    if (ref == 0)
+        return 0;
+    ULONG left = --ref;
+    if (left == 0) {
+        VcLog("ds.release obj=%d buffers=%d", id, bufferHolds);
+        --liveDirectSounds;
+        released = true;
+        if (bufferHolds == 0)
+            delete this;
+    }
+    return left;
+}
+
+void CardDirectSound::DropForBuffer()
+{
+    if (--bufferHolds == 0 && released)
+        delete this;
+}
+
+STDMETHODIMP CardDirectSound::CreateSoundBuffer(LPCDSBUFFERDESC desc, LPLPDIRECTSOUNDBUFFER out,
+                                                LPUNKNOWN outer)
+{
+    HRESULT hr = CardFault("CreateSoundBuffer");
+    if (SUCCEEDED(hr)) {
+        if (!desc || !out)
+            hr = DSERR_INVALIDPARAM;
+        else if (outer)
+            hr = DSERR_NOAGGREGATION;
+        else
+            hr = CheckBufferDesc(*this, desc);
+    }
+    if (out)
+        *out = nullptr;
+
+    CardBuffer *buffer = nullptr;
+    if (SUCCEEDED(hr) && (desc->dwFlags & DSBCAPS_PRIMARYBUFFER) && primary) {
+        // One primary buffer per object: the same one again.
+        buffer = primary;
+        buffer->AddRef();
+    } else if (SUCCEEDED(hr)) {
+        BYTE *memory = nullptr;
+        if (desc->dwBufferBytes) {
+            memory = static_cast<BYTE *>(calloc(desc->dwBufferBytes, 1));
+            if (!memory)
+                hr = DSERR_OUTOFMEMORY;
+        }
+        if (SUCCEEDED(hr)) {
+            buffer = new (std::nothrow) CardBuffer(this, *desc, memory);
+            if (!buffer) {
+                free(memory);
+                hr = DSERR_OUTOFMEMORY;
+            } else if (buffer->IsPrimary()) {
+                primary = buffer;
+            }
+        }
+    }
+
+    const WAVEFORMATEX *f = desc && !(desc->dwFlags & DSBCAPS_PRIMARYBUFFER) ? desc->lpwfxFormat
+                                                                           : nullptr;
+    VcLog("ds.buffer obj=%d buf=%d size=%lu flags=0x%lx bytes=%lu format=%u/%u/%lu/%lu/%u/%u hr=0x%08lx",
+          id, buffer ? buffer->id : 0, desc ? static_cast<unsigned long>(desc->dwSize) : 0,
+          desc ? static_cast<unsigned long>(desc->dwFlags) : 0,
+          desc ? static_cast<unsigned long>(desc->dwBufferBytes) : 0, f ? f->wFormatTag : 0,
+          f ? f->nChannels : 0, f ? static_cast<unsigned long>(f->nSamplesPerSec) : 0,
+          f ? static_cast<unsigned long>(f->nAvgBytesPerSec) : 0, f ? f->nBlockAlign : 0,
+          f ? f->wBitsPerSample : 0, static_cast<unsigned long>(hr));
+    if (SUCCEEDED(hr))
+        *out = buffer;
+    return hr;
+}
+
+STDMETHODIMP CardDirectSound::GetCaps(LPDSCAPS caps)
+{
+    if (!caps || caps->dwSize != sizeof(DSCAPS))
+        return DSERR_INVALIDPARAM;
+    DWORD size = caps->dwSize;
+    memset(caps, 0, size);
+    caps->dwSize = size;
+    caps->dwFlags = DSCAPS_PRIMARYMONO | DSCAPS_PRIMARYSTEREO | DSCAPS_PRIMARY8BIT |
+                    DSCAPS_PRIMARY16BIT | DSCAPS_CONTINUOUSRATE | DSCAPS_SECONDARYMONO |
+                    DSCAPS_SECONDARYSTEREO | DSCAPS_SECONDARY8BIT | DSCAPS_SECONDARY16BIT;
+    caps->dwMinSecondarySampleRate = DSBFREQUENCY_MIN;
+    caps->dwMaxSecondarySampleRate = DSBFREQUENCY_MAX;
+    caps->dwPrimaryBuffers = 1;
+    if (device.hardware3D) {
+        caps->dwMaxHwMixingAllBuffers = caps->dwMaxHwMixingStaticBuffers =
+            caps->dwMaxHwMixingStreamingBuffers = 32;
+        caps->dwFreeHwMixingAllBuffers = caps->dwFreeHwMixingStaticBuffers =
+            caps->dwFreeHwMixingStreamingBuffers = 32;
+        caps->dwMaxHw3DAllBuffers = caps->dwMaxHw3DStaticBuffers = caps->dwMaxHw3DStreamingBuffers = 32;
+        caps->dwFreeHw3DAllBuffers = caps->dwFreeHw3DStaticBuffers =
+            caps->dwFreeHw3DStreamingBuffers = 32;
+    }
+    return DS_OK;
+}
+
+STDMETHODIMP CardDirectSound::DuplicateSoundBuffer(LPDIRECTSOUNDBUFFER, LPLPDIRECTSOUNDBUFFER duplicate)
+{
+    if (duplicate)
+        *duplicate = nullptr;
+    return DSERR_UNSUPPORTED;   // nothing of the program duplicates buffers
+}
+
+STDMETHODIMP CardDirectSound::SetCooperativeLevel(HWND hwnd, DWORD newLevel)
+{
+    HRESULT hr = CardFault("SetCooperativeLevel");
+    if (SUCCEEDED(hr)) {
+        if (!IsWindow(hwnd) || newLevel < DSSCL_NORMAL || newLevel > DSSCL_WRITEPRIMARY)
+            hr = DSERR_INVALIDPARAM;
+        else
+            level = newLevel;
+    }
+    VcLog("ds.coop obj=%d hwnd=0x%llx level=%lu hr=0x%08lx", id,
+          static_cast<unsigned long long>(reinterpret_cast<ULONG_PTR>(hwnd)),
+          static_cast<unsigned long>(newLevel), static_cast<unsigned long>(hr));
+    return hr;
+}
+
+STDMETHODIMP CardDirectSound::Compact()
+{
+    return level >= DSSCL_PRIORITY ? DS_OK : DSERR_PRIOLEVELNEEDED;
+}
+
+STDMETHODIMP CardDirectSound::GetSpeakerConfig(LPDWORD config)
+{
+    HRESULT hr = CardFault("GetSpeakerConfig");
+    if (SUCCEEDED(hr) && !config)
+        hr = DSERR_INVALIDPARAM;
+    DWORD value = 0;
+    if (SUCCEEDED(hr))
+        *config = value = CardSpeakerConfig(deviceIndex);
+    VcLog("ds.speaker.get dev=%d value=0x%lx hr=0x%08lx", deviceIndex,
+          static_cast<unsigned long>(value), static_cast<unsigned long>(hr));
+    return hr;
+}
+
+STDMETHODIMP CardDirectSound::SetSpeakerConfig(DWORD config)
+{
+    HRESULT hr = CardFault("SetSpeakerConfig");
+    if (SUCCEEDED(hr)) {
+        // A configuration from headphones to 5.1 surround; a geometry (in
+        // degrees) only with stereo.
+        DWORD speakers = DSSPEAKER_CONFIG(config), geometry = DSSPEAKER_GEOMETRY(config);
+        if ((config & 0xFF00FF00) || speakers > DSSPEAKER_5POINT1_SURROUND ||
+            (geometry && (speakers != DSSPEAKER_STEREO || geometry < DSSPEAKER_GEOMETRY_MIN ||
+                          geometry > DSSPEAKER_GEOMETRY_MAX)))
+            hr = DSERR_INVALIDPARAM;
+        else
+            CardStoreSpeakerConfig(deviceIndex, config);
+    }
+    VcLog("ds.speaker.set dev=%d value=0x%lx hr=0x%08lx", deviceIndex,
+          static_cast<unsigned long>(config), static_cast<unsigned long>(hr));
+    return hr;
+}
+
+STDMETHODIMP CardDirectSound::Initialize(LPCGUID)
+{
+    return DSERR_ALREADYINITIALIZED;   // DirectSoundCreate initialised it
+}
+
+extern "C" HRESULT WINAPI DirectSoundCreate(LPCGUID guid, LPDIRECTSOUND *out, LPUNKNOWN outer)
+{
+    HRESULT hr = CardFault("DirectSoundCreate");
+    VcDevice device;
+    int index = -1;
+    if (SUCCEEDED(hr)) {
+        if (!out)
+            hr = DSERR_INVALIDPARAM;
+        else if (outer)
+            hr = DSERR_NOAGGREGATION;
+        else if ((index = FindDevice(guid, &device)) < 0)
+            hr = DSERR_NODRIVER;
+    }
+    if (out)
+        *out = nullptr;
+    if (SUCCEEDED(hr)) {
+        CardDirectSound *ds = new (std::nothrow) CardDirectSound(index, device);
+        if (!ds) {
+            hr = DSERR_OUTOFMEMORY;
+        } else {
+            VcLog("ds.create dev=%d obj=%d", index, ds->id);
+            *out = ds;
+            return DS_OK;
+        }
+    }
+    char text[64];
+    FormatGuid(guid, text, sizeof text);
+    VcLog("ds.create.fail guid=%s hr=0x%08lx", text, static_cast<unsigned long>(hr));
+    return hr;
+}
+
+extern "C" HRESULT WINAPI DirectSoundEnumerateA(LPDSENUMCALLBACKA callback, LPVOID context)
+{
+    HRESULT hr = CardFault("DirectSoundEnumerate");
+    if (FAILED(hr))
+        return hr;
+    if (!callback)
+        return DSERR_INVALIDPARAM;
+    int count = CardDeviceCount();
+    if (count == 0)
+        return DS_OK;   // no device, and so no primary driver either
+    VcLog("ds.enumerate.device index=-1 guid=null desc=\"Primary Sound Driver\" module=\"\"");
+    if (!callback(nullptr, "Primary Sound Driver", "", context))
+        return DS_OK;
+    for (int i = 0; i < count; ++i) {
+        VcDevice device;
+        if (!CardDevice(i, &device))
+            continue;
+        char text[64];
+        FormatGuid(&device.guid, text, sizeof text);
+        VcLog("ds.enumerate.device index=%d guid=%s desc=\"%s\" module=\"%s\"", i, text,
+              device.description, device.module);
+        GUID guid = device.guid;   // the callback gets a pointer it may keep only for the call
+        if (!callback(&guid, device.description, device.module, context))
+            break;
+    }
+    return DS_OK;
+}
+
+namespace {
+struct WideContext {
+    LPDSENUMCALLBACKW callback;
+    LPVOID context;
+};
+
+BOOL CALLBACK ToWide(LPGUID guid, LPCSTR description, LPCSTR module, LPVOID context)
+{
+    const WideContext *c = static_cast<const WideContext *>(context);
+    WCHAR d[128], m[64];
+    MultiByteToWideChar(CP_ACP, 0, description, -1, d, 128);
+    MultiByteToWideChar(CP_ACP, 0, module, -1, m, 64);
+    return c->callback(guid, d, m, c->context);
+}
+} // namespace
+
+extern "C" HRESULT WINAPI DirectSoundEnumerateW(LPDSENUMCALLBACKW callback, LPVOID context)
+{
+    if (!callback)
+        return DSERR_INVALIDPARAM;
+    WideContext c = {callback, context};
+    return DirectSoundEnumerateA(ToWide, &c);
+}

@@ -1,0 +1,134 @@
+#include "capture.h"
+
+#include <fcntl.h>
+#include <io.h>
+#include <stdio.h>
+
+namespace {
+MessageBoxCapture *activeBoxes = nullptr;
+DebugOutputCapture *activeDebug = nullptr;
+} // namespace
+
+MessageBoxCapture::MessageBoxCapture(int answer) : answer_(answer)
+{
+    activeBoxes = this;
+    hook_ = SetWindowsHookExA(WH_CBT, Hook, nullptr, GetCurrentThreadId());
+}
+
+MessageBoxCapture::~MessageBoxCapture()
+{
+    UnhookWindowsHookEx(hook_);
+    activeBoxes = nullptr;
+}
+
+LRESULT CALLBACK MessageBoxCapture::Hook(int code, WPARAM wParam, LPARAM lParam)
+{
+    if (code == HCBT_ACTIVATE && activeBoxes) {
+        HWND box = reinterpret_cast<HWND>(wParam);
+        char className[32];
+        GetClassNameA(box, className, sizeof className);
+        HWND text = GetDlgItem(box, 0xFFFF);
+        if (lstrcmpA(className, "#32770") == 0 && text) {
+            CapturedBox captured;
+            char buffer[2048];
+            GetWindowTextA(box, buffer, sizeof buffer);
+            captured.caption = buffer;
+            GetWindowTextA(text, buffer, sizeof buffer);
+            captured.text = buffer;
+            captured.owner = GetWindow(box, GW_OWNER);
+            activeBoxes->boxes_.push_back(captured);
+            PostMessageA(box, WM_COMMAND, activeBoxes->answer_, 0);
+        }
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+StderrCapture::StderrCapture()
+{
+    char folder[MAX_PATH];
+    GetTempPathA(sizeof folder, folder);
+    GetTempFileNameA(folder, "err", 0, path_);
+    fflush(stderr);
+    saved_ = _dup(_fileno(stderr));
+    int fd = _open(path_, _O_WRONLY | _O_TRUNC | _O_BINARY);
+    _dup2(fd, _fileno(stderr));
+    _close(fd);
+}
+
+StderrCapture::~StderrCapture()
+{
+    fflush(stderr);
+    _dup2(saved_, _fileno(stderr));
+    _close(saved_);
+    DeleteFileA(path_);
+}
+
+std::string StderrCapture::Text()
+{
+    fflush(stderr);
+    std::string text;
+    FILE *f = fopen(path_, "rb");
+    if (!f)
+        return text;
+    char buffer[4096];
+    size_t n;
+    while ((n = fread(buffer, 1, sizeof buffer, f)) > 0)
+        text.append(buffer, n);
+    fclose(f);
+    return text;
+}
+
+DebugOutputCapture::DebugOutputCapture()
+{
+    activeDebug = this;
+    handler_ = AddVectoredExceptionHandler(1, Handler);
+}
+
+DebugOutputCapture::~DebugOutputCapture()
+{
+    RemoveVectoredExceptionHandler(handler_);
+    activeDebug = nullptr;
+}
+
+LONG CALLBACK DebugOutputCapture::Handler(EXCEPTION_POINTERS *info)
+{
+    // OutputDebugStringA raises this with the text's length and address.
+    if (info->ExceptionRecord->ExceptionCode != DBG_PRINTEXCEPTION_C || !activeDebug)
+        return EXCEPTION_CONTINUE_SEARCH;
+    const char *text = reinterpret_cast<const char *>(info->ExceptionRecord->ExceptionInformation[1]);
+    activeDebug->lines_.push_back(text ? text : "");
+    return EXCEPTION_CONTINUE_EXECUTION;
+}
+
+TempFolder::TempFolder()
+{
+    char folder[MAX_PATH], name[MAX_PATH];
+    GetTempPathA(sizeof folder, folder);
+    GetTempFileNameA(folder, "vt", 0, name);
+    DeleteFileA(name);
+    CreateDirectoryA(name, nullptr);
+    path_ = name;
+}
+
+TempFolder::~TempFolder()
+{
+    WIN32_FIND_DATAA found;
+    HANDLE find = FindFirstFileA((path_ + "\\*").c_str(), &found);
+    if (find != INVALID_HANDLE_VALUE) {
+        do {
+            if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+                DeleteFileA(File(found.cFileName).c_str());
+        } while (FindNextFileA(find, &found));
+        FindClose(find);
+    }
+    RemoveDirectoryA(path_.c_str());
+}
+
+void TempFolder::Write(const char *name, const void *data, size_t size) const
+{
+    HANDLE file = CreateFileA(File(name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    DWORD written = 0;
+    WriteFile(file, data, static_cast<DWORD>(size), &written, nullptr);
+    CloseHandle(file);
+}

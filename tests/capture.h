@@ -1,0 +1,70 @@
+// What a program shows or writes where no test can see it directly: message
+// boxes (answered at once), standard error and the debugger output.
+#ifndef VT_TESTS_CAPTURE_H
+#define VT_TESTS_CAPTURE_H
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+struct CapturedBox {
+    std::string caption;
+    std::string text;
+    HWND owner;
+};
+
+// While it lives, every message box of this thread is recorded and answered
+// with answer (IDOK unless told otherwise).
+class MessageBoxCapture {
+public:
+    explicit MessageBoxCapture(int answer = IDOK);
+    ~MessageBoxCapture();
+    const std::vector<CapturedBox> &Boxes() const { return boxes_; }
+
+private:
+    static LRESULT CALLBACK Hook(int code, WPARAM wParam, LPARAM lParam);
+    HHOOK hook_;
+    int answer_;
+    std::vector<CapturedBox> boxes_;
+};
+
+// Everything written to standard error while it lives, redirected to a file.
+class StderrCapture {
+public:
+    StderrCapture();
+    ~StderrCapture();
+    std::string Text(); // what was written so far
+
+private:
+    int saved_;
+    char path_[MAX_PATH];
+};
+
+// Every OutputDebugStringA text while it lives, one entry per call.
+class DebugOutputCapture {
+public:
+    DebugOutputCapture();
+    ~DebugOutputCapture();
+    const std::vector<std::string> &Lines() const { return lines_; }
+
+private:
+    static LONG CALLBACK Handler(EXCEPTION_POINTERS *info);
+    void *handler_;
+    std::vector<std::string> lines_;
+};
+
+// A folder of its own below the temporary folder, removed with its files.
+class TempFolder {
+public:
+    TempFolder();
+    ~TempFolder();
+    const std::string &Path() const { return path_; }
+    std::string File(const char *name) const { return path_ + "\\" + name; }
+    void Write(const char *name, const void *data, size_t size) const;
+
+private:
+    std::string path_;
+};
+
+#endif

@@ -1,0 +1,29 @@
+# The services the tray program, the panel and the pages call: messages, the
+# driver connection, the speaker configuration, card detection and the
+# speaker-test engine, against the virtual card's DirectSound.
+
+add_library(vt_test_support STATIC tests/capture.cpp tests/waves.cpp)
+target_link_libraries(vt_test_support PUBLIC shlwapi vt_static_runtime)
+vt_windows_path(waves_win ${CMAKE_SOURCE_DIR}/virtualcard/waves)
+string(REPLACE "/" "\\\\" waves_win "${waves_win}")
+target_compile_definitions(vt_test_support PUBLIC "VT_WAVES_DIR=\"${waves_win}\"")
+
+# The program's resources are linked in, so that strings load from the test
+# program itself; the virtual card comes before winmm and the system DLLs.
+set(VT_SERVICE_TEST_LIBS vt_test_support vtcore vcdsound winmm shlwapi ${VT_SYSTEM_LIBS})
+
+vt_add_test(services_test
+  SOURCES tests/services_test.cpp $<TARGET_OBJECTS:vtres>
+  LIBS ${VT_SERVICE_TEST_LIBS})
+
+vt_add_test(speaker_test_engine_test
+  SOURCES tests/speaker_test_engine_test.cpp $<TARGET_OBJECTS:vtres>
+  LIBS ${VT_SERVICE_TEST_LIBS})
+
+# One program, run under three of Wine's Windows versions.
+add_executable(detection_test tests/detection_test.cpp $<TARGET_OBJECTS:vtres>)
+target_include_directories(detection_test PRIVATE ${CMAKE_SOURCE_DIR}/tests)
+target_link_libraries(detection_test PRIVATE ${VT_SERVICE_TEST_LIBS} gtest vt_static_runtime)
+foreach(version win98 win2k winxp)
+  add_test(NAME detection_test_${version} COMMAND detection_test --windows=${version})
+endforeach()

@@ -7,15 +7,12 @@ const GUID Q3DEffectPropertySet = {0x7CA99CA1, 0xCD07, 0x11D0, {0xA6, 0xC0, 0x00
 
 // Spelled out here rather than taken from a GUID library, as the driver
 // expects exactly this interface of the connection's buffer.
-static const GUID kIKsPropertySet = {0x31EFAC30, 0x515C, 0x11D0, {0xA9, 0xAA, 0x00, 0xAA, 0x00, 0x61, 0xBE, 0x93}};
+const GUID IKsPropertySetId = {0x31EFAC30, 0x515C, 0x11D0, {0xA9, 0xAA, 0x00, 0xAA, 0x00, 0x61, 0xBE, 0x93}};
 
 GUID soundDevices[kMaxSoundDevices];
 int soundDeviceCount = 0;
 
-namespace {
-
-// PCM mono, 22050 samples per second, 16 bits: the format of both buffers.
-WAVEFORMATEX ConnectionFormat()
+WAVEFORMATEX DriverBufferFormat()
 {
     WAVEFORMATEX format = {};
     format.wFormatTag = WAVE_FORMAT_PCM;
@@ -27,6 +24,8 @@ WAVEFORMATEX ConnectionFormat()
     format.cbSize = 0;
     return format;
 }
+
+namespace {
 
 // The first version of DSBUFFERDESC (20 bytes on 32-bit Windows), which every
 // DirectSound accepts.
@@ -61,7 +60,7 @@ HRESULT OpenDriverConnection(const GUID *device, HWND window, IDirectSound **dir
         return hr;
     }
 
-    WAVEFORMATEX format = ConnectionFormat();
+    WAVEFORMATEX format = DriverBufferFormat();
     DSBUFFERDESC desc = BufferDesc(DSBCAPS_LOCHARDWARE | DSBCAPS_CTRL3D, &format);
     IDirectSoundBuffer *buffer = nullptr;
     hr = (*directSound)->CreateSoundBuffer(&desc, &buffer, nullptr);
@@ -72,7 +71,7 @@ HRESULT OpenDriverConnection(const GUID *device, HWND window, IDirectSound **dir
         return hr;
     }
 
-    hr = buffer->QueryInterface(kIKsPropertySet, reinterpret_cast<void **>(propertySet));
+    hr = buffer->QueryInterface(IKsPropertySetId, reinterpret_cast<void **>(propertySet));
     if (FAILED(hr)) {
         ReportSoundError(hr, "Sound driver does not support 3d hardware:", report);
         buffer->Release();
@@ -108,7 +107,7 @@ HRESULT ProbeSoundDevice(const GUID *device, HWND window)
     // Some drivers refuse the level yet make buffers; only the buffer counts.
     directSound->SetCooperativeLevel(window, DSSCL_NORMAL);
 
-    WAVEFORMATEX format = ConnectionFormat();
+    WAVEFORMATEX format = DriverBufferFormat();
     DSBUFFERDESC desc = BufferDesc(DSBCAPS_CTRLFREQUENCY | DSBCAPS_CTRLPAN | DSBCAPS_CTRLVOLUME, &format);
     IDirectSoundBuffer *buffer = nullptr;
     hr = directSound->CreateSoundBuffer(&desc, &buffer, nullptr);

@@ -8,9 +8,15 @@
 #include <mmsystem.h>
 #include <dsound.h>
 
-// The driver's two private property sets.
+// The driver's two private property sets, and the interface through which
+// a buffer offers them and the channel configuration.
 extern const GUID Q3DPropertySet;
 extern const GUID Q3DEffectPropertySet;
+extern const GUID IKsPropertySetId;
+
+// PCM mono, 22050 samples per second, 16 bits: the format of the small
+// buffers that connections and probes make.
+WAVEFORMATEX DriverBufferFormat();
 
 struct DriverConnection {
     IDirectSound *directSound;

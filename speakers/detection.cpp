@@ -2,6 +2,7 @@
 
 #include "app/app.h"
 #include "app/messages.h"
+#include "panel/driver.h"
 #include "resource.h"
 #include "speakers/speaker_config.h"
 #include "speakers/speaker_test.h"
@@ -18,9 +19,6 @@ namespace {
 const char kPciKey[] = "SYSTEM\\CurrentControlSet\\Enum\\PCI\\";
 const char kProfilePciKey[] =
     "SYSTEM\\CurrentControlSet\\Hardware Profiles\\0001\\System\\CurrentControlSet\\Enum\\PCI";
-
-const GUID kIKsPropertySet = {0x31EFAC30, 0x515C, 0x11D0, {0xA9, 0xAA, 0x00, 0xAA, 0x00, 0x61, 0xBE, 0x93}};
-const GUID kKsPropSetIdAudio = {0x45FFAAA0, 0x6E1B, 0x11D0, {0xBC, 0xF2, 0x44, 0x45, 0x53, 0x54, 0x00, 0x00}};
 
 // Windows NT 5 (2000 and XP) names the card's PCI keys; other systems do not.
 bool IsWindowsNt5()
@@ -92,13 +90,7 @@ enum class Support { Yes, NoBuffer, NoPropertySet, NotSettable };
 
 Support CheckChannelConfig(IDirectSound *sound)
 {
-    WAVEFORMATEX format = {};
-    format.wFormatTag = WAVE_FORMAT_PCM;
-    format.nChannels = 1;
-    format.nSamplesPerSec = 22050;
-    format.nAvgBytesPerSec = 44100;
-    format.nBlockAlign = 2;
-    format.wBitsPerSample = 16;
+    WAVEFORMATEX format = DriverBufferFormat();
     DSBUFFERDESC desc = {};
     desc.dwSize = sizeof(DSBUFFERDESC1); // the first form: 20 bytes on 32-bit Windows
     desc.dwFlags = DSBCAPS_GLOBALFOCUS;
@@ -109,13 +101,13 @@ Support CheckChannelConfig(IDirectSound *sound)
         return Support::NoBuffer;
 
     IKsPropertySet *propertySet = nullptr;
-    if (FAILED(buffer->QueryInterface(kIKsPropertySet, reinterpret_cast<void **>(&propertySet))) ||
+    if (FAILED(buffer->QueryInterface(IKsPropertySetId, reinterpret_cast<void **>(&propertySet))) ||
         !propertySet) {
         buffer->Release();
         return Support::NoPropertySet;
     }
     ULONG support = 0;
-    HRESULT hr = propertySet->QuerySupport(kKsPropSetIdAudio, KSPROPERTY_AUDIO_CHANNEL_CONFIG, &support);
+    HRESULT hr = propertySet->QuerySupport(KsPropSetIdAudio, KSPROPERTY_AUDIO_CHANNEL_CONFIG, &support);
     propertySet->Release();
     buffer->Release();
     return SUCCEEDED(hr) && (support & KSPROPERTY_SUPPORT_SET) ? Support::Yes : Support::NotSettable;

@@ -1,6 +1,7 @@
 #include "speakers/speaker_test.h"
 
 #include "app/app.h"
+#include "panel/driver.h"
 
 #include <ks.h>
 #include <ksmedia.h>
@@ -14,15 +15,14 @@ IDirectSound *testSound = nullptr;
 IDirectSoundBuffer *testBuffer = nullptr;
 int shownLayout = 0;
 
+const GUID KsPropSetIdAudio = {0x45FFAAA0, 0x6E1B, 0x11D0, {0xBC, 0xF2, 0x44, 0x45, 0x53, 0x54, 0x00, 0x00}};
+
 const DWORD kSpeakerMasks[6] = {
     SPEAKER_FRONT_LEFT, SPEAKER_FRONT_RIGHT, SPEAKER_BACK_LEFT,
     SPEAKER_BACK_RIGHT, SPEAKER_FRONT_CENTER, SPEAKER_LOW_FREQUENCY,
 };
 
 namespace {
-
-const GUID kIKsPropertySet = {0x31EFAC30, 0x515C, 0x11D0, {0xA9, 0xAA, 0x00, 0xAA, 0x00, 0x61, 0xBE, 0x93}};
-const GUID kKsPropSetIdAudio = {0x45FFAAA0, 0x6E1B, 0x11D0, {0xBC, 0xF2, 0x44, 0x45, 0x53, 0x54, 0x00, 0x00}};
 
 // The rear speakers come before centre and subwoofer, so "Test All" plays the
 // front pair, the rear pair, then centre and subwoofer.
@@ -160,11 +160,11 @@ HRESULT RouteBuffer(IDirectSoundBuffer *buffer, DWORD mask, bool *hasPropertySet
 {
     IKsPropertySet *propertySet = nullptr;
     *hasPropertySet = false;
-    if (FAILED(buffer->QueryInterface(kIKsPropertySet, reinterpret_cast<void **>(&propertySet))) ||
+    if (FAILED(buffer->QueryInterface(IKsPropertySetId, reinterpret_cast<void **>(&propertySet))) ||
         !propertySet)
         return E_NOINTERFACE;
     *hasPropertySet = true;
-    HRESULT hr = propertySet->Set(kKsPropSetIdAudio, KSPROPERTY_AUDIO_CHANNEL_CONFIG, nullptr, 0,
+    HRESULT hr = propertySet->Set(KsPropSetIdAudio, KSPROPERTY_AUDIO_CHANNEL_CONFIG, nullptr, 0,
                                   &mask, sizeof mask);
     propertySet->Release();
     return hr;

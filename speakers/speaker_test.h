@@ -19,6 +19,9 @@ extern IDirectSound *testSound;
 extern IDirectSoundBuffer *testBuffer;
 extern int shownLayout; // layout whose speakers the General page shows
 
+// The platform's audio property set, home of the channel configuration.
+extern const GUID KsPropSetIdAudio;
+
 // Speaker-position mask of each speaker index.
 extern const DWORD kSpeakerMasks[6];
 

@@ -1,0 +1,152 @@
+#include "speakers/uninstall.h"
+
+#include "app/app.h"
+#include "app/messages.h"
+#include "resource.h"
+#include "speakers/speaker_test.h"
+
+#include <stdio.h>
+#include <string.h>
+
+HMODULE supportLibrary = nullptr;
+Dll32CallProc dll32Call = nullptr;
+HCURSOR savedCursor = nullptr;
+HWND trayWindow = nullptr;
+
+namespace {
+
+// A software synthesizer that must go first; its uninstaller has used both
+// spellings.
+const char *const kSynthesizerKeys[] = {
+    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\YAMAHA Soft Synthesizer S-YXG50",
+    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\YAMAHA SoftSynthesizer S-YXG50",
+};
+
+const char kSupportLibrary[] = "VTHLP32.DLL";
+const char kProfileFile[] = "SOUNDCFG.INI";
+const char kDefaultApplet[] = "VTAPLT.CPL";
+const char kFolderWindowClass[] = "CabinetWClass";
+const DWORD kBlockingWait = 1500;
+
+// Always English, whatever the user's language.
+const char kWarningText[] = "Do you really want to uninstall audio devices\r\nand drivers?";
+
+bool SynthesizerInstalled()
+{
+    for (const char *name : kSynthesizerKeys) {
+        HKEY key;
+        if (RegOpenKeyA(HKEY_LOCAL_MACHINE, name, &key) == ERROR_SUCCESS) {
+            RegCloseKey(key);
+            return true;
+        }
+    }
+    return false;
+}
+
+// A name that stays inside the folder it is joined to: no drive, no
+// separator, and so no way up.
+bool IsBareFileName(const char *name)
+{
+    return name[0] != '\0' && strcmp(name, ".") != 0 && strcmp(name, "..") != 0 &&
+           strpbrk(name, "\\/:") == nullptr;
+}
+
+// Deletes file name from the system directory; a failure goes unreported.
+void DeleteSystemFile(const char *name)
+{
+    if (!IsBareFileName(name))
+        return;
+    char folder[256];
+    UINT length = GetSystemDirectoryA(folder, sizeof folder);
+    if (length == 0 || length >= sizeof folder)
+        return;
+    char path[256 + 1 + 40];
+    if (snprintf(path, sizeof path, "%s\\%s", folder, name) < static_cast<int>(sizeof path))
+        DeleteFileA(path);
+}
+
+} // namespace
+
+INT_PTR CALLBACK UninstallWarningProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
+{
+    switch (message) {
+    case WM_INITDIALOG:
+        SetWindowTextA(GetDlgItem(dialog, IDC_WARNING_TEXT), kWarningText);
+        return TRUE;
+    case WM_COMMAND:
+        // Esc (IDCANCEL) and the close box (WM_CLOSE, then IDCANCEL) are not answers.
+        switch (LOWORD(wParam)) {
+        case IDYES:
+        case IDNO:
+            EndDialog(dialog, LOWORD(wParam));
+            return TRUE;
+        }
+        return TRUE;
+    case WM_CLOSE:
+        return TRUE;
+    }
+    return FALSE;
+}
+
+void UninstallDrivers(HWND page)
+{
+    if (testPlaying)
+        ToggleSpeakerTest(page);
+
+    if (SynthesizerInstalled()) {
+        ShowMessage(page, IDS_REMOVE_SYNTHESIZER, MB_ICONWARNING);
+        return;
+    }
+
+    if (DialogBoxParamA(appInstance, MAKEINTRESOURCEA(IDD_UNINSTALL_WARNING), page, UninstallWarningProc, 0) !=
+        IDYES)
+        return;
+
+    savedCursor = SetCursor(LoadCursorA(nullptr, IDC_WAIT));
+    Sleep(kBlockingWait);
+
+    if (supportLibrary)
+        FreeLibrary(supportLibrary);
+    supportLibrary = LoadLibraryA(kSupportLibrary);
+    if (!supportLibrary)
+        return;
+
+    dll32Call = reinterpret_cast<Dll32CallProc>(
+        reinterpret_cast<void (*)()>(GetProcAddress(supportLibrary, "DLL32Call")));
+    if (dll32Call) {
+        EnableWindow(GetDlgItem(page, IDC_TEST_ALL), FALSE);
+        EnableWindow(GetDlgItem(page, IDC_UNINSTALL), FALSE);
+        dll32Call(0);
+    }
+
+    // Also without the export: the program then ends without removing anything.
+    SetTimer(page, kUninstallTimer, kUninstallPeriod, nullptr);
+}
+
+void FinishUninstall(HWND page)
+{
+    SetCursor(savedCursor);
+    KillTimer(page, kUninstallTimer);
+
+    if (dll32Call) {
+        ShowMessage(page, IDS_UNINSTALL_DONE, MB_ICONINFORMATION);
+
+        // The applet must not be in use by an open Control Panel folder.
+        HWND folder = FindWindowA(kFolderWindowClass, nullptr);
+        if (folder)
+            SendMessageA(folder, WM_CLOSE, 0, 0);
+
+        char applet[40];
+        GetPrivateProfileStringA("DESCRIPTION", "LOADER", kDefaultApplet, applet, sizeof applet, kProfileFile);
+        DeleteSystemFile(applet);
+
+        if (folder)
+            WinExec("control.exe", SW_SHOWNA);
+
+        dll32Call(1);
+        FreeLibrary(supportLibrary);
+        DeleteSystemFile(kSupportLibrary);
+    }
+
+    DestroyWindow(trayWindow);
+}

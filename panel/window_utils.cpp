@@ -1,0 +1,35 @@
+#include "panel/window_utils.h"
+
+#include <commctrl.h>
+
+#include "resource.h"
+
+int helpClickCount = 0;
+
+void PlacePageInTab(HWND page)
+{
+    HWND parent = GetParent(page);
+    HWND tab = GetDlgItem(parent, IDC_PANEL_TAB);
+    RECT area;
+    GetWindowRect(tab, &area);
+    SendMessageA(tab, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&area));
+    POINT corner = {area.left, area.top};
+    ScreenToClient(parent, &corner);
+    SetWindowPos(page, HWND_TOP, corner.x, corner.y, 0, 0, SWP_NOSIZE);
+}
+
+void CenterOnDesktop(HWND window)
+{
+    RECT desktop, own;
+    GetWindowRect(GetDesktopWindow(), &desktop);
+    GetWindowRect(window, &own);
+    // C++ division truncates toward zero, as the placement asks.
+    int x = (desktop.left + desktop.right + own.left - own.right) / 2;
+    int y = (desktop.top + desktop.bottom + own.top - own.bottom) / 2;
+    SetWindowPos(window, HWND_TOP, x, y, 0, 0, SWP_NOSIZE);
+}
+
+int IsButtonChecked(HWND dialog, int id)
+{
+    return static_cast<int>(SendDlgItemMessageA(dialog, id, BM_GETCHECK, 0, 0));
+}

@@ -41,8 +41,8 @@ bool DeleteKeyTree(HKEY parent, const char *name)
     return RegDeleteKeyA(parent, name) == ERROR_SUCCESS;
 }
 
-// Deletes every subkey of `path` whose name holds `identity`.
-void DeleteMatchingSubkeys(const char *path, const char *identity)
+// Deletes every subkey of `path` that `matches` picks.
+void DeleteSubkeysWhere(const char *path, bool (*matches)(HKEY key, const char *name))
 {
     HKEY key;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
@@ -53,37 +53,30 @@ void DeleteMatchingSubkeys(const char *path, const char *identity)
         DWORD length = sizeof name;
         if (RegEnumKeyExA(key, index, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
             break;
-        if (strstr(name, identity) && DeleteKeyTree(key, name))
+        if (matches(key, name) && DeleteKeyTree(key, name))
             continue; // the next one has moved into this index
         ++index;
     }
     RegCloseKey(key);
 }
 
-// Deletes the media class subkeys of the card's driver, found by description.
-void DeleteMediaDriver()
+// A PCI device key of the card: its name holds the card's identity.
+bool IsCardDevice(HKEY, const char *name)
 {
-    HKEY key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kMediaClassKey, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
-        return;
-    char name[256];
-    DWORD index = 0;
-    for (;;) {
-        DWORD length = sizeof name;
-        if (RegEnumKeyExA(key, index, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
-            break;
-        char desc[256] = "";
-        DWORD size = sizeof desc - 1;
-        HKEY sub;
-        if (RegOpenKeyExA(key, name, 0, KEY_READ, &sub) == ERROR_SUCCESS) {
-            RegQueryValueExA(sub, "DriverDesc", nullptr, nullptr, reinterpret_cast<BYTE *>(desc), &size);
-            RegCloseKey(sub);
-        }
-        if (strcmp(desc, kCardDriverDesc) == 0 && DeleteKeyTree(key, name))
-            continue;
-        ++index;
+    return strstr(name, kCardIdentity) != nullptr;
+}
+
+// A media class subkey of the card's driver, found by its description.
+bool IsCardMediaDriver(HKEY key, const char *name)
+{
+    char desc[256] = "";
+    DWORD size = sizeof desc - 1;
+    HKEY sub;
+    if (RegOpenKeyExA(key, name, 0, KEY_READ, &sub) == ERROR_SUCCESS) {
+        RegQueryValueExA(sub, "DriverDesc", nullptr, nullptr, reinterpret_cast<BYTE *>(desc), &size);
+        RegCloseKey(sub);
     }
-    RegCloseKey(key);
+    return strcmp(desc, kCardDriverDesc) == 0;
 }
 
 void DeleteFromDirectory(const char *directory, const char *file)
@@ -136,9 +129,9 @@ DWORD CompleteRemoval()
     RemoveCardDevices();
     DeleteKeyTree(HKEY_LOCAL_MACHINE, kDriverKey);
     RegDeleteKeyA(HKEY_LOCAL_MACHINE, kDriverVendorKey); // only when nothing else is left in it
-    DeleteMatchingSubkeys(kPciEnumKey, kCardIdentity);
-    DeleteMatchingSubkeys(kProfilePciEnumKey, kCardIdentity);
-    DeleteMediaDriver();
+    DeleteSubkeysWhere(kPciEnumKey, IsCardDevice);
+    DeleteSubkeysWhere(kProfilePciEnumKey, IsCardDevice);
+    DeleteSubkeysWhere(kMediaClassKey, IsCardMediaDriver);
     DeleteKeyTree(HKEY_LOCAL_MACHINE, kQ3DClassKey);
     DeletePackageFiles();
     DeleteKeyTree(HKEY_CURRENT_USER, kPackageStateKey);

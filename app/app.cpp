@@ -1,3 +1,4 @@
 #include "app/app.h"
 
 HINSTANCE appInstance = nullptr;
+HWND trayWindow = nullptr;

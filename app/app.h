@@ -8,4 +8,8 @@
 // it to the module that carries the resources they use.
 extern HINSTANCE appInstance;
 
+// The resident program's hidden window; null until it is created. Destroying
+// it ends the program.
+extern HWND trayWindow;
+
 #endif

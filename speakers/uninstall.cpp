@@ -11,7 +11,6 @@
 HMODULE supportLibrary = nullptr;
 Dll32CallProc dll32Call = nullptr;
 HCURSOR savedCursor = nullptr;
-HWND trayWindow = nullptr;
 
 namespace {
 

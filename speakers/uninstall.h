@@ -17,10 +17,6 @@ extern HMODULE supportLibrary;  // VTHLP32.DLL while an uninstall runs
 extern Dll32CallProc dll32Call; // non-null once an uninstall reached the library
 extern HCURSOR savedCursor;     // the cursor the wait cursor replaced
 
-// The resident program's hidden window; null until it is created. Destroying
-// it ends the program.
-extern HWND trayWindow;
-
 // The "&Uninstall" command of the page.
 void UninstallDrivers(HWND page);
 

@@ -3,6 +3,7 @@
 // the files deleted from the system directory and the end of the program.
 #include "app/app.h"
 #include "app/messages.h"
+#include "pages/general/general_page.h"
 #include "resource.h"
 #include "speakers/speaker_test.h"
 #include "speakers/uninstall.h"
@@ -153,23 +154,6 @@ private:
 };
 DialogAnswerer *DialogAnswerer::active = nullptr;
 
-// The General page's part in an uninstall: timer 1 finishes it.
-int finishTicks = 0;
-INT_PTR CALLBACK PageProc(HWND page, UINT message, WPARAM wParam, LPARAM)
-{
-    switch (message) {
-    case WM_INITDIALOG:
-        return TRUE;
-    case WM_TIMER:
-        if (wParam == kUninstallTimer) {
-            ++finishTicks;
-            FinishUninstall(page);
-        }
-        return TRUE;
-    }
-    return FALSE;
-}
-
 INT_PTR CALLBACK PanelProc(HWND, UINT message, WPARAM, LPARAM)
 {
     return message == WM_INITDIALOG;
@@ -228,14 +212,18 @@ protected:
         LoadMessageCaption();
         panel = CreateDialogParamA(appInstance, MAKEINTRESOURCEA(IDD_PANEL), nullptr, PanelProc, 0);
         ASSERT_NE(panel, nullptr);
-        page = CreateDialogParamA(appInstance, MAKEINTRESOURCEA(IDD_GENERAL), panel, PageProc, 0);
+        // A library held from an earlier case: the page's creation lets go of it.
+        supportLibrary = reinterpret_cast<HMODULE>(1);
+        dll32Call = FakeDll32Call;
+        page = CreateDialogParamA(appInstance, MAKEINTRESOURCEA(IDD_GENERAL), panel, GeneralPageProc,
+                                  reinterpret_cast<LPARAM>(&generalPage));
         ASSERT_NE(page, nullptr);
+        ASSERT_EQ(supportLibrary, nullptr);
+        ASSERT_EQ(dll32Call, nullptr);
         trayWindow = CreateOfClass("Veltrona Control", TrayProc);
         ASSERT_NE(trayWindow, nullptr);
         tray = trayWindow;
-        supportLibrary = nullptr; // as the page's creation leaves them
-        dll32Call = nullptr;
-        finishTicks = trayDestroyed = folderCloses = 0;
+        trayDestroyed = folderCloses = 0;
         fakeCalls.clear();
         log = folder.File("vcard.log");
         SetEnvironmentVariableA("VCARD_LOG", log.c_str());
@@ -276,6 +264,9 @@ protected:
         return text;
     }
 
+    // The page's "&Uninstall" button, as the user presses it.
+    void PressUninstall() { SendDlgItemMessageA(page, IDC_UNINSTALL, BM_CLICK, 0, 0); }
+
     bool ButtonEnabled(int id) { return IsWindowEnabled(GetDlgItem(page, id)) != 0; }
 
     // True when timer 1 was running (it is stopped by the look).
@@ -307,7 +298,7 @@ TEST_F(Uninstall, EitherSynthesizerKeyRefusesWithMessage52Only)
         ASSERT_EQ(RegCreateKeyA(HKEY_LOCAL_MACHINE, name, &key), ERROR_SUCCESS);
         RegCloseKey(key);
         DialogAnswerer answerer(IDYES);
-        UninstallDrivers(page);
+        PressUninstall();
         EXPECT_EQ(answerer.warnings, 0);
         ASSERT_EQ(answerer.boxes.size(), 1u);
         EXPECT_EQ(answerer.boxes[0].text, LoadText(IDS_REMOVE_SYNTHESIZER));
@@ -324,7 +315,7 @@ TEST_F(Uninstall, NoInTheWarningDoesNothingAndEscOrCloseDoNotAnswer)
     DWORD start = GetTickCount();
     {
         DialogAnswerer answerer(IDNO);
-        UninstallDrivers(page);
+        PressUninstall();
         EXPECT_EQ(answerer.warnings, 1);
         EXPECT_EQ(answerer.warningText, "Do you really want to uninstall audio devices\r\nand drivers?");
         EXPECT_EQ(answerer.warningOwner, panel);
@@ -340,7 +331,7 @@ TEST_F(Uninstall, StopsAPlayingTestSoundFirst)
 {
     testPlaying = 1;
     DialogAnswerer answerer(IDNO);
-    UninstallDrivers(page);
+    PressUninstall();
     EXPECT_EQ(testPlaying, 0);
     EXPECT_EQ(answerer.warnings, 1);
 }
@@ -352,7 +343,7 @@ TEST_F(Uninstall, WithoutTheSupportLibraryNothingFollowsTheWait)
     ASSERT_EQ(LoadLibraryA("VTHLP32.DLL"), nullptr);
     DWORD start = GetTickCount();
     DialogAnswerer answerer(IDYES);
-    UninstallDrivers(page);
+    PressUninstall();
     EXPECT_GE(GetTickCount() - start, 1450u); // the blocking wait
     EXPECT_EQ(answerer.warnings, 1);
     EXPECT_TRUE(answerer.boxes.empty());
@@ -370,7 +361,7 @@ TEST_F(Uninstall, ALibraryWithoutTheExportEndsTheProgramAfterFourSeconds)
 {
     ASSERT_TRUE(CopyFileA(SystemFile("QA3DLoad.dll").c_str(), SystemFile("VTHLP32.DLL").c_str(), FALSE));
     DialogAnswerer answerer(IDYES);
-    UninstallDrivers(page);
+    PressUninstall();
     ASSERT_NE(supportLibrary, nullptr);
     EXPECT_EQ(dll32Call, nullptr);
     EXPECT_TRUE(ButtonEnabled(IDC_TEST_ALL));
@@ -386,7 +377,6 @@ TEST_F(Uninstall, ALibraryWithoutTheExportEndsTheProgramAfterFourSeconds)
     DWORD elapsed = GetTickCount() - start;
     EXPECT_FALSE(IsWindow(tray));
     EXPECT_EQ(trayDestroyed, 1);
-    EXPECT_EQ(finishTicks, 1);
     EXPECT_GE(elapsed, 3800u);
     EXPECT_LT(elapsed, 6000u);
     EXPECT_TRUE(answerer.boxes.empty());
@@ -400,8 +390,8 @@ TEST_F(Uninstall, ASecondPressReloadsTheLibraryAndRestartsTheTimer)
 {
     ASSERT_TRUE(CopyFileA(SystemFile("QA3DLoad.dll").c_str(), SystemFile("VTHLP32.DLL").c_str(), FALSE));
     DialogAnswerer answerer(IDYES);
-    UninstallDrivers(page);
-    UninstallDrivers(page);
+    PressUninstall();
+    PressUninstall();
     EXPECT_EQ(answerer.warnings, 2);
     ASSERT_NE(supportLibrary, nullptr);
     // Loaded once: the earlier load was freed.
@@ -489,7 +479,7 @@ TEST_F(Uninstall, FullUninstallRemovesTheCardAndEndsTheProgram)
     SetCursor(arrow);
 
     DialogAnswerer answerer(IDYES);
-    UninstallDrivers(page);
+    PressUninstall();
     EXPECT_EQ(answerer.warnings, 1);
     EXPECT_EQ(Log(), "DLL32Call 0\r\n");
     EXPECT_NE(dll32Call, nullptr);
@@ -501,7 +491,6 @@ TEST_F(Uninstall, FullUninstallRemovesTheCardAndEndsTheProgram)
     EXPECT_TRUE(IsWindow(tray));
 
     SendMessageA(page, WM_TIMER, kUninstallTimer, 0);
-    EXPECT_EQ(finishTicks, 1);
     EXPECT_FALSE(TimerRan());
     EXPECT_EQ(GetCursor(), arrow);
     EXPECT_EQ(Log(), "DLL32Call 0\r\nDLL32Call 1\r\n");

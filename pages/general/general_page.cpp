@@ -7,6 +7,7 @@
 #include "resource.h"
 #include "speakers/speaker_config.h"
 #include "speakers/speaker_test.h"
+#include "speakers/uninstall.h"
 
 GeneralPage generalPage;
 int driverLayout = 0;
@@ -143,6 +144,9 @@ void OnCommand(HWND page, int id)
         break;
     case IDC_TEST_ALL:
         StartTest(page, 0, shownLayout == 3 ? 2 : SpeakerCount(shownLayout));
+        break;
+    case IDC_UNINSTALL:
+        UninstallDrivers(page);
         break;
     }
 }
@@ -304,6 +308,9 @@ INT_PTR CALLBACK GeneralPageProc(HWND page, UINT message, WPARAM wParam, LPARAM 
         GeneralPage *object = reinterpret_cast<GeneralPage *>(lParam);
         SetWindowLongPtrA(page, GWLP_USERDATA, lParam);
         PlacePageInTab(page);
+        // No uninstall is under way on a new page; a library still held stays loaded.
+        supportLibrary = nullptr;
+        dll32Call = nullptr;
         if (object)
             object->ShowSettings(page);
         return TRUE;
@@ -328,7 +335,9 @@ INT_PTR CALLBACK GeneralPageProc(HWND page, UINT message, WPARAM wParam, LPARAM 
         OnCommand(page, LOWORD(wParam));
         return FALSE;
     case WM_TIMER:
-        if (wParam == kSpeakerTestTimer)
+        if (wParam == kUninstallTimer)
+            FinishUninstall(page);
+        else if (wParam == kSpeakerTestTimer)
             PollSpeakerTest(page);
         return FALSE;
     case WM_LBUTTONDOWN:

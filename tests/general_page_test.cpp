@@ -258,6 +258,21 @@ protected:
         }
         return masks;
     }
+    // A picture of the program's resources, loaded once per test.
+    const Picture &Resource(int id)
+    {
+        Picture &picture = resources_[id - IDB_SPEAKER_FL];
+        if (picture.pixels.empty())
+            picture = Bitmap(id);
+        return picture;
+    }
+    // Whether page pixel (x, y) lies on the picture of speaker j.
+    bool OnPicture(int j, int x, int y)
+    {
+        RECT frame = FramePixels(j);
+        const Picture &b = Resource(kBitmapIds[j]);
+        return x >= frame.left && x < frame.left + b.width && y >= frame.top && y < frame.top + b.height;
+    }
     // Whether the speakers' pictures, and only they, are painted at their frames.
     void ExpectPictured(int count)
     {
@@ -267,29 +282,21 @@ protected:
             RECT frame = FramePixels(i);
             if (i >= count) {
                 int x = (frame.left + frame.right) / 2, y = (frame.top + frame.bottom) / 2;
-                bool coveredByDrawn = false;
-                for (int j = 0; j < count; ++j) {
-                    RECT drawn = FramePixels(j);
-                    Picture b = Bitmap(kBitmapIds[j]);
-                    coveredByDrawn |= x >= drawn.left && x < drawn.left + b.width && y >= drawn.top &&
-                                      y < drawn.top + b.height;
-                }
-                if (!coveredByDrawn)
+                bool covered = false;
+                for (int j = 0; j < count; ++j)
+                    covered |= OnPicture(j, x, y);
+                if (!covered)
                     EXPECT_EQ(kBackground, shown.At(x, y));
                 continue;
             }
-            Picture expected = Bitmap(kBitmapIds[i]);
+            const Picture &expected = Resource(kBitmapIds[i]);
             int mismatches = 0;
             for (int y = 0; y < expected.height; ++y) {
                 for (int x = 0; x < expected.width; ++x) {
                     // Pixels a later speaker draws over belong to that one.
                     bool later = false;
-                    for (int j = i + 1; j < count; ++j) {
-                        RECT over = FramePixels(j);
-                        Picture b = Bitmap(kBitmapIds[j]);
-                        later |= frame.left + x >= over.left && frame.left + x < over.left + b.width &&
-                                 frame.top + y >= over.top && frame.top + y < over.top + b.height;
-                    }
+                    for (int j = i + 1; j < count; ++j)
+                        later |= OnPicture(j, frame.left + x, frame.top + y);
                     if (!later && shown.At(frame.left + x, frame.top + y) != expected.At(x, y))
                         ++mismatches;
                 }
@@ -300,7 +307,9 @@ protected:
     // Whether the note sign stands at (x, y) of the page.
     bool NoteAt(const Picture &shown, int x, int y)
     {
-        Picture note = Bitmap(IDB_NOTE);
+        const Picture &note = Resource(IDB_NOTE);
+        if (x < 0 || y < 0 || x + note.width > shown.width || y + note.height > shown.height)
+            return false;
         for (int dy = 0; dy < note.height; ++dy)
             for (int dx = 0; dx < note.width; ++dx)
                 if (shown.At(x + dx, y + dy) != note.At(dx, dy))
@@ -312,6 +321,7 @@ protected:
     char previous_[MAX_PATH] = "";
     HWND panel_ = nullptr;
     HWND page_ = nullptr;
+    Picture resources_[IDB_NOTE - IDB_SPEAKER_FL + 1];
 };
 
 // --- The layout choice against the driver's limits -----------------------------
@@ -444,4 +454,259 @@ TEST_F(GeneralPageTest, TheDriverIsWrittenOnlyWhenTheLayoutDiffersFromWhatItHold
     Apply(); // unchanged: four speakers
     EXPECT_EQ(VcLogCount(), VcLogFind("ds.speaker.set"));
     EXPECT_EQ(DWORD(DSSPEAKER_QUAD), VcSpeakerConfig(0));
+}
+
+// --- Pictures, hand cursor and clicks ------------------------------------------
+
+namespace {
+
+// The sounds played so far: the file each one's data came from, and its mask.
+struct Play {
+    std::string file;
+    DWORD mask;
+    bool operator==(const Play &other) const { return file == other.file && mask == other.mask; }
+};
+
+std::ostream &operator<<(std::ostream &out, const Play &play)
+{
+    char mask[16];
+    snprintf(mask, sizeof mask, "0x%lx", static_cast<unsigned long>(play.mask));
+    return out << play.file << " at " << mask;
+}
+
+// The channel masks of the platform's speaker positions.
+const DWORD kFL = 0x1, kFR = 0x2, kC = 0x4, kSub = 0x8, kRL = 0x10, kRR = 0x20;
+
+} // namespace
+
+class GeneralPageSpeakers : public GeneralPageTest {
+protected:
+    // The page showing a layout the card holds, its speaker limit 6.
+    void OpenWith(int layout)
+    {
+        SetLimits(kMax6, 1);
+        ASSERT_TRUE(WriteSpeakerLayout(static_cast<uint8_t>(layout)));
+        Open();
+        VcLogClear();
+    }
+    std::vector<Play> Plays()
+    {
+        static const char *const kFiles[] = {"fleft.wav", "fright.wav", "rleft.wav", "rright.wav",
+                                             "center.wav", "subw.wav",  "left.wav",  "right.wav"};
+        std::vector<Play> plays;
+        for (size_t i = VcLogFind("buf.play"); i < VcLogCount(); i = VcLogFind("buf.play", i + 1)) {
+            char crc[16] = "", mask[16] = "";
+            VcLogField(VcLogLine(i), "crc", crc, sizeof crc);
+            VcLogField(VcLogLine(i), "mask", mask, sizeof mask);
+            Play play = {"?", static_cast<DWORD>(strtoul(mask, nullptr, 16))};
+            for (const char *file : kFiles) {
+                uint32_t fileCrc = 0, size = 0;
+                if (WaveDataChecksum(folder_.File(file), &fileCrc, &size) &&
+                    fileCrc == strtoul(crc, nullptr, 16))
+                    play.file = file;
+            }
+            plays.push_back(play);
+        }
+        return plays;
+    }
+    // Handles what is queued now (the posted command), no timer tick.
+    void DispatchPending()
+    {
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
+            DispatchMessageA(&msg);
+    }
+    bool HandOver(int index)
+    {
+        return CursorOver(index) == TRUE &&
+               GetCursor() == LoadCursorA(appInstance, MAKEINTRESOURCEA(IDCUR_HAND));
+    }
+    // Where the note sign stands beside a speaker's frame.
+    POINT NotePlace(int index)
+    {
+        RECT frame = FramePixels(index);
+        int width = Resource(IDB_NOTE).width;
+        POINT p = {index == 1 || index == 3 ? frame.left - width : frame.right, (frame.top + frame.bottom) / 2};
+        return p;
+    }
+    // The speakers marked with the note sign now.
+    std::vector<int> Marked()
+    {
+        Picture shown = Render(page_);
+        std::vector<int> marked;
+        for (int i = 0; i < 6; ++i) {
+            POINT p = NotePlace(i);
+            if (NoteAt(shown, p.x, p.y))
+                marked.push_back(i);
+        }
+        return marked;
+    }
+    // The pictured speakers that answer the mouse with the hand.
+    std::vector<int> WithHand()
+    {
+        std::vector<int> hands;
+        for (int i = 0; i < 6; ++i)
+            if (HandOver(i))
+                hands.push_back(i);
+        return hands;
+    }
+};
+
+TEST_F(GeneralPageSpeakers, PicturesCursorAndClicksFollowTheShownLayoutNotTheClickedButton)
+{
+    OpenWith(2);
+    ExpectPictured(2);
+    EXPECT_EQ((std::vector<int>{0, 1}), WithHand());
+    EXPECT_EQ(FALSE, CursorOver(2));
+    EXPECT_EQ(LoadCursorA(nullptr, IDC_ARROW), GetCursor()); // the default one stays
+    for (int i : {2, 3, 4, 5})
+        ClickSpeaker(i);
+    RunUntilIdle();
+    EXPECT_TRUE(Plays().empty());
+
+    Click(IDC_LAYOUT_6);
+    ExpectPictured(2);
+    EXPECT_EQ((std::vector<int>{0, 1}), WithHand());
+    Apply();
+    ExpectPictured(6);
+    EXPECT_EQ((std::vector<int>{0, 1, 2, 3, 4, 5}), WithHand());
+    ClickSpeaker(5);
+    RunUntilIdle();
+    EXPECT_EQ((std::vector<Play>{{"subw.wav", kSub}}), Plays());
+
+    Click(IDC_LAYOUT_4);
+    Apply();
+    ExpectPictured(4);
+    EXPECT_EQ((std::vector<int>{0, 1, 2, 3}), WithHand());
+}
+
+TEST_F(GeneralPageSpeakers, AClickedSpeakerPlaysAloneMarkedByTheNoteSign)
+{
+    OpenWith(6);
+    VcSetPlayTimePercent(100); // still playing when the page is looked at
+    const Play expected[6] = {{"fleft.wav", kFL}, {"fright.wav", kFR}, {"rleft.wav", kRL},
+                              {"rright.wav", kRR}, {"center.wav", kC},  {"subw.wav", kSub}};
+    for (int i = 0; i < 6; ++i) {
+        SCOPED_TRACE(i);
+        VcLogClear();
+        ClickSpeaker(i);
+        DispatchPending();
+        ASSERT_EQ(1, testPlaying);
+        EXPECT_EQ(std::vector<int>{i}, Marked());
+        RunUntilIdle();
+        EXPECT_EQ(std::vector<Play>{expected[i]}, Plays());
+        EXPECT_TRUE(Marked().empty());
+        ExpectPictured(6); // the sign's place is painted over again
+    }
+}
+
+TEST_F(GeneralPageSpeakers, TestAllPlaysThePicturedSpeakersInTurnAndAPressMeanwhileStopsIt)
+{
+    OpenWith(4);
+    Click(IDC_TEST_ALL);
+    RunUntilIdle();
+    EXPECT_EQ((std::vector<Play>{{"fleft.wav", kFL}, {"fright.wav", kFR}, {"rleft.wav", kRL},
+                                 {"rright.wav", kRR}}),
+              Plays());
+
+    VcLogClear();
+    Click(IDC_LAYOUT_2);
+    Apply();
+    Click(IDC_TEST_ALL);
+    RunUntilIdle();
+    EXPECT_EQ((std::vector<Play>{{"left.wav", kFL}, {"right.wav", kFR}}), Plays());
+
+    Click(IDC_LAYOUT_6);
+    Apply();
+    VcSetPlayTimePercent(100);
+    VcLogClear();
+    Click(IDC_TEST_ALL);
+    ASSERT_EQ(1, testPlaying);
+    Click(IDC_TEST_ALL); // a stop request, not a new start
+    RunUntilIdle();
+    EXPECT_EQ((std::vector<Play>{{"fleft.wav", kFL}}), Plays());
+    EXPECT_EQ(0, testIndex);
+    EXPECT_EQ(0, VcLiveBuffers());
+
+    VcSetPlayTimePercent(5);
+    VcLogClear();
+    Click(IDC_TEST_ALL);
+    RunUntilIdle();
+    ASSERT_EQ(6u, Plays().size());
+    EXPECT_EQ((Play{"fleft.wav", kFL}), Plays()[0]);
+    EXPECT_EQ((Play{"subw.wav", kSub}), Plays()[5]);
+}
+
+// "Stereo X 2" is only ever shown when the card cannot say what it holds: a
+// read never yields it. Its rear speakers repeat the front ones' sounds.
+TEST_F(GeneralPageSpeakers, StereoX2PicturesFourSpeakersWhoseRearRepeatTheFront)
+{
+    OpenWith(2);
+    Click(IDC_LAYOUT_STEREO_X2);
+    VcFailCall("GetSpeakerConfig", 0, DSERR_GENERIC);
+    Apply();
+    EXPECT_EQ(DWORD(DSSPEAKER_STEREO), VcSpeakerConfig(0));
+    ExpectPictured(4);
+    EXPECT_EQ((std::vector<int>{0, 1, 2, 3}), WithHand());
+
+    VcSetPlayTimePercent(100);
+    VcLogClear();
+    ClickSpeaker(2); // rear left
+    DispatchPending();
+    EXPECT_EQ((std::vector<int>{0, 2}), Marked());
+    RunUntilIdle();
+    ClickSpeaker(3); // rear right
+    DispatchPending();
+    EXPECT_EQ((std::vector<int>{1, 3}), Marked());
+    RunUntilIdle();
+    EXPECT_EQ((std::vector<Play>{{"left.wav", kFL}, {"right.wav", kFR}}), Plays());
+
+    // The sequence ends after the two sounds; it does not go on to the rear.
+    VcSetPlayTimePercent(5);
+    VcLogClear();
+    StderrCapture errors;
+    Click(IDC_TEST_ALL);
+    RunUntilIdle();
+    EXPECT_EQ((std::vector<Play>{{"left.wav", kFL}, {"right.wav", kFR}}), Plays());
+    EXPECT_EQ("", errors.Text());
+    VcClearFaults();
+}
+
+TEST_F(GeneralPageSpeakers, TheReleaseEndingAContextHelpClickStartsNoTest)
+{
+    OpenWith(2);
+    HELPINFO help = {sizeof help, HELPINFO_WINDOW, 0, page_, 0, {0, 0}};
+    SendMessageA(panel_, WM_HELP, 0, reinterpret_cast<LPARAM>(&help));
+    ClickSpeaker(0, false); // help mode took the press; the release reaches the page
+    RunUntilIdle();
+    EXPECT_TRUE(Plays().empty());
+    ClickSpeaker(1);
+    RunUntilIdle();
+    EXPECT_EQ((std::vector<Play>{{"right.wav", kFR}}), Plays());
+}
+
+TEST_F(GeneralPageSpeakers, ThePageGoingAwayEndsARunningTest)
+{
+    OpenWith(6);
+    VcSetPlayTimePercent(100);
+    Click(IDC_TEST_ALL);
+    ASSERT_EQ(1, testPlaying);
+    ASSERT_EQ(1, VcPlayingBuffers());
+    DestroyWindow(page_);
+    page_ = nullptr;
+    EXPECT_EQ(0, testPlaying);
+    EXPECT_EQ(0, testIndex);
+    EXPECT_EQ(0, testEnd);
+    EXPECT_EQ(0, VcLiveBuffers());
+    EXPECT_EQ(0, VcLiveDirectSounds());
+    EXPECT_NE(VcLogCount(), VcLogFind("buf.stop"));
+    Pump(250); // no tick is left to play on
+    EXPECT_EQ(1u, Plays().size());
+
+    VcSetPlayTimePercent(5);
+    Open();
+    VcLogClear();
+    ClickSpeaker(4);
+    RunUntilIdle();
+    EXPECT_EQ((std::vector<Play>{{"center.wav", kC}}), Plays());
 }

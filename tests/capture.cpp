@@ -28,7 +28,9 @@ LRESULT CALLBACK MessageBoxCapture::Hook(int code, WPARAM wParam, LPARAM lParam)
         char className[32];
         GetClassNameA(box, className, sizeof className);
         HWND text = GetDlgItem(box, 0xFFFF);
-        if (lstrcmpA(className, "#32770") == 0 && text) {
+        if (lstrcmpA(className, "#32770") == 0 && !text)
+            activeBoxes->OtherDialog(box);
+        else if (lstrcmpA(className, "#32770") == 0) {
             CapturedBox captured;
             char buffer[2048];
             GetWindowTextA(box, buffer, sizeof buffer);

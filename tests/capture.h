@@ -15,12 +15,16 @@ struct CapturedBox {
 };
 
 // While it lives, every message box of this thread is recorded and answered
-// with answer (IDOK unless told otherwise).
+// with answer (IDOK unless told otherwise). Other dialogs of the thread are
+// passed to OtherDialog as they are activated.
 class MessageBoxCapture {
 public:
     explicit MessageBoxCapture(int answer = IDOK);
-    ~MessageBoxCapture();
+    virtual ~MessageBoxCapture();
     const std::vector<CapturedBox> &Boxes() const { return boxes_; }
+
+protected:
+    virtual void OtherDialog(HWND) {}
 
 private:
     static LRESULT CALLBACK Hook(int code, WPARAM wParam, LPARAM lParam);

@@ -120,27 +120,6 @@ TEST_F(Engine, TestAllOnSixSpeakersPlaysEachSpeakerInTurnOnItsOwnSpeaker)
     EXPECT_EQ(0, testPlaying);
 }
 
-TEST_F(Engine, StereoLayoutsPlayTheStereoFilesAndFourSpeakersTheFrontAndRear)
-{
-    for (int layout : {2, 3}) {
-        SCOPED_TRACE(layout);
-        VcLogClear();
-        shownLayout = layout;
-        testIndex = 0;
-        testEnd = 2;
-        ToggleSpeakerTest(page_);
-        RunUntilIdle();
-        ExpectPlayed({{"left.wav", "0x1"}, {"right.wav", "0x2"}});
-    }
-    VcLogClear();
-    shownLayout = 4;
-    testIndex = 0;
-    testEnd = 4;
-    ToggleSpeakerTest(page_);
-    RunUntilIdle();
-    ExpectPlayed({{"fleft.wav", "0x1"}, {"fright.wav", "0x2"}, {"rleft.wav", "0x10"}, {"rright.wav", "0x20"}});
-}
-
 TEST_F(Engine, ASingleSpeakerPlaysOnceAndAPressWhilePlayingStopsAtTheNextTick)
 {
     shownLayout = 6;

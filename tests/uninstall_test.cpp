@@ -87,72 +87,39 @@ std::vector<DWORD> ProcessesNamed(const char *name)
 
 // Answers the warning dialog (after trying Esc, the close box and Cancel on
 // it) and every message box of this thread, and records both.
-class DialogAnswerer {
+class DialogAnswerer : public MessageBoxCapture {
 public:
-    explicit DialogAnswerer(int warningAnswer) : warningAnswer_(warningAnswer)
-    {
-        active = this;
-        hook_ = SetWindowsHookExA(WH_CBT, Hook, nullptr, GetCurrentThreadId());
-    }
-    ~DialogAnswerer()
-    {
-        UnhookWindowsHookEx(hook_);
-        active = nullptr;
-    }
+    explicit DialogAnswerer(int warningAnswer) : warningAnswer_(warningAnswer) {}
 
     int warnings = 0;
     std::string warningText;
     HWND warningOwner = nullptr;
-    std::vector<CapturedBox> boxes;
+
+protected:
+    void OtherDialog(HWND window) override
+    {
+        HWND edit = GetDlgItem(window, IDC_WARNING_TEXT);
+        if (!edit || answered_.count(window))
+            return; // not the warning, or activated again
+        answered_.insert(window);
+        ++warnings;
+        char text[256];
+        GetWindowTextA(edit, text, sizeof text);
+        warningText = text;
+        warningOwner = GetWindow(window, GW_OWNER);
+        // None of these may end the dialog; they are handled before the answer.
+        PostMessageA(window, WM_KEYDOWN, VK_ESCAPE, 0);
+        PostMessageA(window, WM_SYSCOMMAND, SC_CLOSE, 0);
+        PostMessageA(window, WM_CLOSE, 0, 0);
+        PostMessageA(window, WM_COMMAND, IDCANCEL, 0);
+        PostMessageA(window, WM_COMMAND, IDOK, 0);
+        PostMessageA(GetDlgItem(window, warningAnswer_), BM_CLICK, 0, 0);
+    }
 
 private:
-    static LRESULT CALLBACK Hook(int code, WPARAM wParam, LPARAM lParam)
-    {
-        if (code == HCBT_ACTIVATE && active)
-            active->Answer(reinterpret_cast<HWND>(wParam));
-        return CallNextHookEx(nullptr, code, wParam, lParam);
-    }
-
-    void Answer(HWND window)
-    {
-        char className[32];
-        GetClassNameA(window, className, sizeof className);
-        if (lstrcmpA(className, "#32770") != 0)
-            return;
-        char text[2048];
-        if (HWND edit = GetDlgItem(window, IDC_WARNING_TEXT)) {
-            if (answered_.count(window))
-                return; // activated again
-            answered_.insert(window);
-            ++warnings;
-            GetWindowTextA(edit, text, sizeof text);
-            warningText = text;
-            warningOwner = GetWindow(window, GW_OWNER);
-            // None of these may end the dialog; they are handled before the answer.
-            PostMessageA(window, WM_KEYDOWN, VK_ESCAPE, 0);
-            PostMessageA(window, WM_SYSCOMMAND, SC_CLOSE, 0);
-            PostMessageA(window, WM_CLOSE, 0, 0);
-            PostMessageA(window, WM_COMMAND, IDCANCEL, 0);
-            PostMessageA(window, WM_COMMAND, IDOK, 0);
-            PostMessageA(GetDlgItem(window, warningAnswer_), BM_CLICK, 0, 0);
-        } else if (HWND label = GetDlgItem(window, 0xFFFF)) {
-            CapturedBox box;
-            GetWindowTextA(window, text, sizeof text);
-            box.caption = text;
-            GetWindowTextA(label, text, sizeof text);
-            box.text = text;
-            box.owner = GetWindow(window, GW_OWNER);
-            boxes.push_back(box);
-            PostMessageA(window, WM_COMMAND, IDOK, 0);
-        }
-    }
-
-    static DialogAnswerer *active;
-    HHOOK hook_;
     int warningAnswer_;
     std::set<HWND> answered_;
 };
-DialogAnswerer *DialogAnswerer::active = nullptr;
 
 INT_PTR CALLBACK PanelProc(HWND, UINT message, WPARAM, LPARAM)
 {
@@ -300,10 +267,10 @@ TEST_F(Uninstall, EitherSynthesizerKeyRefusesWithMessage52Only)
         DialogAnswerer answerer(IDYES);
         PressUninstall();
         EXPECT_EQ(answerer.warnings, 0);
-        ASSERT_EQ(answerer.boxes.size(), 1u);
-        EXPECT_EQ(answerer.boxes[0].text, LoadText(IDS_REMOVE_SYNTHESIZER));
-        EXPECT_EQ(answerer.boxes[0].caption, "Sonaris Control Panel");
-        EXPECT_EQ(answerer.boxes[0].owner, panel); // the page's top-level window
+        ASSERT_EQ(answerer.Boxes().size(), 1u);
+        EXPECT_EQ(answerer.Boxes()[0].text, LoadText(IDS_REMOVE_SYNTHESIZER));
+        EXPECT_EQ(answerer.Boxes()[0].caption, "Sonaris Control Panel");
+        EXPECT_EQ(answerer.Boxes()[0].owner, panel); // the page's top-level window
         EXPECT_FALSE(TimerRan());
         ExpectUntouched();
         RegDeleteKeyA(HKEY_LOCAL_MACHINE, name);
@@ -319,7 +286,7 @@ TEST_F(Uninstall, NoInTheWarningDoesNothingAndEscOrCloseDoNotAnswer)
         EXPECT_EQ(answerer.warnings, 1);
         EXPECT_EQ(answerer.warningText, "Do you really want to uninstall audio devices\r\nand drivers?");
         EXPECT_EQ(answerer.warningOwner, panel);
-        EXPECT_TRUE(answerer.boxes.empty());
+        EXPECT_TRUE(answerer.Boxes().empty());
     }
     EXPECT_LT(GetTickCount() - start, 1500u); // no wait after "&No"
     EXPECT_FALSE(TimerRan());
@@ -346,7 +313,7 @@ TEST_F(Uninstall, WithoutTheSupportLibraryNothingFollowsTheWait)
     PressUninstall();
     EXPECT_GE(GetTickCount() - start, 1450u); // the blocking wait
     EXPECT_EQ(answerer.warnings, 1);
-    EXPECT_TRUE(answerer.boxes.empty());
+    EXPECT_TRUE(answerer.Boxes().empty());
     EXPECT_EQ(supportLibrary, nullptr);
     EXPECT_FALSE(TimerRan());
     EXPECT_EQ(GetCursor(), LoadCursorA(nullptr, IDC_WAIT)); // left as it is
@@ -379,7 +346,7 @@ TEST_F(Uninstall, ALibraryWithoutTheExportEndsTheProgramAfterFourSeconds)
     EXPECT_EQ(trayDestroyed, 1);
     EXPECT_GE(elapsed, 3800u);
     EXPECT_LT(elapsed, 6000u);
-    EXPECT_TRUE(answerer.boxes.empty());
+    EXPECT_TRUE(answerer.Boxes().empty());
     EXPECT_TRUE(Exists(SystemFile("VTHLP32.DLL")));
     EXPECT_TRUE(Exists(SystemFile("VTAPLT.CPL")));
     EXPECT_EQ(Log(), "");
@@ -424,7 +391,7 @@ TEST_F(Uninstall, OnlyABareAppletNameIsDeleted)
         EXPECT_TRUE(Exists(SystemFile("VTAPLT.CPL")));
         EXPECT_FALSE(Exists(SystemFile("VTHLP32.DLL")));
         EXPECT_EQ(fakeCalls, std::vector<DWORD>{1});
-        EXPECT_EQ(answerer.boxes.size(), 1u);
+        EXPECT_EQ(answerer.Boxes().size(), 1u);
         CopyFileA(folder.File("VTHLP32.DLL").c_str(), SystemFile("VTHLP32.DLL").c_str(), FALSE);
     }
     DeleteFileA(victim.c_str());
@@ -486,7 +453,7 @@ TEST_F(Uninstall, FullUninstallRemovesTheCardAndEndsTheProgram)
     EXPECT_FALSE(ButtonEnabled(IDC_TEST_ALL));
     EXPECT_FALSE(ButtonEnabled(IDC_UNINSTALL));
     EXPECT_EQ(GetCursor(), LoadCursorA(nullptr, IDC_WAIT));
-    EXPECT_TRUE(answerer.boxes.empty());
+    EXPECT_TRUE(answerer.Boxes().empty());
     EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, kDriverKey)); // only started
     EXPECT_TRUE(IsWindow(tray));
 
@@ -494,10 +461,10 @@ TEST_F(Uninstall, FullUninstallRemovesTheCardAndEndsTheProgram)
     EXPECT_FALSE(TimerRan());
     EXPECT_EQ(GetCursor(), arrow);
     EXPECT_EQ(Log(), "DLL32Call 0\r\nDLL32Call 1\r\n");
-    ASSERT_EQ(answerer.boxes.size(), 1u);
-    EXPECT_EQ(answerer.boxes[0].text, LoadText(IDS_UNINSTALL_DONE));
-    EXPECT_EQ(answerer.boxes[0].text, "Sonaris audio devices and drivers are removed successfully!");
-    EXPECT_EQ(answerer.boxes[0].owner, panel); // the page's top-level window
+    ASSERT_EQ(answerer.Boxes().size(), 1u);
+    EXPECT_EQ(answerer.Boxes()[0].text, LoadText(IDS_UNINSTALL_DONE));
+    EXPECT_EQ(answerer.Boxes()[0].text, "Sonaris audio devices and drivers are removed successfully!");
+    EXPECT_EQ(answerer.Boxes()[0].owner, panel); // the page's top-level window
 
     // The library removed the card; the program deleted exactly its two files.
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kDriverKey));

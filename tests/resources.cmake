@@ -1,8 +1,7 @@
-# The resources of the program as it ships: every dialog template, the string
-# table, the tray menu, the language marker, the version information and the
-# pictures.
+# The resources of the program as it ships: the dialog templates, the string
+# table, the tray menu, the language marker and the version information.
 vt_add_test(resources_test
-  SOURCES tests/resources_test.cpp tests/dialog_template.cpp
+  SOURCES tests/resources_test.cpp
   LIBS version
   ARGS ${shipped_win})
 target_include_directories(resources_test PRIVATE ${CMAKE_SOURCE_DIR}/res)

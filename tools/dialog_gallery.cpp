@@ -3,7 +3,13 @@
 // values, so that tools/screenshots can capture it. For each view it writes
 // NAME.rect (the window's screen rectangle) and NAME.ready into the folder of
 // its argument, then waits for NAME.done before it moves on.
+#include "app/app.h"
+#include "pages/general/general_page.h"
+#include "panel/window_utils.h"
 #include "resource.h"
+#include "speakers/speaker_config.h"
+#include "speakers/speaker_test.h"
+#include "virtualcard/vcard.h"
 
 #include <windows.h>
 #include <commctrl.h>
@@ -33,50 +39,6 @@ const View kViews[] = {
 HINSTANCE instance;
 const View *current;
 
-// The speaker pictures at their frames, as the General page draws them for
-// six speakers, with the note sign beside the front left one.
-const int kFrames[][2] = {
-    {IDC_FRAME_FRONT_LEFT, IDB_SPEAKER_FL}, {IDC_FRAME_FRONT_RIGHT, IDB_SPEAKER_FR},
-    {IDC_FRAME_REAR_LEFT, IDB_SPEAKER_RL},  {IDC_FRAME_REAR_RIGHT, IDB_SPEAKER_RR},
-    {IDC_FRAME_CENTER, IDB_SPEAKER_CENTER}, {IDC_FRAME_SUBWOOFER, IDB_SPEAKER_SUB},
-};
-
-void DrawBitmap(HDC dc, int id, int x, int y)
-{
-    HBITMAP bitmap = LoadBitmapA(instance, MAKEINTRESOURCEA(id));
-    if (!bitmap)
-        return;
-    BITMAP info;
-    GetObjectA(bitmap, sizeof info, &info);
-    HDC memory = CreateCompatibleDC(dc);
-    HGDIOBJ old = SelectObject(memory, bitmap);
-    BitBlt(dc, x, y, info.bmWidth, info.bmHeight, memory, 0, 0, SRCCOPY);
-    SelectObject(memory, old);
-    DeleteDC(memory);
-    DeleteObject(bitmap);
-}
-
-RECT FrameRect(HWND page, int id)
-{
-    RECT rect;
-    GetWindowRect(GetDlgItem(page, id), &rect);
-    MapWindowPoints(nullptr, page, reinterpret_cast<POINT *>(&rect), 2);
-    return rect;
-}
-
-void PaintSpeakers(HWND page)
-{
-    PAINTSTRUCT paint;
-    HDC dc = BeginPaint(page, &paint);
-    for (const auto &frame : kFrames) {
-        RECT rect = FrameRect(page, frame[0]);
-        DrawBitmap(dc, frame[1], rect.left, rect.top);
-    }
-    RECT left = FrameRect(page, IDC_FRAME_FRONT_LEFT);
-    DrawBitmap(dc, IDB_NOTE, left.right, (left.top + left.bottom) / 2);
-    EndPaint(page, &paint);
-}
-
 void SetRange(HWND page, int id, int low, int high, int position)
 {
     SendDlgItemMessageA(page, id, TBM_SETRANGE, FALSE, MAKELPARAM(low, high));
@@ -87,9 +49,6 @@ void SetRange(HWND page, int id, int low, int high, int position)
 void FillPage(HWND page, int id)
 {
     switch (id) {
-    case IDD_GENERAL:
-        CheckDlgButton(page, IDC_LAYOUT_6, BST_CHECKED);
-        break;
     case IDD_EFFECTS: {
         char text[256];
         LoadStringA(instance, IDS_ENVIRONMENT_NONE, text, sizeof text);
@@ -142,19 +101,31 @@ void FillPage(HWND page, int id)
 
 INT_PTR CALLBACK PageProc(HWND page, UINT message, WPARAM, LPARAM lParam)
 {
-    switch (message) {
-    case WM_INITDIALOG:
-        FillPage(page, static_cast<int>(lParam));
-        SetWindowLongPtrA(page, GWLP_USERDATA, lParam);
-        return TRUE;
-    case WM_PAINT:
-        if (GetWindowLongPtrA(page, GWLP_USERDATA) == IDD_GENERAL) {
-            PaintSpeakers(page);
-            return TRUE;
-        }
+    if (message != WM_INITDIALOG)
         return FALSE;
+    FillPage(page, static_cast<int>(lParam));
+    return TRUE;
+}
+
+// The General page is the program's own, shown against the virtual card set
+// to six speakers, with the front left one playing.
+HWND CreateGeneralPage(HWND panel)
+{
+    VcReset();
+    HKEY key;
+    if (RegCreateKeyA(HKEY_LOCAL_MACHINE, kDriverKey, &key) == ERROR_SUCCESS) {
+        const DWORD six = 6, allowed = 1;
+        RegSetValueExA(key, "MaxSpeakers", 0, REG_DWORD, reinterpret_cast<const BYTE *>(&six), sizeof six);
+        RegSetValueExA(key, "StereoX2", 0, REG_DWORD, reinterpret_cast<const BYTE *>(&allowed), sizeof allowed);
+        RegCloseKey(key);
     }
-    return FALSE;
+    WriteSpeakerLayout(6);
+    generalPage.ReadFromDriver(nullptr, nullptr);
+    HWND page = CreateDialogParamA(instance, MAKEINTRESOURCEA(IDD_GENERAL), panel, generalPage.DialogProcedure(),
+                                   reinterpret_cast<LPARAM>(&generalPage));
+    testPlaying = 1;
+    testIndex = 0;
+    return page;
 }
 
 INT_PTR CALLBACK PanelProc(HWND panel, UINT message, WPARAM, LPARAM)
@@ -172,14 +143,11 @@ INT_PTR CALLBACK PanelProc(HWND panel, UINT message, WPARAM, LPARAM)
     }
     SendMessageA(tab, TCM_SETCURSEL, current->selected, 0);
     SetDlgItemTextA(panel, IDC_DRIVER_VERSION, "5.10.00.0560");
+    HWND page = current->page == IDD_GENERAL
+                    ? CreateGeneralPage(panel)
+                    : CreateDialogParamA(instance, MAKEINTRESOURCEA(current->page), panel, PageProc, current->page);
     // The page goes where the program puts it: the tab's display area.
-    HWND page = CreateDialogParamA(instance, MAKEINTRESOURCEA(current->page), panel, PageProc, current->page);
-    RECT area;
-    GetWindowRect(tab, &area);
-    SendMessageA(tab, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&area));
-    POINT corner = {area.left, area.top};
-    ScreenToClient(panel, &corner);
-    SetWindowPos(page, HWND_TOP, corner.x, corner.y, 0, 0, SWP_NOSIZE);
+    PlacePageInTab(page);
     ShowWindow(page, SW_SHOWNORMAL);
     return TRUE;
 }
@@ -227,6 +195,7 @@ int main(int argc, char **argv)
         return 2;
     }
     instance = GetModuleHandleA(nullptr);
+    appInstance = instance;
     InitCommonControls();
     const char *folder = argv[1];
     int shown = 0;

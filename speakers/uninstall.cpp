@@ -64,6 +64,15 @@ void DeleteSystemFile(const char *name)
         DeleteFileA(path);
 }
 
+UINT_PTR detachedTimer = 0;
+
+void CALLBACK FinishDetachedUninstall(HWND, UINT, UINT_PTR timer, DWORD)
+{
+    KillTimer(nullptr, timer);
+    detachedTimer = 0;
+    FinishUninstall(nullptr);
+}
+
 } // namespace
 
 INT_PTR CALLBACK UninstallWarningProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
@@ -148,4 +157,17 @@ void FinishUninstall(HWND page)
     }
 
     DestroyWindow(trayWindow);
+}
+
+void DetachUninstall(HWND page)
+{
+    // Timer 1 dies with the page. Left there, the removal would stay half
+    // done, and the program, which ignores Exit meanwhile, could not end.
+    if (KillTimer(page, kUninstallTimer))
+        detachedTimer = SetTimer(nullptr, 0, kUninstallPeriod, FinishDetachedUninstall);
+}
+
+bool UninstallDetached()
+{
+    return detachedTimer != 0;
 }

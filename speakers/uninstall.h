@@ -25,6 +25,13 @@ void UninstallDrivers(HWND page);
 // ends the program.
 void FinishUninstall(HWND page);
 
+// The page's end while timer 1 waits (a tab change, OK or Cancel): the
+// confirmed uninstall still finishes one period later, without the page.
+void DetachUninstall(HWND page);
+
+// True while a detached uninstall waits to finish.
+bool UninstallDetached();
+
 // The procedure of the warning dialog: only "&Yes" and "&No" end it.
 INT_PTR CALLBACK UninstallWarningProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 

@@ -353,6 +353,41 @@ TEST_F(Uninstall, ALibraryWithoutTheExportEndsTheProgramAfterFourSeconds)
     EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, kDriverKey));
 }
 
+// The page goes away (another tab, OK, Cancel) while timer 1 waits: the
+// removal still finishes, without the page, and a page shown meanwhile does
+// not forget it. The test stands in for the export once the library loaded.
+TEST_F(Uninstall, AnUninstallOutlivesItsPage)
+{
+    ASSERT_TRUE(CopyFileA(SystemFile("QA3DLoad.dll").c_str(), SystemFile("VTHLP32.DLL").c_str(), FALSE));
+    DialogAnswerer answerer(IDYES);
+    PressUninstall();
+    ASSERT_NE(supportLibrary, nullptr);
+    dll32Call = FakeDll32Call;
+    DWORD start = GetTickCount();
+    DestroyWindow(page);
+    EXPECT_TRUE(UninstallDetached());
+    page = CreateDialogParamA(appInstance, MAKEINTRESOURCEA(IDD_GENERAL), panel, GeneralPageProc,
+                              reinterpret_cast<LPARAM>(&generalPage));
+    EXPECT_EQ(dll32Call, FakeDll32Call);
+
+    while (IsWindow(tray) && GetTickCount() - start < 8000) {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 100, QS_ALLINPUT);
+        MSG message;
+        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE))
+            DispatchMessageA(&message);
+    }
+    EXPECT_GE(GetTickCount() - start, 3800u);
+    EXPECT_FALSE(IsWindow(tray));
+    EXPECT_FALSE(UninstallDetached());
+    EXPECT_EQ(fakeCalls, std::vector<DWORD>{1});
+    ASSERT_EQ(answerer.Boxes().size(), 1u);
+    EXPECT_EQ(answerer.Boxes()[0].text, LoadText(IDS_UNINSTALL_DONE));
+    EXPECT_FALSE(Exists(SystemFile("VTAPLT.CPL")));
+    EXPECT_FALSE(Exists(SystemFile("VTHLP32.DLL")));
+    dll32Call = nullptr;
+    supportLibrary = nullptr;
+}
+
 TEST_F(Uninstall, ASecondPressReloadsTheLibraryAndRestartsTheTimer)
 {
     ASSERT_TRUE(CopyFileA(SystemFile("QA3DLoad.dll").c_str(), SystemFile("VTHLP32.DLL").c_str(), FALSE));

@@ -183,6 +183,7 @@ void OnDestroy(HWND page)
     if (testPlaying)
         ToggleSpeakerTest(page);
     EndSpeakerTest();
+    DetachUninstall(page);
     GeneralPage *object = reinterpret_cast<GeneralPage *>(GetWindowLongPtrA(page, GWLP_USERDATA));
     if (object)
         object->TakeSettings(page);
@@ -308,9 +309,12 @@ INT_PTR CALLBACK GeneralPageProc(HWND page, UINT message, WPARAM wParam, LPARAM 
         GeneralPage *object = reinterpret_cast<GeneralPage *>(lParam);
         SetWindowLongPtrA(page, GWLP_USERDATA, lParam);
         PlacePageInTab(page);
-        // No uninstall is under way on a new page; a library still held stays loaded.
-        supportLibrary = nullptr;
-        dll32Call = nullptr;
+        // No uninstall is under way on a new page (a library still held stays
+        // loaded), unless one goes on without its page.
+        if (!UninstallDetached()) {
+            supportLibrary = nullptr;
+            dll32Call = nullptr;
+        }
         if (object)
             object->ShowSettings(page);
         return TRUE;

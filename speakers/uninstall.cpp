@@ -96,6 +96,12 @@ INT_PTR CALLBACK UninstallWarningProc(HWND dialog, UINT message, WPARAM wParam, 
     return FALSE;
 }
 
+void DisableUninstallButtons(HWND page)
+{
+    EnableWindow(GetDlgItem(page, IDC_TEST_ALL), FALSE);
+    EnableWindow(GetDlgItem(page, IDC_UNINSTALL), FALSE);
+}
+
 void UninstallDrivers(HWND page)
 {
     if (testPlaying)
@@ -122,8 +128,7 @@ void UninstallDrivers(HWND page)
     dll32Call = reinterpret_cast<Dll32CallProc>(
         reinterpret_cast<void (*)()>(GetProcAddress(supportLibrary, "DLL32Call")));
     if (dll32Call) {
-        EnableWindow(GetDlgItem(page, IDC_TEST_ALL), FALSE);
-        EnableWindow(GetDlgItem(page, IDC_UNINSTALL), FALSE);
+        DisableUninstallButtons(page);
         dll32Call(0);
     }
 

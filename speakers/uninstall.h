@@ -17,6 +17,10 @@ extern HMODULE supportLibrary;  // VTHLP32.DLL while an uninstall runs
 extern Dll32CallProc dll32Call; // non-null once an uninstall reached the library
 extern HCURSOR savedCursor;     // the cursor the wait cursor replaced
 
+// "&Test All" and "&Uninstall" stay off while the support library removes
+// the drivers.
+void DisableUninstallButtons(HWND page);
+
 // The "&Uninstall" command of the page.
 void UninstallDrivers(HWND page);
 

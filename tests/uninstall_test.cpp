@@ -369,6 +369,8 @@ TEST_F(Uninstall, AnUninstallOutlivesItsPage)
     page = CreateDialogParamA(appInstance, MAKEINTRESOURCEA(IDD_GENERAL), panel, GeneralPageProc,
                               reinterpret_cast<LPARAM>(&generalPage));
     EXPECT_EQ(dll32Call, FakeDll32Call);
+    EXPECT_FALSE(ButtonEnabled(IDC_TEST_ALL));
+    EXPECT_FALSE(ButtonEnabled(IDC_UNINSTALL));
 
     while (IsWindow(tray) && GetTickCount() - start < 8000) {
         MsgWaitForMultipleObjects(0, nullptr, FALSE, 100, QS_ALLINPUT);

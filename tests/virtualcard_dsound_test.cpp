@@ -123,13 +123,20 @@ BOOL CALLBACK Collect(LPGUID guid, LPCSTR description, LPCSTR, LPVOID context)
     return TRUE;
 }
 
-TEST_F(CardTest, EnumerationListsThePrimaryDriverFirstThenEachDevice)
+TEST_F(CardTest, DevicesAreListedPrimaryDriverFirstAndOpenedByTheirGuid)
 {
     UseDevices(3);
     Found found = {};
     ASSERT_EQ(DirectSoundEnumerateA(Collect, &found), DS_OK);
-    EXPECT_EQ(found.names, "Primary Sound Driver(null);Sonaris PCI Audio;Virtual Sound Device 1;Virtual Sound Device 2;");
+    EXPECT_EQ(found.names,
+              "Primary Sound Driver(null);Sonaris PCI Audio;Virtual Sound Device 1;Virtual Sound Device 2;");
     EXPECT_TRUE(IsEqualGUID(found.last, VcDefaultDeviceGuid(2)));
+    // Opened by its GUID, a device other than the card has no hardware buffers.
+    Open(&found.last);
+    IDirectSoundBuffer *buffer = nullptr;
+    EXPECT_EQ(Create(kHardware3D, 1024, Pcm(1), &buffer), DSERR_CONTROLUNAVAIL);
+    EXPECT_EQ(Create(DSBCAPS_LOCHARDWARE, 1024, Pcm(1), &buffer), DSERR_CONTROLUNAVAIL);
+    Close();
     ASSERT_TRUE(VcSetDevices(nullptr, 0));
     found.names.clear();
     EXPECT_EQ(DirectSoundEnumerateA(Collect, &found), DS_OK);
@@ -169,14 +176,6 @@ TEST_F(CardTest, BufferDescriptionsAreCheckedAsDirectSoundDoes)
     }
     EXPECT_EQ(VcLiveBuffers(), 0);
     EXPECT_EQ(Field("ds.buffer ", "format"), "1/1/22050/44100/2/16");   // the record: as given
-
-    // A device other than the card, opened by its GUID, has no hardware buffers.
-    UseDevices(2);
-    GUID second = VcDefaultDeviceGuid(1);
-    Open(&second);
-    IDirectSoundBuffer *buffer = nullptr;
-    EXPECT_EQ(Create(kHardware3D, 1024, Pcm(1), &buffer), DSERR_CONTROLUNAVAIL);
-    EXPECT_EQ(Create(DSBCAPS_LOCHARDWARE, 1024, Pcm(1), &buffer), DSERR_CONTROLUNAVAIL);
 }
 
 // A test sound as the program plays it: filled, routed to one speaker, played to its end.

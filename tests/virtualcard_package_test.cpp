@@ -4,6 +4,7 @@
 // libraries; last, the support library's removal of it all. Run in a prefix
 // made with --version win2k --no-channel-config, or in one made with other
 // options and given the option set's name (PackageVariant).
+#include "virtualcard/vcard.h"
 #include "virtualcard/vcmixer.h"
 #include "virtualcard/vthlp32.h"
 
@@ -11,7 +12,6 @@
 #include <windows.h>
 
 #include <stdio.h>
-#include <stdlib.h>
 #include <string.h>
 
 #include <string>
@@ -19,6 +19,8 @@
 namespace {
 
 const char kYamahaKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\YAMAHA Soft Synthesizer S-YXG50";
+const char kYamahaNoBlankKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\YAMAHA SoftSynthesizer S-YXG50";
+const char kPreloadKey[] = "Software\\QSound\\QSoft3d";
 const char kRecord[] = "C:\\vcpackage.log";   // the package's libraries append their calls here
 
 std::string Profile(const char *section, const char *key)
@@ -37,18 +39,24 @@ bool KeyExists(HKEY root, const char *path)
     return true;
 }
 
-// A value's bytes (a string with its NUL); the size read, or -1.
-long ReadValue(HKEY root, const char *path, const char *name, void *data, DWORD size, DWORD *type = nullptr)
+// A value as text: a REG_DWORD in decimal, a string as it stands, other
+// data as hex bytes; "(none)" when there is none.
+std::string Value(HKEY root, const char *path, const char *name)
 {
-    return RegGetValueA(root, path, name, RRF_RT_ANY | RRF_NOEXPAND, type, data, &size) == ERROR_SUCCESS
-               ? static_cast<long>(size) : -1;
-}
-
-// A REG_DWORD, or 0xBAD when there is none.
-DWORD Dword(HKEY root, const char *path, const char *name)
-{
-    DWORD value = 0, type = 0;
-    return ReadValue(root, path, name, &value, 4, &type) == 4 && type == REG_DWORD ? value : 0xBAD;
+    BYTE data[256] = {};
+    DWORD type = 0, size = sizeof data - 1;
+    if (RegGetValueA(root, path, name, RRF_RT_ANY | RRF_NOEXPAND, &type, data, &size) != ERROR_SUCCESS)
+        return "(none)";
+    if (type == REG_SZ)
+        return reinterpret_cast<char *>(data);
+    char text[2 * sizeof data + 1] = "";
+    DWORD number;
+    memcpy(&number, data, sizeof number);
+    if (type == REG_DWORD)
+        snprintf(text, sizeof text, "%lu", static_cast<unsigned long>(number));
+    for (DWORD i = 0; type != REG_DWORD && i < size; ++i)
+        snprintf(text + 2 * i, 3, "%02x", data[i]);
+    return text;
 }
 
 // Subkey i of a key: false past the last.
@@ -77,12 +85,12 @@ int CardPciDevices(const char *path)
 std::string MediaDriver(const char *text)
 {
     HKEY key;
-    char sub[256], desc[256];
+    char sub[256];
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kMediaClassKey, 0, KEY_READ, &key) != ERROR_SUCCESS)
         return "";
     std::string found;
     for (DWORD i = 0; found.empty() && Subkey(key, i, sub); ++i)
-        if (ReadValue(key, sub, "DriverDesc", desc, sizeof desc) > 0 && strstr(desc, text))
+        if (Value(key, sub, "DriverDesc").find(text) != std::string::npos)
             found = sub;
     RegCloseKey(key);
     return found;
@@ -124,24 +132,20 @@ TEST(PackageInstall, AProgramSeesTheCardsInstallation)
 {
     EXPECT_EQ("Sonaris PCI Audio", Profile("DESCRIPTION", "DRIVERDESC"));
     EXPECT_EQ("1", Profile("SPEAKERS", "FIRSTTIME"));
-    EXPECT_EQ(6u, Dword(HKEY_LOCAL_MACHINE, kDriverKey, "MaxSpeakers"));
-    char preload[32] = "";
-    DWORD type = 0;
-    ReadValue(HKEY_CURRENT_USER, "Software\\QSound\\QSoft3d", "A3D preload", preload, sizeof preload, &type);
-    EXPECT_EQ(static_cast<DWORD>(REG_SZ), type);
-    EXPECT_EQ(0x00600000ul, strtoul(preload, nullptr, 16));
+    EXPECT_EQ("6", Value(HKEY_LOCAL_MACHINE, kDriverKey, "MaxSpeakers"));
+    EXPECT_EQ("600000", Value(HKEY_CURRENT_USER, kPreloadKey, "A3D preload"));
     // The media driver found by the profile's description, not the first one,
     // has the mixer's manufacturer id in two bytes.
     std::string driver = MediaDriver(Profile("DESCRIPTION", "DRIVERDESC").c_str());
     ASSERT_NE("", driver);
     EXPECT_NE("0000", driver);
-    WORD mid = 0;
-    EXPECT_EQ(2, ReadValue(HKEY_LOCAL_MACHINE, (std::string(kMediaClassKey) + "\\" + driver + "\\Config").c_str(),
-                           "ManufactureID", &mid, 2));
-    EXPECT_EQ(kVcCardMixerMid, mid);
+    char mid[8];
+    snprintf(mid, sizeof mid, "%02x%02x", kVcCardMixerMid & 0xFF, kVcCardMixerMid >> 8);
+    EXPECT_EQ(mid, Value(HKEY_LOCAL_MACHINE, (std::string(kMediaClassKey) + "\\" + driver + "\\Config").c_str(),
+                         "ManufactureID"));
     EXPECT_EQ(1, CardPciDevices(kPciEnumKey));
     EXPECT_EQ(1, CardPciDevices(kProfilePciEnumKey));
-    EXPECT_EQ(0u, Dword(HKEY_CURRENT_USER, "Software\\VirtualCard\\Device0", "ChannelConfig"));   // as asked
+    EXPECT_EQ("0", Value(HKEY_CURRENT_USER, VCARD_KEY "\\Device0", "ChannelConfig"));   // as asked
 
     OSVERSIONINFOA version = {sizeof version};
     ASSERT_TRUE(GetVersionExA(&version));
@@ -201,21 +205,18 @@ TEST(PackageVariant, OptionsChooseTheMachine)
         ASSERT_TRUE(GetVersionExA(&version));
         EXPECT_EQ(static_cast<DWORD>(VER_PLATFORM_WIN32_WINDOWS), version.dwPlatformId);
         EXPECT_EQ(10u, version.dwMinorVersion);
-        EXPECT_EQ(2u, Dword(HKEY_LOCAL_MACHINE, kDriverKey, "MaxSpeakers"));
-        EXPECT_EQ(0u, Dword(HKEY_LOCAL_MACHINE, kDriverKey, "StereoX2"));
+        EXPECT_EQ("2", Value(HKEY_LOCAL_MACHINE, kDriverKey, "MaxSpeakers"));
+        EXPECT_EQ("0", Value(HKEY_LOCAL_MACHINE, kDriverKey, "StereoX2"));
         EXPECT_EQ("0", Profile("SPEAKERS", "FIRSTTIME"));
-        EXPECT_EQ(0u, Dword(HKEY_CURRENT_USER, "Software\\VirtualCard\\Device0", "Hardware3D"));
-        EXPECT_EQ(3u, Dword(HKEY_CURRENT_USER, "Software\\VirtualCard", "DeviceCount"));
-        char preload[32] = "";
-        ReadValue(HKEY_CURRENT_USER, "Software\\QSound\\QSoft3d", "A3D preload", preload, sizeof preload);
-        EXPECT_STREQ("60000000", preload);
+        EXPECT_EQ("0", Value(HKEY_CURRENT_USER, VCARD_KEY "\\Device0", "Hardware3D"));
+        EXPECT_EQ("3", Value(HKEY_CURRENT_USER, VCARD_KEY, "DeviceCount"));
+        EXPECT_EQ("60000000", Value(HKEY_CURRENT_USER, kPreloadKey, "A3D preload"));
         EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kYamahaKey));
-        EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE,
-                              "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\YAMAHA SoftSynthesizer S-YXG50"));
+        EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, kYamahaNoBlankKey));
     } else if (Variant("no-card")) {
         // --no-card --yamaha: the package stays without its hardware.
         EXPECT_EQ(0, CardPciDevices(kPciEnumKey));
-        EXPECT_EQ(0u, Dword(HKEY_CURRENT_USER, "Software\\VirtualCard", "DeviceCount"));
+        EXPECT_EQ("0", Value(HKEY_CURRENT_USER, VCARD_KEY, "DeviceCount"));
         EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, kDriverKey));
         EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, kYamahaKey));
     } else {
@@ -243,7 +244,7 @@ TEST(PackageLibraries, SupportLibraryRemovesTheInstallationInTwoSteps)
     EXPECT_EQ(0, CardPciDevices(kPciEnumKey));
     EXPECT_EQ("", MediaDriver("Sonaris"));
     EXPECT_NE("", MediaDriver("Game Port")) << "another driver's entry stays";
-    EXPECT_EQ(0u, Dword(HKEY_CURRENT_USER, "Software\\VirtualCard", "DeviceCount"));
+    EXPECT_EQ("0", Value(HKEY_CURRENT_USER, VCARD_KEY, "DeviceCount"));
     EXPECT_EQ("(none)", Profile("DESCRIPTION", "DRIVERDESC"));
     for (const char *wave : kPackageWaveFiles)
         EXPECT_FALSE(SystemFileExists(wave)) << wave;

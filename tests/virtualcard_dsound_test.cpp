@@ -133,6 +133,7 @@ TEST_F(CardTest, DevicesAreListedPrimaryDriverFirstAndOpenedByTheirGuid)
     EXPECT_TRUE(IsEqualGUID(found.last, VcDefaultDeviceGuid(2)));
     // Opened by its GUID, a device other than the card has no hardware buffers.
     Open(&found.last);
+    EXPECT_EQ(Field("ds.create ", "dev"), "2");
     IDirectSoundBuffer *buffer = nullptr;
     EXPECT_EQ(Create(kHardware3D, 1024, Pcm(1), &buffer), DSERR_CONTROLUNAVAIL);
     EXPECT_EQ(Create(DSBCAPS_LOCHARDWARE, 1024, Pcm(1), &buffer), DSERR_CONTROLUNAVAIL);
@@ -202,6 +203,7 @@ TEST_F(CardTest, ATestSoundLocksRoutesAndEndsByItself)
     ULONG support = 0;
     ASSERT_EQ(ks->QuerySupport(kAudioSet, kChannelConfig, &support), S_OK);
     EXPECT_EQ(support, static_cast<ULONG>(KSPROPERTY_SUPPORT_GET | KSPROPERTY_SUPPORT_SET));
+    EXPECT_EQ(Field("ks.support ", "support"), "0x3");
     // Front left and right together; side left, not one of the card's six.
     for (LONG wrong : {0x3L, 0x200L})
         EXPECT_EQ(ks->Set(kAudioSet, kChannelConfig, nullptr, 0, &wrong, sizeof wrong), DSERR_INVALIDPARAM);
@@ -339,7 +341,9 @@ TEST_F(CardTest, SpeakersAndPropertiesReachASecondProcess)
     EXPECT_EQ(sound->SetSpeakerConfig(0x0A), DSERR_INVALIDPARAM);
     EXPECT_EQ(sound->SetSpeakerConfig(DSSPEAKER_COMBINED(DSSPEAKER_QUAD, DSSPEAKER_GEOMETRY_WIDE)),
               DSERR_INVALIDPARAM);
+    VcLogClear();
     ASSERT_EQ(sound->SetSpeakerConfig(DSSPEAKER_QUAD), DS_OK);
+    EXPECT_EQ(Field("ds.speaker.set ", "value"), "0x3");
     DWORD environment[2] = {1, 2};
     ASSERT_EQ(props->Set(VcQ3DPropertySet, 12, nullptr, 0, environment, 8), S_OK);
     Close();

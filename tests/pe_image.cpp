@@ -97,6 +97,24 @@ bool ReadThunks(const FileBytes &file, const Sections &sections, DWORD rva, bool
     return false;
 }
 
+// The fields both optional-header forms share, from the one the file has.
+template <typename Optional>
+bool ReadOptionalHeader(const FileBytes &file, size_t offset, const IMAGE_FILE_HEADER &header, PeImage *image,
+                        IMAGE_DATA_DIRECTORY *importDir, IMAGE_DATA_DIRECTORY *delayDir)
+{
+    Optional opt;
+    if (header.SizeOfOptionalHeader < sizeof opt || !file.Read(offset, &opt, sizeof opt))
+        return false;
+    image->subsystem = opt.Subsystem;
+    image->osVersionMajor = opt.MajorOperatingSystemVersion;
+    image->osVersionMinor = opt.MinorOperatingSystemVersion;
+    image->subsystemVersionMajor = opt.MajorSubsystemVersion;
+    image->subsystemVersionMinor = opt.MinorSubsystemVersion;
+    *importDir = opt.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    *delayDir = opt.DataDirectory[IMAGE_DIRECTORY_ENTRY_DELAY_IMPORT];
+    return true;
+}
+
 } // namespace
 
 bool ReadPeImage(const std::string &path, PeImage *image, std::string *error)
@@ -130,34 +148,17 @@ bool ReadPeImage(const std::string &path, PeImage *image, std::string *error)
     image->optionalMagic = magic;
     const bool pe32plus = magic == IMAGE_NT_OPTIONAL_HDR64_MAGIC;
     IMAGE_DATA_DIRECTORY importDir{}, delayDir{};
-    if (pe32plus) {
-        IMAGE_OPTIONAL_HEADER64 opt;
-        if (header.SizeOfOptionalHeader < sizeof opt || !file.Read(optionalOffset, &opt, sizeof opt)) {
-            *error = "short optional header";
-            return false;
-        }
-        image->subsystem = opt.Subsystem;
-        image->osVersionMajor = opt.MajorOperatingSystemVersion;
-        image->osVersionMinor = opt.MinorOperatingSystemVersion;
-        image->subsystemVersionMajor = opt.MajorSubsystemVersion;
-        image->subsystemVersionMinor = opt.MinorSubsystemVersion;
-        importDir = opt.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
-        delayDir = opt.DataDirectory[IMAGE_DIRECTORY_ENTRY_DELAY_IMPORT];
-    } else if (magic == IMAGE_NT_OPTIONAL_HDR32_MAGIC) {
-        IMAGE_OPTIONAL_HEADER32 opt;
-        if (header.SizeOfOptionalHeader < sizeof opt || !file.Read(optionalOffset, &opt, sizeof opt)) {
-            *error = "short optional header";
-            return false;
-        }
-        image->subsystem = opt.Subsystem;
-        image->osVersionMajor = opt.MajorOperatingSystemVersion;
-        image->osVersionMinor = opt.MinorOperatingSystemVersion;
-        image->subsystemVersionMajor = opt.MajorSubsystemVersion;
-        image->subsystemVersionMinor = opt.MinorSubsystemVersion;
-        importDir = opt.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
-        delayDir = opt.DataDirectory[IMAGE_DIRECTORY_ENTRY_DELAY_IMPORT];
-    } else {
+    bool read = false;
+    if (pe32plus)
+        read = ReadOptionalHeader<IMAGE_OPTIONAL_HEADER64>(file, optionalOffset, header, image, &importDir, &delayDir);
+    else if (magic == IMAGE_NT_OPTIONAL_HDR32_MAGIC)
+        read = ReadOptionalHeader<IMAGE_OPTIONAL_HEADER32>(file, optionalOffset, header, image, &importDir, &delayDir);
+    else {
         *error = "unknown optional header";
+        return false;
+    }
+    if (!read) {
+        *error = "short optional header";
         return false;
     }
 

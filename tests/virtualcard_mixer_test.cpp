@@ -142,10 +142,16 @@ TEST_F(MixerTest, ATestBuildsItsOwnTopology)
     EXPECT_EQ(777u, read[5]);
 }
 
-// The next mixer message posted to a window, or false when none waits.
-bool Next(HWND window, MSG *msg)
+// The mixer messages waiting for a window: how many, each one counted as 1
+// when it names the handle and the line or control, as 100 otherwise.
+int Notices(HWND window, HMIXER handle, UINT message, DWORD id)
 {
-    return PeekMessageA(msg, window, MM_MIXM_LINE_CHANGE, MM_MIXM_CONTROL_CHANGE, PM_REMOVE) != 0;
+    MSG msg;
+    int count = 0;
+    while (PeekMessageA(&msg, window, MM_MIXM_LINE_CHANGE, MM_MIXM_CONTROL_CHANGE, PM_REMOVE))
+        count += msg.message == message && msg.wParam == reinterpret_cast<WPARAM>(handle) &&
+                         msg.lParam == static_cast<LPARAM>(id) ? 1 : 100;
+    return count;
 }
 
 TEST_F(MixerTest, ChangesReachEveryWindowThatOpenedTheMixer)
@@ -159,43 +165,35 @@ TEST_F(MixerTest, ChangesReachEveryWindowThatOpenedTheMixer)
     ASSERT_EQ(MMSYSERR_NOERROR, mixerOpen(&second, 0, reinterpret_cast<DWORD_PTR>(other), 0, CALLBACK_WINDOW));
     EXPECT_EQ(2u, VcMixerOpenHandleCount());
     HMIXEROBJ handle = reinterpret_cast<HMIXEROBJ>(mixer);
-
     DWORD speakers = VcMixerFindLine(0, MIXERLINE_COMPONENTTYPE_DST_SPEAKERS);
     DWORD wave = VcMixerFindSource(0, speakers, "Wave");
     DWORD volume = VcMixerFindControl(0, wave, MIXERCONTROL_CONTROLTYPE_VOLUME);
+
+    // Another program moves the wave volume: each window hears it once, and the value reads back.
     const DWORD levels[2] = {1000, 2000};
     ASSERT_TRUE(VcMixerChangeByOtherProgram(0, volume, levels, 2));
-    MSG msg;
-    ASSERT_TRUE(Next(page, &msg));
-    EXPECT_EQ(static_cast<UINT>(MM_MIXM_CONTROL_CHANGE), msg.message);
-    EXPECT_EQ(reinterpret_cast<WPARAM>(mixer), msg.wParam);
-    EXPECT_EQ(static_cast<LPARAM>(volume), msg.lParam);
-    EXPECT_FALSE(Next(page, &msg));
-    ASSERT_TRUE(Next(other, &msg));
-    EXPECT_EQ(reinterpret_cast<WPARAM>(second), msg.wParam);
+    EXPECT_EQ(1, Notices(page, mixer, MM_MIXM_CONTROL_CHANGE, volume));
+    EXPECT_EQ(1, Notices(other, second, MM_MIXM_CONTROL_CHANGE, volume));
     DWORD read[2] = {};
     ASSERT_EQ(MMSYSERR_NOERROR, Details(handle, volume, 2, 0, read, 4, MIXER_OBJECTF_HMIXER));
     EXPECT_EQ(0, memcmp(levels, read, sizeof read));
-
     // A change through one handle is announced to both; a refused one to none.
     ASSERT_EQ(MMSYSERR_NOERROR, Details(handle, volume, 2, 0, read, 4, MIXER_OBJECTF_HMIXER, true));
-    EXPECT_TRUE(Next(page, &msg));
-    EXPECT_TRUE(Next(other, &msg));
+    EXPECT_EQ(1, Notices(page, mixer, MM_MIXM_CONTROL_CHANGE, volume));
+    EXPECT_EQ(1, Notices(other, second, MM_MIXM_CONTROL_CHANGE, volume));
     EXPECT_EQ(MMSYSERR_INVALPARAM, Details(handle, volume, 3, 0, read, 4, MIXER_OBJECTF_HMIXER, true));
-    EXPECT_FALSE(Next(page, &msg));
+    EXPECT_EQ(0, Notices(page, mixer, MM_MIXM_CONTROL_CHANGE, volume));
     ASSERT_TRUE(VcMixerChangeLineByOtherProgram(0, wave));
-    ASSERT_TRUE(Next(page, &msg));
-    EXPECT_EQ(static_cast<UINT>(MM_MIXM_LINE_CHANGE), msg.message);
-    EXPECT_EQ(static_cast<LPARAM>(wave), msg.lParam);
-    Next(other, &msg);
+    EXPECT_EQ(1, Notices(page, mixer, MM_MIXM_LINE_CHANGE, wave));
+    EXPECT_EQ(1, Notices(other, second, MM_MIXM_LINE_CHANGE, wave));
 
     // A closed handle hears no more, and cannot be closed twice.
     ASSERT_EQ(MMSYSERR_NOERROR, mixerClose(second));
     EXPECT_EQ(MMSYSERR_INVALHANDLE, mixerClose(second));
     EXPECT_EQ(1u, VcMixerOpenHandleCount());
     ASSERT_TRUE(VcMixerChangeByOtherProgram(0, volume, levels, 2));
-    EXPECT_TRUE(Next(page, &msg));
-    EXPECT_FALSE(Next(other, &msg));
+    EXPECT_EQ(1, Notices(page, mixer, MM_MIXM_CONTROL_CHANGE, volume));
+    EXPECT_EQ(0, Notices(other, second, MM_MIXM_CONTROL_CHANGE, volume));
     ASSERT_EQ(MMSYSERR_NOERROR, mixerClose(mixer));
     DestroyWindow(page);
     DestroyWindow(other);

@@ -46,7 +46,6 @@ const RECT kFrames[6] = {
     {98, 15, 134, 51}, {241, 15, 277, 51}, {98, 96, 134, 132},
     {241, 96, 277, 132}, {164, 15, 212, 31}, {170, 33, 206, 65},
 };
-const int kFrameIds[6] = {1087, 1088, 1089, 1090, 1091, 1092};
 const int kBitmapIds[6] = {131, 132, 133, 134, 135, 136};
 const COLORREF kBackground = RGB(255, 0, 255);
 
@@ -246,17 +245,6 @@ protected:
         Pump(20); // the posted command
         while ((testPlaying || testSound || testBuffer) && GetTickCount() - start < 10000)
             Pump(5);
-    }
-    // The masks of the sounds played so far, in order.
-    std::vector<std::string> PlayedMasks()
-    {
-        std::vector<std::string> masks;
-        for (size_t i = VcLogFind("buf.play"); i < VcLogCount(); i = VcLogFind("buf.play", i + 1)) {
-            char mask[32] = "";
-            VcLogField(VcLogLine(i), "mask", mask, sizeof mask);
-            masks.push_back(mask);
-        }
-        return masks;
     }
     // A picture of the program's resources, loaded once per test.
     const Picture &Resource(int id)

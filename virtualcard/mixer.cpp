@@ -136,7 +136,9 @@ MMRESULT CheckDetailsShape(const VcMixerDevice &device, const VcMixerControl &co
     return MMSYSERR_NOERROR;
 }
 
-MMRESULT FindDetailsControl(HMIXEROBJ object, LPMIXERCONTROLDETAILS details, DWORD flags,
+// The control a details call names, for a query among the allowed ones
+// (a bit per query value) and a details shape that fits the control.
+MMRESULT FindDetailsControl(HMIXEROBJ object, LPMIXERCONTROLDETAILS details, DWORD flags, DWORD allowedQueries,
                             UINT *deviceId, VcMixerDevice **device, VcMixerControl **control)
 {
     if (!details || details->cbStruct < sizeof *details)
@@ -146,7 +148,11 @@ MMRESULT FindDetailsControl(HMIXEROBJ object, LPMIXERCONTROLDETAILS details, DWO
         return r;
     *device = VcMixerDeviceAt(*deviceId);
     *control = VcMixerControlById(**device, details->dwControlID);
-    return *control ? MMSYSERR_NOERROR : MIXERR_INVALCONTROL;
+    if (!*control)
+        return MIXERR_INVALCONTROL;
+    if (!(allowedQueries & (1u << (flags & MIXER_GETCONTROLDETAILSF_QUERYMASK))))
+        return MMSYSERR_INVALFLAG;
+    return CheckDetailsShape(**device, **control, *details);
 }
 
 // A single-select list takes exactly one chosen entry per channel.
@@ -356,15 +362,11 @@ MMRESULT WINAPI mixerGetControlDetailsA(HMIXEROBJ hmxobj, LPMIXERCONTROLDETAILS 
     UINT deviceId;
     VcMixerDevice *device;
     VcMixerControl *control;
-    MMRESULT r = FindDetailsControl(hmxobj, pmxcd, fdwDetails, &deviceId, &device, &control);
+    const DWORD queries = 1u << MIXER_GETCONTROLDETAILSF_VALUE | 1u << MIXER_GETCONTROLDETAILSF_LISTTEXT;
+    MMRESULT r = FindDetailsControl(hmxobj, pmxcd, fdwDetails, queries, &deviceId, &device, &control);
     if (r != MMSYSERR_NOERROR)
         return r;
     DWORD query = fdwDetails & MIXER_GETCONTROLDETAILSF_QUERYMASK;
-    if (query != MIXER_GETCONTROLDETAILSF_VALUE && query != MIXER_GETCONTROLDETAILSF_LISTTEXT)
-        return MMSYSERR_INVALFLAG;
-    r = CheckDetailsShape(*device, *control, *pmxcd);
-    if (r != MMSYSERR_NOERROR)
-        return r;
 
     DWORD storedChannels = VcMixerStoredChannels(*device, *control);
     DWORD items = VcMixerStoredItems(*control);
@@ -402,12 +404,8 @@ MMRESULT WINAPI mixerSetControlDetails(HMIXEROBJ hmxobj, LPMIXERCONTROLDETAILS p
     UINT deviceId;
     VcMixerDevice *device;
     VcMixerControl *control;
-    MMRESULT r = FindDetailsControl(hmxobj, pmxcd, fdwDetails, &deviceId, &device, &control);
-    if (r != MMSYSERR_NOERROR)
-        return r;
-    if ((fdwDetails & MIXER_SETCONTROLDETAILSF_QUERYMASK) != MIXER_SETCONTROLDETAILSF_VALUE)
-        return MMSYSERR_INVALFLAG;
-    r = CheckDetailsShape(*device, *control, *pmxcd);
+    MMRESULT r = FindDetailsControl(hmxobj, pmxcd, fdwDetails, 1u << MIXER_SETCONTROLDETAILSF_VALUE, &deviceId,
+                                    &device, &control);
     if (r != MMSYSERR_NOERROR)
         return r;
     if (pmxcd->cbDetails < sizeof(DWORD))

@@ -136,17 +136,27 @@ MMRESULT CheckDetailsShape(const VcMixerDevice &device, const VcMixerControl &co
     return MMSYSERR_NOERROR;
 }
 
+// The start of every call that takes a structure: its size checked, then
+// the device its object names.
+template <typename Struct>
+MMRESULT OpenCall(HMIXEROBJ object, const Struct *call, DWORD flags, UINT *deviceId, VcMixerDevice **device)
+{
+    if (!call || call->cbStruct < sizeof *call)
+        return MMSYSERR_INVALPARAM;
+    MMRESULT r = ResolveObject(object, flags, deviceId);
+    if (r == MMSYSERR_NOERROR)
+        *device = VcMixerDeviceAt(*deviceId);
+    return r;
+}
+
 // The control a details call names, for a query among the allowed ones
 // (a bit per query value) and a details shape that fits the control.
 MMRESULT FindDetailsControl(HMIXEROBJ object, LPMIXERCONTROLDETAILS details, DWORD flags, DWORD allowedQueries,
                             UINT *deviceId, VcMixerDevice **device, VcMixerControl **control)
 {
-    if (!details || details->cbStruct < sizeof *details)
-        return MMSYSERR_INVALPARAM;
-    MMRESULT r = ResolveObject(object, flags, deviceId);
+    MMRESULT r = OpenCall(object, details, flags, deviceId, device);
     if (r != MMSYSERR_NOERROR)
         return r;
-    *device = VcMixerDeviceAt(*deviceId);
     *control = VcMixerControlById(**device, details->dwControlID);
     if (!*control)
         return MIXERR_INVALCONTROL;
@@ -273,13 +283,12 @@ MMRESULT WINAPI mixerGetID(HMIXEROBJ hmxobj, UINT *puMxId, DWORD fdwId)
 
 MMRESULT WINAPI mixerGetLineInfoA(HMIXEROBJ hmxobj, LPMIXERLINEA pmxl, DWORD fdwInfo)
 {
-    if (!pmxl || pmxl->cbStruct < sizeof *pmxl)
-        return MMSYSERR_INVALPARAM;
     UINT deviceId;
-    MMRESULT r = ResolveObject(hmxobj, fdwInfo, &deviceId);
+    VcMixerDevice *found;
+    MMRESULT r = OpenCall(hmxobj, pmxl, fdwInfo, &deviceId, &found);
     if (r != MMSYSERR_NOERROR)
         return r;
-    const VcMixerDevice &device = *VcMixerDeviceAt(deviceId);
+    const VcMixerDevice &device = *found;
     const VcMixerLine *line = nullptr;
     switch (fdwInfo & MIXER_GETLINEINFOF_QUERYMASK) {
     case MIXER_GETLINEINFOF_DESTINATION:
@@ -307,13 +316,12 @@ MMRESULT WINAPI mixerGetLineInfoA(HMIXEROBJ hmxobj, LPMIXERLINEA pmxl, DWORD fdw
 
 MMRESULT WINAPI mixerGetLineControlsA(HMIXEROBJ hmxobj, LPMIXERLINECONTROLSA pmxlc, DWORD fdwControls)
 {
-    if (!pmxlc || pmxlc->cbStruct < sizeof *pmxlc)
-        return MMSYSERR_INVALPARAM;
     UINT deviceId;
-    MMRESULT r = ResolveObject(hmxobj, fdwControls, &deviceId);
+    VcMixerDevice *found;
+    MMRESULT r = OpenCall(hmxobj, pmxlc, fdwControls, &deviceId, &found);
     if (r != MMSYSERR_NOERROR)
         return r;
-    VcMixerDevice &device = *VcMixerDeviceAt(deviceId);
+    VcMixerDevice &device = *found;
     if (!pmxlc->pamxctrl || pmxlc->cbmxctrl < sizeof(MIXERCONTROLA))
         return MMSYSERR_INVALPARAM;
     BYTE *out = reinterpret_cast<BYTE *>(pmxlc->pamxctrl);

@@ -113,6 +113,12 @@ void StartTest(HWND page, int first, int end)
     ToggleSpeakerTest(page);
 }
 
+// A clicked speaker plays alone: the sequence ends where it starts.
+void TestOneSpeaker(HWND page, int index)
+{
+    StartTest(page, index, index);
+}
+
 void OnCommand(HWND page, int id)
 {
     switch (id) {
@@ -124,23 +130,23 @@ void OnCommand(HWND page, int id)
         EnableWindow(GetDlgItem(GetParent(page), IDC_APPLY), TRUE);
         break;
     case IDC_FRAME_FRONT_LEFT:
-        StartTest(page, 0, 0);
+        TestOneSpeaker(page, 0);
         break;
     case IDC_FRAME_FRONT_RIGHT:
-        StartTest(page, 1, 1);
+        TestOneSpeaker(page, 1);
         break;
     // "Stereo X 2" has no sounds of its own for the rear: they repeat the front ones.
     case IDC_FRAME_REAR_LEFT:
-        StartTest(page, shownLayout == 3 ? 0 : 2, shownLayout == 3 ? 0 : 2);
+        TestOneSpeaker(page, shownLayout == 3 ? 0 : 2);
         break;
     case IDC_FRAME_REAR_RIGHT:
-        StartTest(page, shownLayout == 3 ? 1 : 3, shownLayout == 3 ? 1 : 3);
+        TestOneSpeaker(page, shownLayout == 3 ? 1 : 3);
         break;
     case IDC_FRAME_CENTER:
-        StartTest(page, 4, 4);
+        TestOneSpeaker(page, 4);
         break;
     case IDC_FRAME_SUBWOOFER:
-        StartTest(page, 5, 5);
+        TestOneSpeaker(page, 5);
         break;
     case IDC_TEST_ALL:
         StartTest(page, 0, shownLayout == 3 ? 2 : SpeakerCount(shownLayout));

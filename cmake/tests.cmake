@@ -36,7 +36,7 @@ add_executable(dynamic_runtime_fixture tests/fixtures/dynamic_runtime.cpp)
 vt_windows_path(shipped_win ${shipped})
 vt_windows_path(fixture_win $<TARGET_FILE:dynamic_runtime_fixture>)
 vt_add_test(package_test
-  SOURCES tests/package_test.cpp tests/pe_image.cpp
+  SOURCES tests/package_test.cpp
   ARGS ${shipped_win} ${fixture_win})
 add_dependencies(package_test vtpanel dynamic_runtime_fixture)
 

@@ -1,8 +1,9 @@
 # The resources of the program as it ships: the dialog templates, the string
-# table, the tray menu, the language marker and the version information.
+# table, the tray menu, the language marker, the version information and the
+# pictures.
 vt_add_test(resources_test
   SOURCES tests/resources_test.cpp
-  LIBS version
+  LIBS comctl32 version
   ARGS ${shipped_win})
 target_include_directories(resources_test PRIVATE ${CMAKE_SOURCE_DIR}/res)
 add_dependencies(resources_test vtpanel)

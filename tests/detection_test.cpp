@@ -6,9 +6,9 @@
 #include "waves.h"
 
 #include "app/app.h"
-#include "app/messages.h"
 #include "resource.h"
 #include "speakers/detection.h"
+#include "speakers/speaker_config.h"
 #include "speakers/speaker_test.h"
 #include "virtualcard/vcard.h"
 #include "virtualcard/vclog.h"
@@ -16,34 +16,38 @@
 #include <gtest/gtest.h>
 #include <shlwapi.h>
 
+#include <process.h>
+#include <stdlib.h>
 #include <string.h>
 
 namespace {
 
-const char kPci[] = "SYSTEM\\CurrentControlSet\\Enum\\PCI";
-const char kProfilePci[] =
-    "SYSTEM\\CurrentControlSet\\Hardware Profiles\\0001\\System\\CurrentControlSet\\Enum\\PCI";
-const char kCardDevice[] = "VEN_1D7F&DEV_0560&SUBSYS_00011D7F&REV_01";
+const std::string kPci = "SYSTEM\\CurrentControlSet\\Enum\\PCI";
+const std::string kProfile = "SYSTEM\\CurrentControlSet\\Hardware Profiles\\0001";
+const std::string kProfilePci = kProfile + "\\" + kPci;
+const std::string kCard = "\\VEN_1D7F&DEV_0560&SUBSYS_00011D7F&REV_01";
+const std::string kOther = "\\VEN_8086&DEV_1234&SUBSYS_00000000&REV_02";
 
 bool IsNt5()
 {
     OSVERSIONINFOA v = {sizeof v};
-    GetVersionExA(&v);
-    return v.dwPlatformId == VER_PLATFORM_WIN32_NT && v.dwMajorVersion == 5;
+    return GetVersionExA(&v) && v.dwPlatformId == VER_PLATFORM_WIN32_NT && v.dwMajorVersion == 5;
 }
 
-void CreateKey(const char *path)
+void CreateKey(const std::string &path)
 {
     HKEY key;
-    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) ==
-        ERROR_SUCCESS)
+    if (RegCreateKeyA(HKEY_LOCAL_MACHINE, path.c_str(), &key) == ERROR_SUCCESS)
         RegCloseKey(key);
 }
 
-bool ReadDword(const std::string &path, const char *name, DWORD *value)
+const DWORD kAbsent = 99;
+
+DWORD ReadDword(const std::string &path, const char *name)
 {
-    DWORD size = sizeof *value;
-    return SHGetValueA(HKEY_LOCAL_MACHINE, path.c_str(), name, nullptr, value, &size) == ERROR_SUCCESS;
+    DWORD value = kAbsent, size = sizeof value;
+    SHGetValueA(HKEY_LOCAL_MACHINE, path.c_str(), name, nullptr, &value, &size);
+    return value;
 }
 
 class Detection : public testing::Test {
@@ -51,7 +55,6 @@ protected:
     void SetUp() override
     {
         appInstance = GetModuleHandleA(nullptr);
-        LoadMessageCaption();
         VcReset();
         CleanRegistry();
         CopyTestWaves(folder_);
@@ -62,31 +65,13 @@ protected:
     {
         SetCurrentDirectoryA(previous_);
         CleanRegistry();
-        EXPECT_EQ(0, VcLiveDirectSounds());
-        EXPECT_EQ(0, VcLiveBuffers());
-        EXPECT_EQ(0, VcLivePropertySets());
+        EXPECT_EQ(0, VcLiveDirectSounds() + VcLiveBuffers() + VcLivePropertySets());
         VcReset();
     }
     static void CleanRegistry()
     {
-        SHDeleteKeyA(HKEY_LOCAL_MACHINE, kPci);
-        SHDeleteKeyA(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Hardware Profiles\\0001");
-        SHDeleteKeyA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Veltrona");
-    }
-    // The card's device with two instances in hardware profile 0001, and a
-    // device of another vendor with one.
-    static void AddProfileDevices()
-    {
-        for (const char *instance : {"\\4&1234&0&0008", "\\4&1234&0&0010"})
-            CreateKey((std::string(kProfilePci) + "\\" + kCardDevice + instance).c_str());
-        CreateKey((std::string(kProfilePci) + "\\VEN_8086&DEV_1234&SUBSYS_00000000&REV_02\\3&0").c_str());
-    }
-    static void WithoutChannelConfig()
-    {
-        VcDevice card;
-        VcDefaultDevice(0, &card);
-        card.channelConfig = false;
-        VcSetDevices(&card, 1);
+        for (const std::string &key : {kPci, kProfile, std::string("SOFTWARE\\Veltrona")})
+            SHDeleteKeyA(HKEY_LOCAL_MACHINE, key.c_str());
     }
     TempFolder folder_;
     char previous_[MAX_PATH];
@@ -95,184 +80,118 @@ protected:
 TEST_F(Detection, StartupProbeRoutesFrontLeftAndCreatesTheDriverKey)
 {
     EXPECT_TRUE(ProbeSpeakerRouting(Startup));
-    HKEY key;
-    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Veltrona\\Wdm560", 0, KEY_READ, &key));
-    DWORD values = 99;
-    RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values, nullptr, nullptr,
-                     nullptr, nullptr);
-    EXPECT_EQ(0u, values);
-    RegCloseKey(key);
-    size_t route = VcLogFind("buf.route");
-    ASSERT_LT(route, VcLogCount());
-    char mask[16];
-    VcLogField(VcLogLine(route), "mask", mask, sizeof mask);
-    EXPECT_STREQ("0x1", mask);
-    EXPECT_LT(route, VcLogFind("buf.play", route));
-    EXPECT_LT(VcLogFind("buf.play", route), VcLogFind("buf.stop", route));
-    // No channel-configuration check at start-up.
-    EXPECT_EQ(VcLogCount(), VcLogFind("ks.support"));
+    EXPECT_EQ(ERROR_SUCCESS, SHDeleteKeyA(HKEY_LOCAL_MACHINE, kDriverKey)); // it was there
+    size_t play = VcLogFind("buf.play");
+    ASSERT_LT(play, VcLogCount());
+    EXPECT_NE(nullptr, strstr(VcLogLine(play), " mask=0x1 ")); // routed before it plays
+    EXPECT_LT(play, VcLogFind("buf.stop", play));
+    EXPECT_EQ(VcLogCount(), VcLogFind("ks.support")); // no channel-configuration check at start-up
 }
 
 TEST_F(Detection, ProbeFailuresWriteTheirLinesAndReportAsTheModeSays)
 {
-    MessageBoxCapture boxes;
-    {
-        StderrCapture err;
-        VcFailCall("DirectSoundCreate", 1, DSERR_NODRIVER);
-        EXPECT_FALSE(ProbeSpeakerRouting(Open));
-        EXPECT_EQ("Could not open DirectSound\n", err.Text());
-    }
-    {
-        StderrCapture err;
-        VcFailCall("CreateSoundBuffer", 1, DSERR_GENERIC);
-        EXPECT_FALSE(ProbeSpeakerRouting(Open));
-        EXPECT_EQ("Could not create test buffer\n", err.Text());
-    }
-    ASSERT_EQ(1u, boxes.Boxes().size()); // message 62 even in mode Open
+    const struct {
+        const char *method; // null: the test file is missing
+        HRESULT result;
+        ProbeMode mode;
+        bool routed;
+        const char *line;
+        size_t boxes;
+    } steps[] = {
+        {"DirectSoundCreate", DSERR_NODRIVER, Open, false, "Could not open DirectSound\n", 0},
+        {"CreateSoundBuffer", DSERR_GENERIC, Open, false, "Could not create test buffer\n", 1},
+        {"QueryInterface", E_NOINTERFACE, OpenRetry, false, "No IKsPropertySet interface available\n", 0},
+        {"SetCooperativeLevel", DSERR_INVALIDCALL, Startup, true, "SetCooperativeLevel failed (88780032)\n", 0},
+        {nullptr, 0, Open, true, "Could not load fleft.wav\n", 0},
+    };
     char text[1024];
     LoadStringA(appInstance, IDS_NO_ACCELERATION, text, sizeof text);
-    EXPECT_EQ(text, boxes.Boxes()[0].text);
-    EXPECT_EQ(nullptr, boxes.Boxes()[0].owner);
-    {
+    for (const auto &step : steps) {
+        SCOPED_TRACE(step.line);
+        MessageBoxCapture boxes;
         StderrCapture err;
-        VcFailCall("QueryInterface", 1, E_NOINTERFACE);
-        EXPECT_FALSE(ProbeSpeakerRouting(OpenRetry));
-        EXPECT_EQ("No IKsPropertySet interface available\n", err.Text());
+        if (step.method)
+            VcFailCall(step.method, 1, step.result);
+        else
+            DeleteFileA(folder_.File("fleft.wav").c_str());
+        EXPECT_EQ(step.routed, ProbeSpeakerRouting(step.mode));
+        EXPECT_EQ(step.line, err.Text());
+        ASSERT_EQ(step.boxes, boxes.Boxes().size());
+        for (const CapturedBox &box : boxes.Boxes())
+            EXPECT_EQ(text, box.text);
     }
-    {
-        // What cannot stop the probe: a refused level, a missing file.
-        StderrCapture err;
-        VcFailCall("SetCooperativeLevel", 1, DSERR_INVALIDCALL);
-        EXPECT_TRUE(ProbeSpeakerRouting(Startup));
-        DeleteFileA(folder_.File("fleft.wav").c_str());
-        EXPECT_TRUE(ProbeSpeakerRouting(Open));
-        EXPECT_EQ("SetCooperativeLevel failed (88780032)\nCould not load fleft.wav\n", err.Text());
-    }
-    EXPECT_EQ(1u, boxes.Boxes().size());
 }
 
-TEST_F(Detection, WithoutChannelConfigurationOpenIsSilentAndOpenRetryExplains)
+TEST_F(Detection, WithoutChannelConfigurationOpenWritesTheDefaultsOnNt5AndOpenRetryExplains)
 {
-    WithoutChannelConfig();
-    AddProfileDevices();
+    VcDevice card;
+    VcDefaultDevice(0, &card);
+    card.channelConfig = false;
+    VcSetDevices(&card, 1);
+    const char *const instances[] = {"\\4&1234&0&0008\\DirectSound\\", "\\4&1234&0&0010\\DirectSound\\"};
+    for (const char *instance : instances)
+        CreateKey(kProfilePci + kCard + instance);
+    CreateKey(kProfilePci + kOther + "\\3&0");
+    CreateKey(kPci + kCard + instances[0]);
     MessageBoxCapture boxes;
     EXPECT_FALSE(ProbeSpeakerRouting(Open));
     EXPECT_TRUE(boxes.Boxes().empty());
     EXPECT_FALSE(ProbeSpeakerRouting(OpenRetry));
     EXPECT_EQ(1u, boxes.Boxes().size());
-    // Defaults are written by the Open probe on Windows NT 5 only.
-    DWORD value = 0;
-    std::string instance = std::string(kProfilePci) + "\\" + kCardDevice + "\\4&1234&0&0008";
-    EXPECT_EQ(IsNt5(), ReadDword(instance + "\\DirectSound\\Device Presence", "WDM", &value));
-}
-
-TEST_F(Detection, DefaultsLandBelowEveryInstanceOfTheCardInProfile0001Only)
-{
-    if (!IsNt5())
-        GTEST_SKIP() << "Windows NT 5 only";
-    AddProfileDevices();
-    CreateKey((std::string(kPci) + "\\" + kCardDevice + "\\4&1234&0&0008").c_str());
-    WriteDirectSoundDefaults();
-    struct Expected {
+    // Below every instance of the card in hardware profile 0001, and nowhere else.
+    const struct {
         const char *subkey, *name;
         DWORD data;
-    };
-    const Expected values[] = {
-        {"Device Presence", "Emulated", 1}, {"Device Presence", "VxD", 1},
-        {"Device Presence", "WDM", 1},      {"Mixer Defaults", "Acceleration", 0},
+    } values[] = {
+        {"Device Presence", "Emulated", 1},   {"Device Presence", "VxD", 1},
+        {"Device Presence", "WDM", 1},        {"Mixer Defaults", "Acceleration", 0},
         {"Mixer Defaults", "SRC Quality", 1}, {"Speaker Configuration", "Speaker Configuration", 6},
     };
-    for (const char *instance : {"\\4&1234&0&0008", "\\4&1234&0&0010"}) {
-        std::string base = std::string(kProfilePci) + "\\" + kCardDevice + instance + "\\DirectSound\\";
-        for (const Expected &e : values) {
-            DWORD value = 99;
-            EXPECT_TRUE(ReadDword(base + e.subkey, e.name, &value)) << base << e.subkey << " " << e.name;
-            EXPECT_EQ(e.data, value) << e.name;
-        }
-    }
-    DWORD value;
-    EXPECT_FALSE(ReadDword(std::string(kProfilePci) + "\\VEN_8086&DEV_1234&SUBSYS_00000000&REV_02\\3&0"
-                           "\\DirectSound\\Device Presence", "WDM", &value));
-    EXPECT_FALSE(ReadDword(std::string(kPci) + "\\" + kCardDevice +
-                           "\\4&1234&0&0008\\DirectSound\\Device Presence", "WDM", &value));
+    for (const char *instance : instances)
+        for (const auto &e : values)
+            EXPECT_EQ(IsNt5() ? e.data : kAbsent, ReadDword(kProfilePci + kCard + instance + e.subkey, e.name));
+    EXPECT_EQ(kAbsent, ReadDword(kProfilePci + kOther + "\\3&0\\DirectSound\\Device Presence", "WDM"));
+    EXPECT_EQ(kAbsent, ReadDword(kPci + kCard + instances[0] + "Device Presence", "WDM"));
 }
 
-TEST_F(Detection, OnWindowsNt5TheCardIsFoundByItsPciKeyAlone)
+TEST_F(Detection, OnNt5ThePciKeyAloneFindsTheCardElsewhereDirectSoundDecides)
 {
-    if (!IsNt5())
-        GTEST_SKIP() << "Windows NT 5 only";
+    if (!IsNt5()) {
+        EXPECT_TRUE(DetectSoundCard()); // no PCI key, but a working device
+        VcSetDevices(nullptr, 0);
+        StderrCapture err;
+        EXPECT_FALSE(DetectSoundCard());
+        EXPECT_EQ("Could not open DirectSound\n", err.Text());
+        return;
+    }
     EXPECT_FALSE(DetectSoundCard()); // no PCI key at all
     // The identity in lower case is not the card. Key names are the same to
     // the registry whatever their case, so that key goes before the card's comes.
-    std::string lower = std::string(kPci) + "\\VEN_1d7f&DEV_0560&SUBSYS_00011D7F&REV_01";
-    CreateKey(lower.c_str());
+    CreateKey(kPci + "\\VEN_1d7f&DEV_0560&SUBSYS_00011D7F&REV_01");
     EXPECT_FALSE(DetectSoundCard());
-    SHDeleteKeyA(HKEY_LOCAL_MACHINE, lower.c_str());
-    CreateKey((std::string(kPci) + "\\VEN_8086&DEV_1234&SUBSYS_00000000&REV_02").c_str());
-    CreateKey((std::string(kPci) + "\\" + kCardDevice).c_str());
+    SHDeleteKeyA(HKEY_LOCAL_MACHINE, kPci.c_str());
+    CreateKey(kPci + kOther);
+    CreateKey(kPci + kCard);
     EXPECT_TRUE(DetectSoundCard());
     EXPECT_EQ(VcLogCount(), VcLogFind("ds.create")); // DirectSound is not asked
 }
 
-TEST_F(Detection, OnOtherVersionsDirectSoundDecides)
-{
-    if (IsNt5())
-        GTEST_SKIP() << "not on Windows NT 5";
-    AddProfileDevices();
-    EXPECT_TRUE(DetectSoundCard()); // no PCI key, but a working device
-    VcSetDevices(nullptr, 0);
-    StderrCapture err;
-    EXPECT_FALSE(DetectSoundCard());
-    EXPECT_EQ("Could not open DirectSound\n", err.Text());
-    WriteDirectSoundDefaults();
-    DWORD value;
-    EXPECT_FALSE(ReadDword(std::string(kProfilePci) + "\\" + kCardDevice +
-                           "\\4&1234&0&0008\\DirectSound\\Device Presence", "WDM", &value));
-}
-
-// Sets Wine's Windows version for this program and runs it again under it,
-// unless it already runs under that version.
-int RunUnderVersion(const char *version, int argc, char **argv)
-{
-    char path[MAX_PATH];
-    GetModuleFileNameA(nullptr, path, sizeof path);
-    std::string key = std::string("Software\\Wine\\AppDefaults\\") + PathFindFileNameA(path);
-    char current[16] = "";
-    DWORD size = sizeof current;
-    bool same = SHGetValueA(HKEY_CURRENT_USER, key.c_str(), "Version", nullptr, current, &size) == ERROR_SUCCESS &&
-                lstrcmpA(current, version) == 0;
-    if (same && GetEnvironmentVariableA("VT_DETECTION_CHILD", nullptr, 0))
-        return -1; // this is the run under the version
-    SHSetValueA(HKEY_CURRENT_USER, key.c_str(), "Version", REG_SZ, version, lstrlenA(version) + 1);
-    SetEnvironmentVariableA("VT_DETECTION_CHILD", "1");
-    std::string command = std::string("\"") + path + "\"";
-    for (int i = 1; i < argc; ++i)
-        command += std::string(" \"") + argv[i] + "\"";
-    STARTUPINFOA si = {sizeof si};
-    PROCESS_INFORMATION pi;
-    char line[4096];
-    lstrcpynA(line, command.c_str(), sizeof line);
-    if (!CreateProcessA(nullptr, line, nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi))
-        return 3;
-    WaitForSingleObject(pi.hProcess, INFINITE);
-    DWORD code = 3;
-    GetExitCodeProcess(pi.hProcess, &code);
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
-    return static_cast<int>(code);
-}
-
 } // namespace
 
+// Under --windows=VERSION, sets Wine's Windows version for this program and
+// runs it again, with the same arguments, under that version.
 int main(int argc, char **argv)
 {
-    testing::InitGoogleTest(&argc, argv);
     for (int i = 1; i < argc; ++i) {
-        if (strncmp(argv[i], "--windows=", 10) == 0) {
-            int code = RunUnderVersion(argv[i] + 10, argc, argv);
-            if (code >= 0)
-                return code;
+        if (strncmp(argv[i], "--windows=", 10) == 0 && !getenv("VT_DETECTION_CHILD")) {
+            char path[MAX_PATH];
+            GetModuleFileNameA(nullptr, path, sizeof path);
+            std::string key = std::string("Software\\Wine\\AppDefaults\\") + PathFindFileNameA(path);
+            SHSetValueA(HKEY_CURRENT_USER, key.c_str(), "Version", REG_SZ, argv[i] + 10, strlen(argv[i] + 10) + 1);
+            _putenv("VT_DETECTION_CHILD=1");
+            return static_cast<int>(_spawnv(_P_WAIT, path, argv));
         }
     }
+    testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

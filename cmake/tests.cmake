@@ -11,13 +11,19 @@ function(vt_windows_path out unix_path)
   set(${out} "Z:${unix_path}" PARENT_SCOPE)
 endfunction()
 
-# vt_add_test(NAME SOURCES ... [LIBS ...] [ARGS ...])
+# vt_add_test(NAME SOURCES ... [LIBS ...] [ARGS ...] [TIMEOUT seconds])
+# Every test has a timeout a few times its usual run, so that a hang fails
+# in minutes.
 function(vt_add_test name)
-  cmake_parse_arguments(T "" "" "SOURCES;LIBS;ARGS" ${ARGN})
+  cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;LIBS;ARGS" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/tests)
   target_link_libraries(${name} PRIVATE ${T_LIBS} gmock gtest_main vt_static_runtime)
   add_test(NAME ${name} COMMAND ${name} ${T_ARGS})
+  if(NOT T_TIMEOUT)
+    set(T_TIMEOUT 60)
+  endif()
+  set_tests_properties(${name} PROPERTIES TIMEOUT ${T_TIMEOUT})
 endfunction()
 
 # The program that ships is the 32-bit one; a 64-bit test build checks the

@@ -22,4 +22,5 @@ foreach(part refusals full)
       exit $rc]=]
       uninstall ${CMAKE_SOURCE_DIR} ${prefix} ${VT_ARCH} ${CMAKE_BINARY_DIR}
       $<TARGET_FILE:uninstall_test> ${filter})
+  set_tests_properties(uninstall_${part} PROPERTIES TIMEOUT 90)
 endforeach()

@@ -14,10 +14,11 @@ add_custom_command(TARGET vcdsound_probe POST_BUILD COMMAND ${CMAKE_COMMAND} -E 
 add_dependencies(vcdsound_probe vcdsound_dll)
 add_test(NAME virtualcard_dsound_probe COMMAND vcdsound_probe)
 set_tests_properties(virtualcard_dsound_probe PROPERTIES
-  ENVIRONMENT "WINEDLLOVERRIDES=dsound=n" RESOURCE_LOCK vcard_registry)
+  ENVIRONMENT "WINEDLLOVERRIDES=dsound=n" RESOURCE_LOCK vcard_registry TIMEOUT 30)
 
 # Then in a prefix from tools/wine-prefix, from a folder without the DLL: the
 # card's dsound.dll in system32 with the per-program override.
 add_test(NAME virtualcard_dsound_probe_prefix
   COMMAND bash -c "set -e; p=$1; ${CMAKE_SOURCE_DIR}/tools/wine-prefix $p --arch ${VT_ARCH} --build ${CMAKE_BINARY_DIR} --exe vcdsound_probe.exe >/dev/null; cp $2 $p/drive_c/vcdsound_probe.exe; rc=0; ${CMAKE_SOURCE_DIR}/tools/wine-run --arch ${VT_ARCH} --prefix $p $p/drive_c/vcdsound_probe.exe || rc=$?; ${CMAKE_SOURCE_DIR}/tools/wine-run --arch ${VT_ARCH} --prefix $p --stop; exit $rc"
           _ ${CMAKE_BINARY_DIR}/dsprobe-prefix $<TARGET_FILE:vcdsound_probe>)
+set_tests_properties(virtualcard_dsound_probe_prefix PROPERTIES TIMEOUT 60)

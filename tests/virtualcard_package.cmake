@@ -12,3 +12,4 @@ add_test(NAME virtualcard_package_in_card_prefix
     exit $rc]=]
     wine-card-package ${CMAKE_SOURCE_DIR} ${CMAKE_BINARY_DIR}/wine-card-package-card ${VT_ARCH}
     ${CMAKE_BINARY_DIR} $<TARGET_FILE:virtualcard_package_test>)
+set_tests_properties(virtualcard_package_in_card_prefix PROPERTIES TIMEOUT 60)

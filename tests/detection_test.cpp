@@ -126,7 +126,7 @@ TEST_F(Detection, WithoutChannelConfigurationOpenWritesTheDefaultsOnNt5AndOpenRe
 {
     VcDevice card;
     VcDefaultDevice(0, &card);
-    card.channelConfig = false;
+    card.channelConfig = VcChannelConfigUnsupported;
     VcSetDevices(&card, 1);
     const char *const instances[] = {"\\4&1234&0&0008\\DirectSound\\", "\\4&1234&0&0010\\DirectSound\\"};
     for (const char *instance : instances)

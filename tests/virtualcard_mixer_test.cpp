@@ -1,6 +1,7 @@
 // The virtual card's mixer refuses what the platform's mixer functions
 // refuse, with the same codes, and announces each change to every window that
 // opened the mixer.
+#include "virtualcard/vcard.h"
 #include "virtualcard/vcmixer.h"
 
 #include <gtest/gtest.h>
@@ -29,10 +30,33 @@ DWORD Volume() { return Control(MIXERLINE_COMPONENTTYPE_DST_SPEAKERS, MIXERCONTR
 DWORD Mute() { return Control(MIXERLINE_COMPONENTTYPE_DST_SPEAKERS, MIXERCONTROL_CONTROLTYPE_MUTE); }
 DWORD Mux() { return Control(MIXERLINE_COMPONENTTYPE_DST_WAVEIN, MIXERCONTROL_CONTROLTYPE_MUX); }
 
+MMRESULT Controls(DWORD cbmxctrl)
+{
+    MIXERCONTROLA controls[2];
+    MIXERLINECONTROLSA c = {sizeof c, VcMixerFindLine(0, MIXERLINE_COMPONENTTYPE_DST_SPEAKERS), {2}, 2, cbmxctrl,
+                            controls};
+    return mixerGetLineControlsA(Device(0), &c, MIXER_GETLINECONTROLSF_ALL);
+}
+
+MMRESULT ListText(DWORD size)
+{
+    MIXERCONTROLDETAILS_LISTTEXTA texts[4];
+    MIXERCONTROLDETAILS d = {sizeof d, Mux(), 1, {nullptr}, size, texts};
+    d.cMultipleItems = 4;
+    return mixerGetControlDetailsA(Device(0), &d, MIXER_GETCONTROLDETAILSF_LISTTEXT);
+}
+
 const DWORD kDst = MIXER_GETLINEINFOF_DESTINATION;
 struct ErrorCase { MMRESULT expected; MMRESULT (*call)(); };
+// Structure sizes are exactly the ANSI ones, as winmm takes them.
 const ErrorCase kErrors[] = {
     {MMSYSERR_INVALPARAM, [] { return LineInfo(0, kDst, 0, sizeof(MIXERLINEA) - 1); }},
+    {MMSYSERR_INVALPARAM, [] { return LineInfo(0, kDst, 0, sizeof(MIXERLINEA) + 4); }},
+    {MMSYSERR_NOERROR, [] { return Controls(sizeof(MIXERCONTROLA)); }},
+    {MMSYSERR_INVALPARAM, [] { return Controls(sizeof(MIXERCONTROLA) + 4); }},
+    {MMSYSERR_INVALPARAM, [] { return Details(Device(0), Volume(), 2, 0, 8, 0, false); }},
+    {MMSYSERR_NOERROR, [] { return ListText(sizeof(MIXERCONTROLDETAILS_LISTTEXTA)); }},
+    {MMSYSERR_INVALPARAM, [] { return ListText(sizeof(MIXERCONTROLDETAILS_LISTTEXTA) + 4); }},
     {MIXERR_INVALLINE, [] { return LineInfo(0, kDst, 2); }},
     {MMSYSERR_BADDEVICEID, [] { return LineInfo(1, kDst, 0); }},
     {MMSYSERR_INVALHANDLE, [] { return LineInfo(0, MIXER_OBJECTF_HMIXER | kDst, 0); }},
@@ -49,6 +73,27 @@ TEST(Mixer, RefusesAsThePlatformDoes)
     VcMixerUseCardTopology();
     for (const ErrorCase &c : kErrors)
         EXPECT_EQ(c.expected, c.call()) << "case " << &c - kErrors;
+}
+
+// A handle given without MIXER_OBJECTF_HMIXER is taken as winmm takes it;
+// each mixer call can be failed on demand.
+TEST(Mixer, TakesAHandleWithoutItsFlagAndFailsOnDemand)
+{
+    VcMixerUseCardTopology();
+    HMIXER mixer;
+    ASSERT_EQ(MMSYSERR_NOERROR, mixerOpen(&mixer, 0, 0, 0, 0));
+    HMIXEROBJ object = reinterpret_cast<HMIXEROBJ>(mixer);
+    UINT id = 99;
+    EXPECT_EQ(MMSYSERR_NOERROR, mixerGetID(object, &id, 0));
+    EXPECT_EQ(0u, id);
+    EXPECT_EQ(MMSYSERR_NOERROR, Details(object, Volume(), 2, 0, 4, 0, false));
+    VcFailCall("mixerGetControlDetailsA", 2, MMSYSERR_NOMEM);
+    VcFailCall("mixerClose", 1, MMSYSERR_INVALHANDLE);
+    EXPECT_EQ(MMSYSERR_NOERROR, Details(object, Volume(), 2, 0, 4, 0, false));
+    EXPECT_EQ(MMSYSERR_NOMEM, Details(object, Volume(), 2, 0, 4, 0, false));
+    EXPECT_EQ(MMSYSERR_INVALHANDLE, mixerClose(mixer));
+    EXPECT_EQ(MMSYSERR_NOERROR, mixerClose(mixer));
+    VcClearFaults();
 }
 
 // The mixer messages waiting for a window: how many, each one counted as 1

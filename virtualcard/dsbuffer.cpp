@@ -25,7 +25,7 @@ DWORD Crc32(const BYTE *data, DWORD size)
 
 } // namespace
 
-CardBuffer::CardBuffer(CardDirectSound *owner, const DSBUFFERDESC &desc, BYTE *memory)
+CardBuffer::CardBuffer(CardDirectSound *owner, const DSBUFFERDESC &desc, BYTE *memory, bool inHardware)
     : id(CardNextObjectId()), sound(owner), propertySet(this), flags(desc.dwFlags),
       bytes(desc.dwBufferBytes), data(memory)
 {
@@ -36,40 +36,50 @@ CardBuffer::CardBuffer(CardDirectSound *owner, const DSBUFFERDESC &desc, BYTE *m
     format.cbSize = 0;
     frequency = format.nSamplesPerSec;
     // The location the buffer got.
-    if (!IsPrimary() && !(flags & (DSBCAPS_LOCHARDWARE | DSBCAPS_LOCSOFTWARE | DSBCAPS_LOCDEFER)))
-        flags |= DSBCAPS_LOCSOFTWARE;
-    sound->HoldForBuffer();
+    if (!IsPrimary()) {
+        flags &= ~(DSBCAPS_LOCHARDWARE | DSBCAPS_LOCSOFTWARE | DSBCAPS_LOCDEFER);
+        flags |= inHardware ? DSBCAPS_LOCHARDWARE : DSBCAPS_LOCSOFTWARE;
+    }
+    sound->buffers.push_back(this);
     ++liveBuffers;
 }
 
-CardBuffer::~CardBuffer()
+bool CardBuffer::Gone(const char *call) const
 {
-    free(data);
-    sound->DropForBuffer();
+    return CardUsedAfterRelease(destroyed || ref == 0, "buffer", id, call);
 }
 
 bool CardBuffer::OffersQ3D() const
 {
-    const DWORD hardware3D = DSBCAPS_LOCHARDWARE | DSBCAPS_CTRL3D;
-    return sound->device.q3D && sound->device.hardware3D && (flags & hardware3D) == hardware3D;
+    return sound->device.q3D && InHardware() && (flags & DSBCAPS_CTRL3D);
+}
+
+void CardBuffer::Hand(void **object)
+{
+    ++ref;
+    *object = static_cast<IDirectSoundBuffer *>(this);
 }
 
 STDMETHODIMP CardBuffer::QueryInterface(REFIID riid, void **object)
 {
+    if (Gone("QueryInterface"))
+        return E_UNEXPECTED;
     if (!object)
         return E_POINTER;
     *object = nullptr;
-    HRESULT hr = CardFault("QueryInterface");
+    CardCall fault = CardFault("QueryInterface");
+    HRESULT hr = fault.result;
+    bool self = IsEqualGUID(riid, kIidUnknown) || IsEqualGUID(riid, kIidDirectSoundBuffer);
+    // The property-set interface exists on buffers in hardware only.
+    bool properties = IsEqualGUID(riid, kIidKsPropertySet) && InHardware() && !IsPrimary();
     if (FAILED(hr)) {
-    } else if (IsEqualGUID(riid, kIidUnknown) || IsEqualGUID(riid, kIidDirectSoundBuffer)) {
-        AddRef();
-        *object = static_cast<IDirectSoundBuffer *>(this);
-        return S_OK;
-    } else if (IsEqualGUID(riid, kIidKsPropertySet) && !IsPrimary()) {
-        propertySet.AddRef();
-        *object = static_cast<IKsPropertySet *>(&propertySet);
-    } else {
+    } else if (!self && !properties) {
         hr = E_NOINTERFACE;
+    } else if (fault.output == VcNullOut) {
+    } else if (self) {
+        Hand(object);
+    } else {
+        propertySet.Hand(object);
     }
     char text[64];
     FormatGuid(&riid, text, sizeof text);
@@ -80,12 +90,14 @@ STDMETHODIMP CardBuffer::QueryInterface(REFIID riid, void **object)
 
 STDMETHODIMP_(ULONG) CardBuffer::AddRef()
 {
+    if (Gone("AddRef"))
+        return 0;
     return ++ref;
 }
 
 STDMETHODIMP_(ULONG) CardBuffer::Release()
 {
-    if (ref == 0)
+    if (Gone("Release"))
         return 0;
     ULONG left = --ref;
     if (left == 0) {
@@ -97,18 +109,34 @@ STDMETHODIMP_(ULONG) CardBuffer::Release()
 
 void CardBuffer::DestroyIfUnused()
 {
-    if (ref != 0 || propertySet.ref != 0)
+    if (ref == 0 && propertySet.ref == 0)
+        Destroy();
+}
+
+void CardBuffer::Destroy()
+{
+    if (destroyed)
         return;
+    destroyed = true;
     if (playing)
         --playingBuffers;
-    if (sound->primary == this)
-        sound->primary = nullptr;
+    playing = false;
+    if (propertySet.ref)
+        propertySet.Drop();
+    if (InHardware())
+        CardReturnHardwareBuffer(sound->deviceIndex);
+    sound->Forget(this);
     --liveBuffers;
-    delete this;
+    // The memory of the sound goes; the object stays to catch late calls.
+    free(data);
+    data = nullptr;
+    bytes = 0;
 }
 
 STDMETHODIMP CardBuffer::GetCaps(LPDSBCAPS caps)
 {
+    if (Gone("GetCaps"))
+        return E_UNEXPECTED;
     if (!caps || caps->dwSize != sizeof(DSBCAPS))
         return DSERR_INVALIDPARAM;
     caps->dwFlags = flags;
@@ -131,18 +159,25 @@ void CardBuffer::UpdatePlaying()
     }
 }
 
-STDMETHODIMP CardBuffer::GetCurrentPosition(LPDWORD play, LPDWORD write)
+// The play cursor now.
+void CardBuffer::Position(DWORD *at)
 {
-    if (sound->released)
-        return DSERR_UNINITIALIZED;
     UpdatePlaying();
-    DWORD at = position;
+    *at = position;
     if (playing && bytes) {
         DWORD elapsed = GetTickCount() - startTick;
         unsigned long long advanced =
             durationMs ? static_cast<unsigned long long>(elapsed) * (bytes - startPosition) / durationMs : 0;
-        at = static_cast<DWORD>((startPosition + advanced) % bytes);
+        *at = static_cast<DWORD>((startPosition + advanced) % bytes);
     }
+}
+
+STDMETHODIMP CardBuffer::GetCurrentPosition(LPDWORD play, LPDWORD write)
+{
+    if (Gone("GetCurrentPosition"))
+        return E_UNEXPECTED;
+    DWORD at;
+    Position(&at);
     if (play)
         *play = at;
     if (write)
@@ -152,6 +187,8 @@ STDMETHODIMP CardBuffer::GetCurrentPosition(LPDWORD play, LPDWORD write)
 
 STDMETHODIMP CardBuffer::GetFormat(LPWAVEFORMATEX out, DWORD size, LPDWORD written)
 {
+    if (Gone("GetFormat"))
+        return E_UNEXPECTED;
     if (!out && !written)
         return DSERR_INVALIDPARAM;
     if (!out) {
@@ -168,6 +205,8 @@ STDMETHODIMP CardBuffer::GetFormat(LPWAVEFORMATEX out, DWORD size, LPDWORD writt
 
 STDMETHODIMP CardBuffer::GetVolume(LPLONG out)
 {
+    if (Gone("GetVolume"))
+        return E_UNEXPECTED;
     if (!out)
         return DSERR_INVALIDPARAM;
     if (!(flags & DSBCAPS_CTRLVOLUME))
@@ -178,6 +217,8 @@ STDMETHODIMP CardBuffer::GetVolume(LPLONG out)
 
 STDMETHODIMP CardBuffer::GetPan(LPLONG out)
 {
+    if (Gone("GetPan"))
+        return E_UNEXPECTED;
     if (!out)
         return DSERR_INVALIDPARAM;
     if (!(flags & DSBCAPS_CTRLPAN))
@@ -188,6 +229,8 @@ STDMETHODIMP CardBuffer::GetPan(LPLONG out)
 
 STDMETHODIMP CardBuffer::GetFrequency(LPDWORD out)
 {
+    if (Gone("GetFrequency"))
+        return E_UNEXPECTED;
     if (!out)
         return DSERR_INVALIDPARAM;
     if (!(flags & DSBCAPS_CTRLFREQUENCY))
@@ -198,45 +241,56 @@ STDMETHODIMP CardBuffer::GetFrequency(LPDWORD out)
 
 STDMETHODIMP CardBuffer::GetStatus(LPDWORD status)
 {
-    HRESULT hr = CardFault("GetStatus");
-    if (FAILED(hr))
-        return hr;
+    if (Gone("GetStatus"))
+        return E_UNEXPECTED;
+    CardCall fault = CardFault("GetStatus");
+    if (FAILED(fault.result))
+        return fault.result;
     if (!status)
         return DSERR_INVALIDPARAM;
-    if (sound->released)
-        return DSERR_UNINITIALIZED;
     UpdatePlaying();
     *status = (playing ? DSBSTATUS_PLAYING : 0) | (playing && looping ? DSBSTATUS_LOOPING : 0);
-    return DS_OK;
+    if (fault.output == VcBufferLost)
+        *status = DSBSTATUS_BUFFERLOST;
+    return fault.result;
 }
 
 STDMETHODIMP CardBuffer::Initialize(LPDIRECTSOUND, LPCDSBUFFERDESC)
 {
+    if (Gone("Initialize"))
+        return E_UNEXPECTED;
     return DSERR_ALREADYINITIALIZED;
 }
 
 STDMETHODIMP CardBuffer::Lock(DWORD offset, DWORD count, LPVOID *ptr1, LPDWORD bytes1, LPVOID *ptr2,
                               LPDWORD bytes2, DWORD lockFlags)
 {
-    HRESULT hr = CardFault("Lock");
-    if (FAILED(hr))
-        return hr;
+    if (Gone("Lock"))
+        return E_UNEXPECTED;
+    CardCall fault = CardFault("Lock");
+    if (FAILED(fault.result))
+        return fault.result;
     if (!ptr1 || !bytes1)
         return DSERR_INVALIDPARAM;
-    if (sound->released)
-        return DSERR_UNINITIALIZED;
     if (IsPrimary() && sound->level != DSSCL_WRITEPRIMARY)
         return DSERR_PRIOLEVELNEEDED;
     if (lockFlags & ~(DSBLOCK_FROMWRITECURSOR | DSBLOCK_ENTIREBUFFER))
         return DSERR_INVALIDPARAM;
-    if (lockFlags & DSBLOCK_FROMWRITECURSOR)
-        GetCurrentPosition(nullptr, &offset);
+    if (lockFlags & DSBLOCK_FROMWRITECURSOR) {
+        Position(&offset);
+        offset = bytes ? (offset + format.nBlockAlign) % bytes : 0;
+    }
     if (lockFlags & DSBLOCK_ENTIREBUFFER)
         count = bytes;
     if (!data || offset >= bytes || count == 0 || count > bytes)
         return DSERR_INVALIDPARAM;
-    // The part past the end wraps to the start, through the second pointer.
+    // The part past the end wraps to the start, through the second pointer;
+    // an armed output hands out less in the first.
     DWORD first = bytes - offset < count ? bytes - offset : count;
+    if (fault.output == VcShortData || fault.output == VcSplitLock)
+        first = first > 1 ? first / 2 : first;
+    if (fault.output == VcShortData)
+        count = first;
     locked1 = data + offset;
     lockedBytes1 = first;
     locked2 = nullptr;
@@ -251,12 +305,14 @@ STDMETHODIMP CardBuffer::Lock(DWORD offset, DWORD count, LPVOID *ptr1, LPDWORD b
         *ptr2 = locked2;
     if (bytes2)
         *bytes2 = lockedBytes2;
-    return DS_OK;
+    return fault.result;
 }
 
 STDMETHODIMP CardBuffer::Unlock(LPVOID ptr1, DWORD bytes1, LPVOID ptr2, DWORD bytes2)
 {
-    HRESULT hr = CardFault("Unlock");
+    if (Gone("Unlock"))
+        return E_UNEXPECTED;
+    HRESULT hr = CardFault("Unlock").result;
     if (FAILED(hr))
         return hr;
     // Only what Lock handed out, and no more of it.
@@ -265,18 +321,18 @@ STDMETHODIMP CardBuffer::Unlock(LPVOID ptr1, DWORD bytes1, LPVOID ptr2, DWORD by
         return DSERR_INVALIDPARAM;
     locked1 = locked2 = nullptr;
     lockedBytes1 = lockedBytes2 = 0;
-    return DS_OK;
+    return hr;
 }
 
 STDMETHODIMP CardBuffer::Play(DWORD reserved, DWORD priority, DWORD playFlags)
 {
-    HRESULT hr = CardFault("Play");
+    if (Gone("Play"))
+        return E_UNEXPECTED;
+    HRESULT hr = CardFault("Play").result;
     if (SUCCEEDED(hr)) {
         if (reserved != 0 || (playFlags & ~DSBPLAY_LOOPING) ||
             (priority != 0 && !(flags & DSBCAPS_LOCDEFER)))
             hr = DSERR_INVALIDPARAM;
-        else if (sound->released)
-            hr = DSERR_UNINITIALIZED;
         else if (sound->level == 0 || (IsPrimary() && sound->level < DSSCL_PRIORITY))
             hr = DSERR_PRIOLEVELNEEDED;   // no cooperative level set yet
         else if (IsPrimary() && !(playFlags & DSBPLAY_LOOPING))
@@ -289,7 +345,7 @@ STDMETHODIMP CardBuffer::Play(DWORD reserved, DWORD priority, DWORD playFlags)
             ++playingBuffers;
             startPosition = position;
         } else {
-            GetCurrentPosition(&startPosition, nullptr);
+            Position(&startPosition);
         }
         playing = true;
         looping = (playFlags & DSBPLAY_LOOPING) != 0;
@@ -307,6 +363,8 @@ STDMETHODIMP CardBuffer::Play(DWORD reserved, DWORD priority, DWORD playFlags)
 
 STDMETHODIMP CardBuffer::SetCurrentPosition(DWORD newPosition)
 {
+    if (Gone("SetCurrentPosition"))
+        return E_UNEXPECTED;
     if (IsPrimary() || newPosition >= bytes)
         return DSERR_INVALIDPARAM;
     UpdatePlaying();
@@ -320,6 +378,8 @@ STDMETHODIMP CardBuffer::SetCurrentPosition(DWORD newPosition)
 
 STDMETHODIMP CardBuffer::SetFormat(LPCWAVEFORMATEX newFormat)
 {
+    if (Gone("SetFormat"))
+        return E_UNEXPECTED;
     if (!IsPrimary())
         return DSERR_INVALIDCALL;
     if (!newFormat)
@@ -333,6 +393,8 @@ STDMETHODIMP CardBuffer::SetFormat(LPCWAVEFORMATEX newFormat)
 
 STDMETHODIMP CardBuffer::SetVolume(LONG newVolume)
 {
+    if (Gone("SetVolume"))
+        return E_UNEXPECTED;
     if (!(flags & DSBCAPS_CTRLVOLUME))
         return DSERR_CONTROLUNAVAIL;
     if (newVolume < DSBVOLUME_MIN || newVolume > DSBVOLUME_MAX)
@@ -343,6 +405,8 @@ STDMETHODIMP CardBuffer::SetVolume(LONG newVolume)
 
 STDMETHODIMP CardBuffer::SetPan(LONG newPan)
 {
+    if (Gone("SetPan"))
+        return E_UNEXPECTED;
     if (!(flags & DSBCAPS_CTRLPAN))
         return DSERR_CONTROLUNAVAIL;
     if (newPan < DSBPAN_LEFT || newPan > DSBPAN_RIGHT)
@@ -353,6 +417,8 @@ STDMETHODIMP CardBuffer::SetPan(LONG newPan)
 
 STDMETHODIMP CardBuffer::SetFrequency(DWORD newFrequency)
 {
+    if (Gone("SetFrequency"))
+        return E_UNEXPECTED;
     if (!(flags & DSBCAPS_CTRLFREQUENCY) || IsPrimary())
         return DSERR_CONTROLUNAVAIL;
     if (newFrequency != DSBFREQUENCY_ORIGINAL &&
@@ -364,13 +430,13 @@ STDMETHODIMP CardBuffer::SetFrequency(DWORD newFrequency)
 
 STDMETHODIMP CardBuffer::Stop()
 {
-    HRESULT hr = CardFault("Stop");
-    if (SUCCEEDED(hr) && sound->released)
-        hr = DSERR_UNINITIALIZED;
+    if (Gone("Stop"))
+        return E_UNEXPECTED;
+    HRESULT hr = CardFault("Stop").result;
     if (SUCCEEDED(hr)) {
         UpdatePlaying();
         if (playing) {
-            GetCurrentPosition(&position, nullptr);
+            Position(&position);
             playing = false;
             --playingBuffers;
         }
@@ -381,5 +447,7 @@ STDMETHODIMP CardBuffer::Stop()
 
 STDMETHODIMP CardBuffer::Restore()
 {
+    if (Gone("Restore"))
+        return E_UNEXPECTED;
     return DS_OK;   // the card never loses buffer memory
 }

@@ -1,16 +1,20 @@
-// The card's device list, stored state and fault injection, all kept in its
+// The card's device list, stored state and test controls, all kept in its
 // own registry key so that every process of a prefix sees the same card.
 #include "virtualcard/dscard.h"
+
+#include "virtualcard/vcfault.h"
 
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 
-int liveDirectSounds, liveBuffers, livePropertySets, playingBuffers;
+int liveDirectSounds, liveBuffers, livePropertySets, playingBuffers, usesAfterRelease;
 
 namespace {
 
 int nextObjectId = 1;
+DWORD hardwareInUse[VCARD_MAX_DEVICES];
+const DWORD kDefaultHardwareBuffers = 32;
 
 HKEY OpenCardKey(const char *subKey, bool create)
 {
@@ -47,45 +51,6 @@ void ReadString(HKEY key, const char *name, char *out, DWORD size)
 void DeviceKeyName(int device, const char *child, char *out, size_t size)
 {
     snprintf(out, size, "Device%d%s%s", device, child ? "\\" : "", child ? child : "");
-}
-
-// Fault table: filled from the registry when the process first uses the card,
-// then changed by VcFailCall.
-struct Fault {
-    char method[32];
-    int n;       // 0: every call
-    int calls;   // calls counted since armed
-    HRESULT result;
-};
-const int kMaxFaults = 16;
-Fault faults[kMaxFaults];
-int faultCount;
-bool faultsLoaded;
-
-void LoadFaults()
-{
-    faultsLoaded = true;
-    HKEY key = OpenCardKey("Faults", false);
-    if (!key)
-        return;
-    for (DWORD i = 0; faultCount < kMaxFaults; ++i) {
-        char name[32], data[64];
-        DWORD nameSize = sizeof name, dataSize = sizeof data - 1, type;
-        if (RegEnumValueA(key, i, name, &nameSize, nullptr, &type, reinterpret_cast<BYTE *>(data),
-                          &dataSize) != ERROR_SUCCESS)
-            break;
-        if (type != REG_SZ)
-            continue;
-        data[dataSize] = '\0';
-        char *end;
-        long n = strtol(data, &end, 10);
-        Fault &f = faults[faultCount++];
-        snprintf(f.method, sizeof f.method, "%s", name);
-        f.n = static_cast<int>(n);
-        f.calls = 0;
-        f.result = static_cast<HRESULT>(strtoul(end, nullptr, 0));
-    }
-    RegCloseKey(key);
 }
 
 // Deletes a key with everything below it (the system's own call for this
@@ -156,7 +121,9 @@ void VcDefaultDevice(int index, VcDevice *d)
         snprintf(d->description, sizeof d->description, "Virtual Sound Device %d", index);
     snprintf(d->module, sizeof d->module, "%s", card ? "vtwdm560.sys" : "vcsound.sys");
     d->guid = VcDefaultDeviceGuid(index);
-    d->hardware3D = d->channelConfig = d->q3D = card;
+    d->hardware3D = d->q3D = card;
+    d->hardwareBuffers = kDefaultHardwareBuffers;
+    d->channelConfig = card ? VcChannelConfigSettable : VcChannelConfigUnsupported;
 }
 
 int CardDeviceCount()
@@ -188,8 +155,10 @@ bool CardDevice(int index, VcDevice *d)
     DWORD v;
     if (ReadDword(key, "Hardware3D", &v))
         d->hardware3D = v != 0;
-    if (ReadDword(key, "ChannelConfig", &v))
-        d->channelConfig = v != 0;
+    if (ReadDword(key, "ChannelConfig", &v) && v <= VcChannelConfigNoFlags)
+        d->channelConfig = static_cast<VcChannelConfig>(v);
+    if (ReadDword(key, "HardwareBuffers", &v))
+        d->hardwareBuffers = v;
     if (ReadDword(key, "Q3D", &v))
         d->q3D = v != 0;
     RegCloseKey(key);
@@ -266,22 +235,18 @@ DWORD CardPlayTimePercent()
     return percent;
 }
 
-HRESULT CardFault(const char *method)
+bool CardTakeHardwareBuffer(int device, DWORD limit)
 {
-    if (!faultsLoaded)
-        LoadFaults();
-    for (int i = 0; i < faultCount; ++i) {
-        Fault &f = faults[i];
-        if (strcmp(f.method, method) != 0)
-            continue;
-        ++f.calls;
-        if (f.n == 0 || f.calls == f.n) {
-            VcLog("fault method=%s call=%d hr=0x%08lx", method, f.calls,
-                  static_cast<unsigned long>(f.result));
-            return f.result;
-        }
-    }
-    return S_OK;
+    if (device < 0 || device >= VCARD_MAX_DEVICES || hardwareInUse[device] >= limit)
+        return false;
+    ++hardwareInUse[device];
+    return true;
+}
+
+void CardReturnHardwareBuffer(int device)
+{
+    if (device >= 0 && device < VCARD_MAX_DEVICES && hardwareInUse[device] > 0)
+        --hardwareInUse[device];
 }
 
 // The test-control API.
@@ -289,9 +254,9 @@ HRESULT CardFault(const char *method)
 void VcReset()
 {
     DeleteTree(HKEY_CURRENT_USER, VCARD_KEY);
-    faultCount = 0;
-    faultsLoaded = true;
+    CardForgetFaults();
     playTimeOverride = MAXDWORD;
+    usesAfterRelease = 0;
     VcLogClear();
 }
 
@@ -319,12 +284,12 @@ bool VcSetDevices(const VcDevice *devices, int count)
                        static_cast<DWORD>(strlen(d.module) + 1));
         RegSetValueExA(key, "Guid", 0, REG_SZ, reinterpret_cast<const BYTE *>(guid),
                        static_cast<DWORD>(strlen(guid) + 1));
-        const struct { const char *name; bool on; } flags[] = {
-            {"Hardware3D", d.hardware3D}, {"ChannelConfig", d.channelConfig}, {"Q3D", d.q3D}};
-        for (const auto &flag : flags) {
-            DWORD v = flag.on ? 1 : 0;
-            RegSetValueExA(key, flag.name, 0, REG_DWORD, reinterpret_cast<const BYTE *>(&v), sizeof v);
-        }
+        const struct { const char *name; DWORD value; } values[] = {
+            {"Hardware3D", d.hardware3D}, {"HardwareBuffers", d.hardwareBuffers},
+            {"ChannelConfig", static_cast<DWORD>(d.channelConfig)}, {"Q3D", d.q3D}};
+        for (const auto &value : values)
+            RegSetValueExA(key, value.name, 0, REG_DWORD, reinterpret_cast<const BYTE *>(&value.value),
+                           sizeof value.value);
         RegCloseKey(key);
     }
     return true;
@@ -351,33 +316,11 @@ void VcSetPlayTimePercent(DWORD percent)
     RegCloseKey(key);
 }
 
-bool VcFailCall(const char *method, int n, HRESULT result)
-{
-    if (!faultsLoaded)
-        LoadFaults();
-    if (faultCount >= kMaxFaults || n < 0)
-        return false;
-    Fault &f = faults[faultCount++];
-    snprintf(f.method, sizeof f.method, "%s", method);
-    f.n = n;
-    f.calls = 0;
-    f.result = result;
-    return true;
-}
-
-void VcClearFaults()
-{
-    faultCount = 0;
-    faultsLoaded = true;
-    char path[64];
-    snprintf(path, sizeof path, "%s\\Faults", VCARD_KEY);
-    DeleteTree(HKEY_CURRENT_USER, path);
-}
-
 int VcLiveDirectSounds() { return liveDirectSounds; }
 int VcLiveBuffers() { return liveBuffers; }
 int VcLivePropertySets() { return livePropertySets; }
 int VcPlayingBuffers() { return playingBuffers; }
+int VcUsesAfterRelease() { return usesAfterRelease; }
 
 DWORD VcSpeakerConfig(int device)
 {

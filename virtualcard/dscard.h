@@ -21,11 +21,14 @@ void CardStoreProperty(int device, const char *setName, ULONG id, const void *va
 
 DWORD CardPlayTimePercent();
 
-// Counts a call of method; returns the injected failure for it, or S_OK.
-HRESULT CardFault(const char *method);
+// Hardware buffers this process holds on a device, within the device's
+// limit: false when none is free.
+bool CardTakeHardwareBuffer(int device, DWORD limit);
+void CardReturnHardwareBuffer(int device);
 
-// Live-object counters and the ids shown in the record.
-extern int liveDirectSounds, liveBuffers, livePropertySets, playingBuffers;
+// Live-object counters, calls through released interfaces, and the ids
+// shown in the record.
+extern int liveDirectSounds, liveBuffers, livePropertySets, playingBuffers, usesAfterRelease;
 int CardNextObjectId();
 
 // Text forms for the record.

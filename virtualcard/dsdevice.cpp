@@ -85,6 +85,37 @@ HRESULT CheckBufferDesc(const CardDirectSound &ds, const DSBUFFERDESC *d)
     return DS_OK;
 }
 
+// Where a secondary buffer goes, as DirectSound places it: in hardware when
+// asked for, or, without a location, while the device has hardware buffers
+// free; in software otherwise. A hardware buffer asked for when all are
+// taken is refused.
+HRESULT PlaceBuffer(const CardDirectSound &ds, DWORD flags, bool *inHardware)
+{
+    *inHardware = false;
+    if (flags & (DSBCAPS_PRIMARYBUFFER | DSBCAPS_LOCSOFTWARE))
+        return DS_OK;
+    bool asked = (flags & DSBCAPS_LOCHARDWARE) != 0;
+    if (ds.device.hardware3D && CardTakeHardwareBuffer(ds.deviceIndex, ds.device.hardwareBuffers)) {
+        *inHardware = true;
+        return DS_OK;
+    }
+    return asked ? DSERR_ALLOCATED : DS_OK;
+}
+
+// The window a cooperative level names, as the record shows it.
+void DescribeWindow(HWND hwnd, char *out, size_t size)
+{
+    char name[64] = "";
+    RECT r = {};
+    if (IsWindow(hwnd)) {
+        GetClassNameA(hwnd, name, sizeof name);
+        GetWindowRect(hwnd, &r);
+    }
+    snprintf(out, size, "class=\"%s\" style=0x%lx size=%ldx%ld", name,
+             static_cast<unsigned long>(IsWindow(hwnd) ? GetWindowLongA(hwnd, GWL_STYLE) : 0),
+             static_cast<long>(r.right - r.left), static_cast<long>(r.bottom - r.top));
+}
+
 } // namespace
 
 CardDirectSound::CardDirectSound(int index, const VcDevice &d)
@@ -93,74 +124,105 @@ CardDirectSound::CardDirectSound(int index, const VcDevice &d)
     ++liveDirectSounds;
 }
 
+bool CardUsedAfterRelease(bool released, const char *object, int id, const char *call)
+{
+    if (!released)
+        return false;
+    ++usesAfterRelease;
+    VcLog("use.after.release object=%s id=%d call=%s", object, id, call);
+    return true;
+}
+
 STDMETHODIMP CardDirectSound::QueryInterface(REFIID riid, void **object)
 {
+    if (Gone("QueryInterface"))
+        return E_UNEXPECTED;
     if (!object)
         return E_POINTER;
-    if (IsEqualGUID(riid, kIidUnknown) || IsEqualGUID(riid, kIidDirectSound)) {
-        AddRef();
-        *object = static_cast<IDirectSound *>(this);
-        return S_OK;
-    }
     *object = nullptr;
-    return E_NOINTERFACE;
+    CardCall fault = CardFault("DirectSoundQueryInterface");
+    if (FAILED(fault.result))
+        return fault.result;
+    if (!IsEqualGUID(riid, kIidUnknown) && !IsEqualGUID(riid, kIidDirectSound))
+        return E_NOINTERFACE;
+    if (fault.output == VcNullOut)
+        return S_OK;
+    ++ref;
+    *object = static_cast<IDirectSound *>(this);
+    return fault.result;
 }
 
 STDMETHODIMP_(ULONG) CardDirectSound::AddRef()
 {
+    if (Gone("AddRef"))
+        return 0;
     return ++ref;
 }
 
 STDMETHODIMP_(ULONG) CardDirectSound::Release()
 {
-    if (ref == 0)
+    if (Gone("Release"))
         return 0;
     ULONG left = --ref;
     if (left == 0) {
-        VcLog("ds.release obj=%d buffers=%d", id, bufferHolds);
+        VcLog("ds.release obj=%d buffers=%u", id, static_cast<unsigned>(buffers.size()));
         --liveDirectSounds;
         released = true;
-        if (bufferHolds == 0)
-            delete this;
+        // Its buffers go with it, as DirectSound releases them.
+        while (!buffers.empty())
+            buffers.back()->Destroy();
     }
     return left;
 }
 
-void CardDirectSound::DropForBuffer()
+void CardDirectSound::Forget(CardBuffer *buffer)
 {
-    if (--bufferHolds == 0 && released)
-        delete this;
+    for (size_t i = 0; i < buffers.size(); ++i)
+        if (buffers[i] == buffer) {
+            buffers.erase(buffers.begin() + static_cast<std::ptrdiff_t>(i));
+            break;
+        }
+    if (primary == buffer)
+        primary = nullptr;
 }
 
 STDMETHODIMP CardDirectSound::CreateSoundBuffer(LPCDSBUFFERDESC desc, LPLPDIRECTSOUNDBUFFER out,
                                                 LPUNKNOWN outer)
 {
-    HRESULT hr = CardFault("CreateSoundBuffer");
+    if (Gone("CreateSoundBuffer"))
+        return E_UNEXPECTED;
+    CardCall fault = CardFault("CreateSoundBuffer");
+    HRESULT hr = fault.result;
     if (SUCCEEDED(hr)) {
-        if (!desc || !out)
-            hr = DSERR_INVALIDPARAM;
-        else if (outer)
-            hr = DSERR_NOAGGREGATION;
-        else
-            hr = CheckBufferDesc(*this, desc);
+        HRESULT refused = !desc || !out ? DSERR_INVALIDPARAM
+                          : outer       ? DSERR_NOAGGREGATION
+                                        : CheckBufferDesc(*this, desc);
+        if (FAILED(refused))
+            hr = refused;
     }
     if (out)
         *out = nullptr;
 
     CardBuffer *buffer = nullptr;
-    if (SUCCEEDED(hr) && (desc->dwFlags & DSBCAPS_PRIMARYBUFFER) && primary) {
+    bool inHardware = false;
+    if (SUCCEEDED(hr) && fault.output == VcNullOut) {
+        // Succeeds with no buffer at all.
+    } else if (SUCCEEDED(hr) && (desc->dwFlags & DSBCAPS_PRIMARYBUFFER) && primary) {
         // One primary buffer per object: the same one again.
         buffer = primary;
         buffer->AddRef();
     } else if (SUCCEEDED(hr)) {
+        HRESULT placed = PlaceBuffer(*this, desc->dwFlags, &inHardware);
+        if (FAILED(placed))
+            hr = placed;
         BYTE *memory = nullptr;
-        if (desc->dwBufferBytes) {
+        if (SUCCEEDED(hr) && desc->dwBufferBytes) {
             memory = static_cast<BYTE *>(calloc(desc->dwBufferBytes, 1));
             if (!memory)
                 hr = DSERR_OUTOFMEMORY;
         }
         if (SUCCEEDED(hr)) {
-            buffer = new (std::nothrow) CardBuffer(this, *desc, memory);
+            buffer = new (std::nothrow) CardBuffer(this, *desc, memory, inHardware);
             if (!buffer) {
                 free(memory);
                 hr = DSERR_OUTOFMEMORY;
@@ -168,17 +230,20 @@ STDMETHODIMP CardDirectSound::CreateSoundBuffer(LPCDSBUFFERDESC desc, LPLPDIRECT
                 primary = buffer;
             }
         }
+        if (FAILED(hr) && inHardware)
+            CardReturnHardwareBuffer(deviceIndex);
     }
 
     const WAVEFORMATEX *f = desc && !(desc->dwFlags & DSBCAPS_PRIMARYBUFFER) ? desc->lpwfxFormat
                                                                            : nullptr;
-    VcLog("ds.buffer obj=%d buf=%d size=%lu flags=0x%lx bytes=%lu format=%u/%u/%lu/%lu/%u/%u hr=0x%08lx",
+    VcLog("ds.buffer obj=%d buf=%d size=%lu flags=0x%lx bytes=%lu format=%u/%u/%lu/%lu/%u/%u hr=0x%08lx place=%s",
           id, buffer ? buffer->id : 0, desc ? static_cast<unsigned long>(desc->dwSize) : 0,
           desc ? static_cast<unsigned long>(desc->dwFlags) : 0,
           desc ? static_cast<unsigned long>(desc->dwBufferBytes) : 0, f ? f->wFormatTag : 0,
           f ? f->nChannels : 0, f ? static_cast<unsigned long>(f->nSamplesPerSec) : 0,
           f ? static_cast<unsigned long>(f->nAvgBytesPerSec) : 0, f ? f->nBlockAlign : 0,
-          f ? f->wBitsPerSample : 0, static_cast<unsigned long>(hr));
+          f ? f->wBitsPerSample : 0, static_cast<unsigned long>(hr),
+          !buffer ? "none" : buffer->InHardware() ? "hardware" : "software");
     if (SUCCEEDED(hr))
         *out = buffer;
     return hr;
@@ -186,6 +251,8 @@ STDMETHODIMP CardDirectSound::CreateSoundBuffer(LPCDSBUFFERDESC desc, LPLPDIRECT
 
 STDMETHODIMP CardDirectSound::GetCaps(LPDSCAPS caps)
 {
+    if (Gone("GetCaps"))
+        return E_UNEXPECTED;
     if (!caps || caps->dwSize != sizeof(DSCAPS))
         return DSERR_INVALIDPARAM;
     DWORD size = caps->dwSize;
@@ -198,19 +265,18 @@ STDMETHODIMP CardDirectSound::GetCaps(LPDSCAPS caps)
     caps->dwMaxSecondarySampleRate = DSBFREQUENCY_MAX;
     caps->dwPrimaryBuffers = 1;
     if (device.hardware3D) {
+        DWORD all = device.hardwareBuffers;
         caps->dwMaxHwMixingAllBuffers = caps->dwMaxHwMixingStaticBuffers =
-            caps->dwMaxHwMixingStreamingBuffers = 32;
-        caps->dwFreeHwMixingAllBuffers = caps->dwFreeHwMixingStaticBuffers =
-            caps->dwFreeHwMixingStreamingBuffers = 32;
-        caps->dwMaxHw3DAllBuffers = caps->dwMaxHw3DStaticBuffers = caps->dwMaxHw3DStreamingBuffers = 32;
-        caps->dwFreeHw3DAllBuffers = caps->dwFreeHw3DStaticBuffers =
-            caps->dwFreeHw3DStreamingBuffers = 32;
+            caps->dwMaxHwMixingStreamingBuffers = all;
+        caps->dwMaxHw3DAllBuffers = caps->dwMaxHw3DStaticBuffers = caps->dwMaxHw3DStreamingBuffers = all;
     }
     return DS_OK;
 }
 
 STDMETHODIMP CardDirectSound::DuplicateSoundBuffer(LPDIRECTSOUNDBUFFER, LPLPDIRECTSOUNDBUFFER duplicate)
 {
+    if (Gone("DuplicateSoundBuffer"))
+        return E_UNEXPECTED;
     if (duplicate)
         *duplicate = nullptr;
     return DSERR_UNSUPPORTED;   // nothing of the program duplicates buffers
@@ -218,27 +284,37 @@ STDMETHODIMP CardDirectSound::DuplicateSoundBuffer(LPDIRECTSOUNDBUFFER, LPLPDIRE
 
 STDMETHODIMP CardDirectSound::SetCooperativeLevel(HWND hwnd, DWORD newLevel)
 {
-    HRESULT hr = CardFault("SetCooperativeLevel");
+    if (Gone("SetCooperativeLevel"))
+        return E_UNEXPECTED;
+    CardCall fault = CardFault("SetCooperativeLevel");
+    HRESULT hr = fault.result;
     if (SUCCEEDED(hr)) {
         if (!IsWindow(hwnd) || newLevel < DSSCL_NORMAL || newLevel > DSSCL_WRITEPRIMARY)
             hr = DSERR_INVALIDPARAM;
         else
             level = newLevel;
     }
-    VcLog("ds.coop obj=%d hwnd=0x%llx level=%lu hr=0x%08lx", id,
-          static_cast<unsigned long long>(reinterpret_cast<ULONG_PTR>(hwnd)),
+    char window[128];
+    DescribeWindow(hwnd, window, sizeof window);
+    VcLog("ds.coop obj=%d hwnd=0x%llx %s level=%lu hr=0x%08lx", id,
+          static_cast<unsigned long long>(reinterpret_cast<ULONG_PTR>(hwnd)), window,
           static_cast<unsigned long>(newLevel), static_cast<unsigned long>(hr));
     return hr;
 }
 
 STDMETHODIMP CardDirectSound::Compact()
 {
+    if (Gone("Compact"))
+        return E_UNEXPECTED;
     return level >= DSSCL_PRIORITY ? DS_OK : DSERR_PRIOLEVELNEEDED;
 }
 
 STDMETHODIMP CardDirectSound::GetSpeakerConfig(LPDWORD config)
 {
-    HRESULT hr = CardFault("GetSpeakerConfig");
+    if (Gone("GetSpeakerConfig"))
+        return E_UNEXPECTED;
+    CardCall fault = CardFault("GetSpeakerConfig");
+    HRESULT hr = fault.result;
     if (SUCCEEDED(hr) && !config)
         hr = DSERR_INVALIDPARAM;
     DWORD value = 0;
@@ -251,14 +327,16 @@ STDMETHODIMP CardDirectSound::GetSpeakerConfig(LPDWORD config)
 
 STDMETHODIMP CardDirectSound::SetSpeakerConfig(DWORD config)
 {
-    HRESULT hr = CardFault("SetSpeakerConfig");
+    if (Gone("SetSpeakerConfig"))
+        return E_UNEXPECTED;
+    CardCall fault = CardFault("SetSpeakerConfig");
+    HRESULT hr = fault.result;
     if (SUCCEEDED(hr)) {
-        // A configuration from headphones to 5.1 surround; a geometry (in
-        // degrees) only with stereo.
+        // A configuration from headphones to 7.1 surround, with or without a
+        // geometry (in degrees) in the upper word: DirectSound keeps it as given.
         DWORD speakers = DSSPEAKER_CONFIG(config), geometry = DSSPEAKER_GEOMETRY(config);
-        if ((config & 0xFF00FF00) || speakers > DSSPEAKER_5POINT1_SURROUND ||
-            (geometry && (speakers != DSSPEAKER_STEREO || geometry < DSSPEAKER_GEOMETRY_MIN ||
-                          geometry > DSSPEAKER_GEOMETRY_MAX)))
+        if ((config & 0xFF00FF00) || speakers < DSSPEAKER_HEADPHONE || speakers > DSSPEAKER_5POINT1_SURROUND ||
+            (geometry && (geometry < DSSPEAKER_GEOMETRY_MIN || geometry > DSSPEAKER_GEOMETRY_MAX)))
             hr = DSERR_INVALIDPARAM;
         else
             CardStoreSpeakerConfig(deviceIndex, config);
@@ -270,12 +348,15 @@ STDMETHODIMP CardDirectSound::SetSpeakerConfig(DWORD config)
 
 STDMETHODIMP CardDirectSound::Initialize(LPCGUID)
 {
+    if (Gone("Initialize"))
+        return E_UNEXPECTED;
     return DSERR_ALREADYINITIALIZED;   // DirectSoundCreate initialised it
 }
 
 extern "C" HRESULT WINAPI DirectSoundCreate(LPCGUID guid, LPDIRECTSOUND *out, LPUNKNOWN outer)
 {
-    HRESULT hr = CardFault("DirectSoundCreate");
+    CardCall fault = CardFault("DirectSoundCreate");
+    HRESULT hr = fault.result;
     VcDevice device;
     int index = -1;
     if (SUCCEEDED(hr)) {
@@ -288,6 +369,10 @@ extern "C" HRESULT WINAPI DirectSoundCreate(LPCGUID guid, LPDIRECTSOUND *out, LP
     }
     if (out)
         *out = nullptr;
+    if (SUCCEEDED(hr) && fault.output == VcNullOut) {
+        VcLog("ds.create.null dev=%d", index);
+        return fault.result;
+    }
     if (SUCCEEDED(hr)) {
         CardDirectSound *ds = new (std::nothrow) CardDirectSound(index, device);
         if (!ds) {
@@ -295,7 +380,7 @@ extern "C" HRESULT WINAPI DirectSoundCreate(LPCGUID guid, LPDIRECTSOUND *out, LP
         } else {
             VcLog("ds.create dev=%d obj=%d", index, ds->id);
             *out = ds;
-            return DS_OK;
+            return fault.result;
         }
     }
     char text[64];
@@ -306,21 +391,26 @@ extern "C" HRESULT WINAPI DirectSoundCreate(LPCGUID guid, LPDIRECTSOUND *out, LP
 
 extern "C" HRESULT WINAPI DirectSoundEnumerateA(LPDSENUMCALLBACKA callback, LPVOID context)
 {
-    HRESULT hr = CardFault("DirectSoundEnumerate");
+    HRESULT hr = CardFault("DirectSoundEnumerate").result;
     if (FAILED(hr))
         return hr;
     if (!callback)
         return DSERR_INVALIDPARAM;
     int count = CardDeviceCount();
     if (count == 0)
-        return DS_OK;   // no device, and so no primary driver either
+        return hr;   // no device, and so no primary driver either
     VcLog("ds.enumerate.device index=-1 guid=null desc=\"Primary Sound Driver\" module=\"\"");
     if (!callback(nullptr, "Primary Sound Driver", "", context))
-        return DS_OK;
+        return hr;
     for (int i = 0; i < count; ++i) {
         VcDevice device;
         if (!CardDevice(i, &device))
             continue;
+        // A device whose driver fails here is left out of the list.
+        if (FAILED(CardFault("EnumerateDevice").result)) {
+            VcLog("ds.enumerate.skip index=%d", i);
+            continue;
+        }
         char text[64];
         FormatGuid(&device.guid, text, sizeof text);
         VcLog("ds.enumerate.device index=%d guid=%s desc=\"%s\" module=\"%s\"", i, text,
@@ -329,7 +419,7 @@ extern "C" HRESULT WINAPI DirectSoundEnumerateA(LPDSENUMCALLBACKA callback, LPVO
         if (!callback(&guid, device.description, device.module, context))
             break;
     }
-    return DS_OK;
+    return hr;
 }
 
 namespace {

@@ -1,11 +1,20 @@
 // The card's DirectSound objects: the device object, its buffers and the
-// property-set interface of a buffer.
+// property-set interface of a buffer. None is ever freed: an object whose
+// last reference went stays in memory, poisoned, so that every later call
+// through it is caught and recorded instead of reaching freed memory.
 #ifndef VIRTUALCARD_DSOBJECTS_H
 #define VIRTUALCARD_DSOBJECTS_H
 
 #include "virtualcard/dscard.h"
+#include "virtualcard/vcfault.h"
+
+#include <vector>
 
 class CardBuffer;
+
+// Records a call through an interface whose last reference is gone; true
+// when the call is such a one (it then fails with E_UNEXPECTED).
+bool CardUsedAfterRelease(bool released, const char *object, int id, const char *call);
 
 class CardDirectSound final : public IDirectSound {
 public:
@@ -25,9 +34,7 @@ public:
     STDMETHOD(SetSpeakerConfig)(DWORD config) override;
     STDMETHOD(Initialize)(LPCGUID guid) override;
 
-    // A buffer keeps the object's memory (not the program's reference) alive.
-    void HoldForBuffer() { ++bufferHolds; }
-    void DropForBuffer();
+    void Forget(CardBuffer *buffer);
 
     int id;
     int deviceIndex;
@@ -35,14 +42,16 @@ public:
     DWORD level = 0;     // cooperative level, 0 until set
     bool released = false;
     CardBuffer *primary = nullptr;
+    std::vector<CardBuffer *> buffers;   // the live ones
 
 private:
+    bool Gone(const char *call) const { return CardUsedAfterRelease(released, "directsound", id, call); }
+
     ULONG ref = 1;
-    int bufferHolds = 0;
 };
 
-// IKsPropertySet of a buffer: a separate interface with its own count, which
-// keeps the buffer alive.
+// IKsPropertySet of a hardware buffer: a separate interface with its own
+// count, which keeps the buffer alive.
 class CardPropertySet final : public IKsPropertySet {
 public:
     explicit CardPropertySet(CardBuffer *owner) : buffer(owner) {}
@@ -56,16 +65,22 @@ public:
                    ULONG dataLength) override;
     STDMETHOD(QuerySupport)(REFGUID set, ULONG id, PULONG support) override;
 
+    // Hands the interface out (QueryInterface of the buffer).
+    void Hand(void **object);
+    // The buffer went with its DirectSound object while this was held.
+    void Drop();
+
     ULONG ref = 0;
 
 private:
+    bool Gone(const char *call) const;
+
     CardBuffer *buffer;
 };
 
 class CardBuffer final : public IDirectSoundBuffer {
 public:
-    CardBuffer(CardDirectSound *owner, const DSBUFFERDESC &desc, BYTE *memory);
-    ~CardBuffer();
+    CardBuffer(CardDirectSound *owner, const DSBUFFERDESC &desc, BYTE *memory, bool inHardware);
 
     STDMETHOD(QueryInterface)(REFIID riid, void **object) override;
     STDMETHOD_(ULONG, AddRef)() override;
@@ -90,9 +105,14 @@ public:
     STDMETHOD(Unlock)(LPVOID ptr1, DWORD bytes1, LPVOID ptr2, DWORD bytes2) override;
     STDMETHOD(Restore)() override;
 
+    // Gives the buffer's own interface a reference from inside the card.
+    void Hand(void **object);
     // Called when either interface's count reaches 0.
     void DestroyIfUnused();
+    // Ends the buffer whatever its counts (its DirectSound object went).
+    void Destroy();
     bool IsPrimary() const { return (flags & DSBCAPS_PRIMARYBUFFER) != 0; }
+    bool InHardware() const { return (flags & DSBCAPS_LOCHARDWARE) != 0; }
     bool OffersQ3D() const;
 
     int id;
@@ -103,9 +123,12 @@ public:
     WAVEFORMATEX format = {};
     BYTE *data;
     LONG speakerMask = 0;   // channel configuration, 0 = not routed
+    bool destroyed = false;
 
 private:
+    bool Gone(const char *call) const;
     void UpdatePlaying();
+    void Position(DWORD *at);
 
     ULONG ref = 1;
     LONG volume = 0, pan = 0;

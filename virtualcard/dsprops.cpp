@@ -9,6 +9,7 @@
 namespace {
 
 const GUID kIidUnknown = {0x00000000, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+const GUID kIidDirectSoundBuffer = {0x279AFA85, 0x4981, 0x11CE, {0xA5, 0x21, 0x00, 0x20, 0xAF, 0x0B, 0xE5, 0x60}};
 const GUID kIidKsPropertySet = {0x31EFAC30, 0x515C, 0x11D0, {0xA9, 0xAA, 0x00, 0xAA, 0x00, 0x61, 0xBE, 0x93}};
 const GUID kAudioSet = {0x45FFAAA0, 0x6E1B, 0x11D0, {0xBC, 0xF2, 0x44, 0x45, 0x53, 0x54, 0x00, 0x00}};
 const ULONG kChannelConfigId = 3;   // KSPROPERTY_AUDIO_CHANNEL_CONFIG
@@ -118,8 +119,10 @@ void FormatWords(const void *data, ULONG size, char *out, size_t outSize)
     }
 }
 
+// A Get or Set as the record shows it: the size asked for, and the value
+// (as much of it as was read or written; "null" for none).
 void LogAccess(const char *event, int buffer, REFGUID set, ULONG id, ULONG instanceLength,
-               const void *data, ULONG size, HRESULT hr)
+               const void *data, ULONG size, ULONG shown, HRESULT hr)
 {
     char name[64], value[200];
     SetKind kind = KindOf(set);
@@ -127,40 +130,97 @@ void LogAccess(const char *event, int buffer, REFGUID set, ULONG id, ULONG insta
         FormatGuid(&set, name, sizeof name);
     else
         snprintf(name, sizeof name, "%s", SetName(kind));
-    FormatWords(SUCCEEDED(hr) || strcmp(event, "ks.set") == 0 ? data : nullptr, size, value,
-                sizeof value);
+    FormatWords(data, shown, value, sizeof value);
     VcLog("%s buf=%d set=%s id=%lu inst=%lu size=%lu value=%s hr=0x%08lx", event, buffer, name,
           static_cast<unsigned long>(id), static_cast<unsigned long>(instanceLength),
           static_cast<unsigned long>(size), value, static_cast<unsigned long>(hr));
 }
 
+// What the channel configuration offers on this buffer's device: the support
+// flags, or the failure of QuerySupport.
+HRESULT ChannelConfigSupport(VcChannelConfig offer, ULONG *flags)
+{
+    switch (offer) {
+    case VcChannelConfigSettable:
+        *flags = KSPROPERTY_SUPPORT_GET | KSPROPERTY_SUPPORT_SET;
+        return S_OK;
+    case VcChannelConfigGetOnly:
+        *flags = KSPROPERTY_SUPPORT_GET;
+        return S_OK;
+    case VcChannelConfigNoFlags:
+        *flags = 0;
+        return S_OK;
+    default:
+        *flags = 0;
+        return E_PROP_ID_UNSUPPORTED;
+    }
+}
+
+// The channel configuration takes one 32-bit mask and no instance data.
+HRESULT CheckChannelConfigCall(VcChannelConfig offer, bool setting, ULONG id, const void *instance,
+                               ULONG instanceLength, const void *data, ULONG dataLength)
+{
+    bool offered = offer == VcChannelConfigSettable || (offer == VcChannelConfigGetOnly && !setting);
+    if (id != kChannelConfigId || !offered)
+        return E_PROP_ID_UNSUPPORTED;
+    if (instance || instanceLength || !data || dataLength != sizeof(LONG))
+        return DSERR_INVALIDPARAM;
+    return S_OK;
+}
+
 } // namespace
+
+bool CardPropertySet::Gone(const char *call) const
+{
+    return CardUsedAfterRelease(buffer->destroyed || ref == 0, "propertyset", buffer->id, call);
+}
+
+void CardPropertySet::Hand(void **object)
+{
+    if (ref++ == 0)
+        ++livePropertySets;
+    *object = static_cast<IKsPropertySet *>(this);
+}
+
+void CardPropertySet::Drop()
+{
+    ref = 0;
+    --livePropertySets;
+}
 
 STDMETHODIMP CardPropertySet::QueryInterface(REFIID riid, void **object)
 {
+    if (Gone("QueryInterface"))
+        return E_UNEXPECTED;
     if (!object)
         return E_POINTER;
-    if (IsEqualGUID(riid, kIidKsPropertySet)) {
-        AddRef();
-        *object = static_cast<IKsPropertySet *>(this);
-        return S_OK;
-    }
-    if (IsEqualGUID(riid, kIidUnknown))   // the buffer object's identity
-        return buffer->QueryInterface(riid, object);
     *object = nullptr;
-    return E_NOINTERFACE;
+    CardCall fault = CardFault("PropertySetQueryInterface");
+    if (FAILED(fault.result))
+        return fault.result;
+    // One object: the property set gives back the buffer, and the buffer it.
+    bool properties = IsEqualGUID(riid, kIidKsPropertySet);
+    if (!properties && !IsEqualGUID(riid, kIidUnknown) && !IsEqualGUID(riid, kIidDirectSoundBuffer))
+        return E_NOINTERFACE;
+    if (fault.output == VcNullOut)
+        return fault.result;
+    if (properties)
+        Hand(object);
+    else
+        buffer->Hand(object);
+    return fault.result;
 }
 
 STDMETHODIMP_(ULONG) CardPropertySet::AddRef()
 {
-    if (ref++ == 0)
-        ++livePropertySets;
-    return ref;
+    if (Gone("AddRef"))
+        return 0;
+    return ++ref;
 }
 
 STDMETHODIMP_(ULONG) CardPropertySet::Release()
 {
-    if (ref == 0)
+    if (Gone("Release"))
         return 0;
     ULONG left = --ref;
     if (left == 0) {
@@ -171,19 +231,24 @@ STDMETHODIMP_(ULONG) CardPropertySet::Release()
     return left;
 }
 
+
 STDMETHODIMP CardPropertySet::QuerySupport(REFGUID set, ULONG id, PULONG support)
 {
-    HRESULT hr = CardFault("QuerySupport");
+    if (Gone("QuerySupport"))
+        return E_UNEXPECTED;
+    CardCall fault = CardFault("QuerySupport");
+    HRESULT hr = fault.result;
     ULONG flags = 0;
     SetKind kind = KindOf(set);
     if (FAILED(hr)) {
     } else if (!support) {
         hr = E_POINTER;
     } else if (kind == AudioSet) {
-        if (id == kChannelConfigId && buffer->sound->device.channelConfig)
-            flags = KSPROPERTY_SUPPORT_GET | KSPROPERTY_SUPPORT_SET;
-        else
-            hr = E_PROP_ID_UNSUPPORTED;
+        HRESULT offered = id == kChannelConfigId
+                              ? ChannelConfigSupport(buffer->sound->device.channelConfig, &flags)
+                              : E_PROP_ID_UNSUPPORTED;
+        if (FAILED(offered))
+            hr = offered;
     } else if ((kind == Q3DSet || kind == EffectSet) && buffer->OffersQ3D()) {
         if (FindProperty(kind, id))
             flags = KSPROPERTY_SUPPORT_GET | KSPROPERTY_SUPPORT_SET;
@@ -192,6 +257,8 @@ STDMETHODIMP CardPropertySet::QuerySupport(REFGUID set, ULONG id, PULONG support
     } else {
         hr = E_PROP_SET_UNSUPPORTED;
     }
+    if (fault.output == VcNoSetBit && SUCCEEDED(hr))
+        flags = KSPROPERTY_SUPPORT_GET;
     if (support && SUCCEEDED(hr))
         *support = flags;
     char name[64];
@@ -205,66 +272,70 @@ STDMETHODIMP CardPropertySet::QuerySupport(REFGUID set, ULONG id, PULONG support
     return hr;
 }
 
+
 STDMETHODIMP CardPropertySet::Get(REFGUID set, ULONG id, LPVOID instance, ULONG instanceLength,
                                   LPVOID data, ULONG dataLength, PULONG returned)
 {
-    HRESULT hr = CardFault("Get");
+    if (Gone("Get"))
+        return E_UNEXPECTED;
+    CardCall fault = CardFault("Get");
+    HRESULT hr = fault.result;
     SetKind kind = KindOf(set);
-    const Q3DProperty *property = nullptr;
+    ULONG filled = 0;
+    BYTE value[16] = {};
     if (FAILED(hr)) {
-    } else if (buffer->sound->released) {
-        hr = DSERR_UNINITIALIZED;
     } else if (kind == AudioSet) {
-        if (id != kChannelConfigId || !buffer->sound->device.channelConfig)
-            hr = E_PROP_ID_UNSUPPORTED;
-        else if (!data || dataLength < sizeof(LONG))
-            hr = DSERR_INVALIDPARAM;
+        HRESULT refused = CheckChannelConfigCall(buffer->sound->device.channelConfig, false, id, instance,
+                                                 instanceLength, data, dataLength);
+        if (FAILED(refused))
+            hr = refused;
         else
-            memcpy(data, &buffer->speakerMask, sizeof(LONG));
-        dataLength = sizeof(LONG);
+            memcpy(value, &buffer->speakerMask, filled = sizeof(LONG));
     } else if ((kind == Q3DSet || kind == EffectSet) && buffer->OffersQ3D()) {
-        property = FindProperty(kind, id);
+        const Q3DProperty *property = FindProperty(kind, id);
+        // Reading takes no instance data from either set.
         if (!property)
             hr = E_PROP_ID_UNSUPPORTED;
-        else if (!data || dataLength != property->size)
+        else if (!data || dataLength != property->size || instance || instanceLength)
             hr = DSERR_INVALIDPARAM;
-        // Reading takes no instance data; the effect set also accepts its block.
-        else if ((instance || instanceLength) &&
-                 !(kind == EffectSet && IsEffectsBlock(instance, instanceLength)))
-            hr = DSERR_INVALIDPARAM;
-        else if (!CardLoadProperty(buffer->sound->deviceIndex, RegistryName(kind), id, data,
-                                   property->size))
-            memcpy(data, property->defaults, property->size);
+        else if (!CardLoadProperty(buffer->sound->deviceIndex, RegistryName(kind), id, value, property->size))
+            memcpy(value, property->defaults, filled = property->size);
+        else
+            filled = property->size;
     } else {
         hr = E_PROP_SET_UNSUPPORTED;
     }
+    if (SUCCEEDED(hr) && fault.output == VcShortData)
+        filled /= 2;   // a driver answering with part of the value
+    if (SUCCEEDED(hr))
+        memcpy(data, value, filled);
     if (returned)
-        *returned = SUCCEEDED(hr) ? dataLength : 0;
-    LogAccess("ks.get", buffer->id, set, id, instanceLength, data, dataLength, hr);
+        *returned = SUCCEEDED(hr) ? filled : 0;
+    LogAccess("ks.get", buffer->id, set, id, instanceLength, SUCCEEDED(hr) ? data : nullptr, dataLength, filled, hr);
     return hr;
 }
 
 STDMETHODIMP CardPropertySet::Set(REFGUID set, ULONG id, LPVOID instance, ULONG instanceLength,
                                   LPVOID data, ULONG dataLength)
 {
-    HRESULT hr = CardFault("Set");
+    if (Gone("Set"))
+        return E_UNEXPECTED;
+    HRESULT hr = CardFault("Set").result;
     SetKind kind = KindOf(set);
     if (FAILED(hr)) {
-    } else if (buffer->sound->released) {
-        hr = DSERR_UNINITIALIZED;
     } else if (kind == AudioSet) {
         LONG mask = 0;
-        if (id != kChannelConfigId || !buffer->sound->device.channelConfig) {
-            hr = E_PROP_ID_UNSUPPORTED;
-        } else if (!data || dataLength < sizeof(LONG)) {
-            hr = DSERR_INVALIDPARAM;
-        } else {
+        HRESULT refused = CheckChannelConfigCall(buffer->sound->device.channelConfig, true, id, instance,
+                                                 instanceLength, data, dataLength);
+        if (SUCCEEDED(refused)) {
             memcpy(&mask, data, sizeof mask);
             // The card routes a buffer to one of its speakers, never to several.
             if (mask == 0 || (mask & (mask - 1)) != 0 || (mask & ~kCardSpeakers) != 0)
-                hr = DSERR_INVALIDPARAM;
+                refused = DSERR_INVALIDPARAM;
         }
-        LogAccess("ks.set", buffer->id, set, id, instanceLength, data, dataLength, hr);
+        if (FAILED(refused))
+            hr = refused;
+        LogAccess("ks.set", buffer->id, set, id, instanceLength, data, dataLength, dataLength, hr);
         if (SUCCEEDED(hr)) {
             buffer->speakerMask = mask;
             VcLog("buf.route buf=%d mask=0x%lx", buffer->id, static_cast<unsigned long>(mask));
@@ -280,11 +351,10 @@ STDMETHODIMP CardPropertySet::Set(REFGUID set, ULONG id, LPVOID instance, ULONG 
                                                        : (instance || instanceLength))
             hr = DSERR_INVALIDPARAM;
         else
-            CardStoreProperty(buffer->sound->deviceIndex, RegistryName(kind), id, data,
-                              property->size);
+            CardStoreProperty(buffer->sound->deviceIndex, RegistryName(kind), id, data, property->size);
     } else {
         hr = E_PROP_SET_UNSUPPORTED;
     }
-    LogAccess("ks.set", buffer->id, set, id, instanceLength, data, dataLength, hr);
+    LogAccess("ks.set", buffer->id, set, id, instanceLength, data, dataLength, dataLength, hr);
     return hr;
 }

@@ -3,6 +3,7 @@
 // calls these. They check their arguments as the platform does and answer
 // from the topology of mixer_topology.cpp.
 #include "virtualcard/mixer_state.h"
+#include "virtualcard/vcfault.h"
 #include "virtualcard/vclog.h"
 
 #include <stdio.h>
@@ -23,22 +24,27 @@ VcMixerHandle *HandleOf(HMIXEROBJ object)
 }
 
 // The device that an object names, by id or by handle, as its flags say.
+// Like winmm, a value given as an id that names no device is taken as a
+// handle when it is one.
 MMRESULT ResolveObject(HMIXEROBJ object, DWORD flags, UINT *device)
 {
     DWORD kind = flags & kObjectKindMask;
+    if (kind == MIXER_OBJECTF_MIXER) {
+        UINT_PTR id = reinterpret_cast<UINT_PTR>(object);
+        if (id < VcMixer().deviceCount) {
+            *device = static_cast<UINT>(id);
+            return MMSYSERR_NOERROR;
+        }
+        if (!HandleOf(object))
+            return MMSYSERR_BADDEVICEID;
+        kind = MIXER_OBJECTF_HMIXER;
+    }
     if (kind == MIXER_OBJECTF_HMIXER) {
         VcMixerHandle *h = HandleOf(object);
         if (!h)
             return MMSYSERR_INVALHANDLE;
         *device = h->device;
         return VcMixerDeviceAt(h->device) ? MMSYSERR_NOERROR : MMSYSERR_NODRIVER;
-    }
-    if (kind == MIXER_OBJECTF_MIXER) {
-        UINT_PTR id = reinterpret_cast<UINT_PTR>(object);
-        if (id >= VcMixer().deviceCount)
-            return MMSYSERR_BADDEVICEID;
-        *device = static_cast<UINT>(id);
-        return MMSYSERR_NOERROR;
     }
     // The card offers no wave, MIDI or auxiliary device of its own here.
     if (kind & MIXER_OBJECTF_HANDLE)
@@ -136,12 +142,18 @@ MMRESULT CheckDetailsShape(const VcMixerDevice &device, const VcMixerControl &co
     return MMSYSERR_NOERROR;
 }
 
-// The start of every call that takes a structure: its size checked, then
-// the device its object names.
+// An armed fault of a mixer call: its result, or MMSYSERR_NOERROR.
+MMRESULT MixerFault(const char *method)
+{
+    return static_cast<MMRESULT>(CardFault(method).result);
+}
+
+// The start of every call that takes a structure: its size checked, exactly
+// the ANSI structure's as winmm wants it, then the device its object names.
 template <typename Struct>
 MMRESULT OpenCall(HMIXEROBJ object, const Struct *call, DWORD flags, UINT *deviceId, VcMixerDevice **device)
 {
-    if (!call || call->cbStruct < sizeof *call)
+    if (!call || call->cbStruct != sizeof *call)
         return MMSYSERR_INVALPARAM;
     MMRESULT r = ResolveObject(object, flags, deviceId);
     if (r == MMSYSERR_NOERROR)
@@ -204,6 +216,8 @@ UINT WINAPI mixerGetNumDevs(void)
 
 MMRESULT WINAPI mixerGetDevCapsA(UINT_PTR uMxId, LPMIXERCAPSA pmxcaps, UINT cbmxcaps)
 {
+    if (MMRESULT fault = MixerFault("mixerGetDevCapsA"))
+        return fault;
     if (!pmxcaps)
         return MMSYSERR_INVALPARAM;
     UINT device;
@@ -227,6 +241,8 @@ MMRESULT WINAPI mixerOpen(LPHMIXER phmx, UINT uMxId, DWORD_PTR dwCallback, DWORD
                           DWORD fdwOpen)
 {
     (void)dwInstance;
+    if (MMRESULT fault = MixerFault("mixerOpen"))
+        return fault;
     if (!phmx)
         return MMSYSERR_INVALPARAM;
     *phmx = nullptr;
@@ -262,6 +278,8 @@ MMRESULT WINAPI mixerOpen(LPHMIXER phmx, UINT uMxId, DWORD_PTR dwCallback, DWORD
 
 MMRESULT WINAPI mixerClose(HMIXER hmx)
 {
+    if (MMRESULT fault = MixerFault("mixerClose"))
+        return fault;
     VcMixerHandle *h = HandleOf(reinterpret_cast<HMIXEROBJ>(hmx));
     if (!h)
         return MMSYSERR_INVALHANDLE;
@@ -272,6 +290,8 @@ MMRESULT WINAPI mixerClose(HMIXER hmx)
 
 MMRESULT WINAPI mixerGetID(HMIXEROBJ hmxobj, UINT *puMxId, DWORD fdwId)
 {
+    if (MMRESULT fault = MixerFault("mixerGetID"))
+        return fault;
     if (!puMxId)
         return MMSYSERR_INVALPARAM;
     UINT device;
@@ -283,6 +303,8 @@ MMRESULT WINAPI mixerGetID(HMIXEROBJ hmxobj, UINT *puMxId, DWORD fdwId)
 
 MMRESULT WINAPI mixerGetLineInfoA(HMIXEROBJ hmxobj, LPMIXERLINEA pmxl, DWORD fdwInfo)
 {
+    if (MMRESULT fault = MixerFault("mixerGetLineInfoA"))
+        return fault;
     UINT deviceId;
     VcMixerDevice *found;
     MMRESULT r = OpenCall(hmxobj, pmxl, fdwInfo, &deviceId, &found);
@@ -316,13 +338,15 @@ MMRESULT WINAPI mixerGetLineInfoA(HMIXEROBJ hmxobj, LPMIXERLINEA pmxl, DWORD fdw
 
 MMRESULT WINAPI mixerGetLineControlsA(HMIXEROBJ hmxobj, LPMIXERLINECONTROLSA pmxlc, DWORD fdwControls)
 {
+    if (MMRESULT fault = MixerFault("mixerGetLineControlsA"))
+        return fault;
     UINT deviceId;
     VcMixerDevice *found;
     MMRESULT r = OpenCall(hmxobj, pmxlc, fdwControls, &deviceId, &found);
     if (r != MMSYSERR_NOERROR)
         return r;
     VcMixerDevice &device = *found;
-    if (!pmxlc->pamxctrl || pmxlc->cbmxctrl < sizeof(MIXERCONTROLA))
+    if (!pmxlc->pamxctrl || pmxlc->cbmxctrl != sizeof(MIXERCONTROLA))
         return MMSYSERR_INVALPARAM;
     BYTE *out = reinterpret_cast<BYTE *>(pmxlc->pamxctrl);
 
@@ -367,6 +391,8 @@ MMRESULT WINAPI mixerGetLineControlsA(HMIXEROBJ hmxobj, LPMIXERLINECONTROLSA pmx
 
 MMRESULT WINAPI mixerGetControlDetailsA(HMIXEROBJ hmxobj, LPMIXERCONTROLDETAILS pmxcd, DWORD fdwDetails)
 {
+    if (MMRESULT fault = MixerFault("mixerGetControlDetailsA"))
+        return fault;
     UINT deviceId;
     VcMixerDevice *device;
     VcMixerControl *control;
@@ -382,7 +408,7 @@ MMRESULT WINAPI mixerGetControlDetailsA(HMIXEROBJ hmxobj, LPMIXERCONTROLDETAILS 
 
     if (query == MIXER_GETCONTROLDETAILSF_LISTTEXT) {
         if (!(control->flags & MIXERCONTROL_CONTROLF_MULTIPLE) ||
-            pmxcd->cbDetails < sizeof(MIXERCONTROLDETAILS_LISTTEXTA))
+            pmxcd->cbDetails != sizeof(MIXERCONTROLDETAILS_LISTTEXTA))
             return MMSYSERR_INVALPARAM;
         for (DWORD c = 0; c < pmxcd->cChannels; ++c)
             for (DWORD i = 0; i < items; ++i) {
@@ -396,7 +422,8 @@ MMRESULT WINAPI mixerGetControlDetailsA(HMIXEROBJ hmxobj, LPMIXERCONTROLDETAILS 
         return MMSYSERR_NOERROR;
     }
 
-    if (pmxcd->cbDetails < sizeof(DWORD))
+    // Every value form (unsigned, signed, boolean) is one 32-bit value.
+    if (pmxcd->cbDetails != sizeof(MIXERCONTROLDETAILS_UNSIGNED))
         return MMSYSERR_INVALPARAM;
     // One channel asked of a control that keeps several reads the first.
     for (DWORD c = 0; c < pmxcd->cChannels; ++c)
@@ -409,6 +436,8 @@ MMRESULT WINAPI mixerGetControlDetailsA(HMIXEROBJ hmxobj, LPMIXERCONTROLDETAILS 
 
 MMRESULT WINAPI mixerSetControlDetails(HMIXEROBJ hmxobj, LPMIXERCONTROLDETAILS pmxcd, DWORD fdwDetails)
 {
+    if (MMRESULT fault = MixerFault("mixerSetControlDetails"))
+        return fault;
     UINT deviceId;
     VcMixerDevice *device;
     VcMixerControl *control;
@@ -416,7 +445,7 @@ MMRESULT WINAPI mixerSetControlDetails(HMIXEROBJ hmxobj, LPMIXERCONTROLDETAILS p
                                     &device, &control);
     if (r != MMSYSERR_NOERROR)
         return r;
-    if (pmxcd->cbDetails < sizeof(DWORD))
+    if (pmxcd->cbDetails != sizeof(MIXERCONTROLDETAILS_UNSIGNED))
         return MMSYSERR_INVALPARAM;
 
     DWORD storedChannels = VcMixerStoredChannels(*device, *control);

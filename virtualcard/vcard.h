@@ -17,29 +17,49 @@
 //     Guid           REG_SZ     "{xxxxxxxx-xxxx-xxxx-xxxx-xxxxxxxxxxxx}"
 //                               (default: VcDefaultDeviceGuid(i))
 //     Hardware3D     REG_DWORD  non-zero: hardware (3D) buffers (default: device 0)
-//     ChannelConfig  REG_DWORD  non-zero: KSPROPERTY_AUDIO_CHANNEL_CONFIG
-//                               can be set (default: device 0)
+//     HardwareBuffers REG_DWORD how many hardware buffers one process can hold
+//                               at once on the device (default 32)
+//     ChannelConfig  REG_DWORD  what KSPROPERTY_AUDIO_CHANNEL_CONFIG offers, a
+//                               VcChannelConfig (default: device 0 settable,
+//                               the others unsupported)
 //     Q3D            REG_DWORD  non-zero: the two Q3D property sets on its
 //                               hardware 3D buffers (default: device 0)
 //     SpeakerConfig  REG_DWORD  written by SetSpeakerConfig (default: 4, stereo)
 //     Q3DPropertySet\<id>        REG_BINARY  stored by IKsPropertySet::Set
 //     Q3DEffectPropertySet\<id>  REG_BINARY  stored by IKsPropertySet::Set
-//   Faults\<Method>  REG_SZ     "N HRESULT", e.g. "2 0x88780078": the Nth call
-//                               of Method in each process fails with HRESULT
-//                               (N = 0: every call). Read when a process first
-//                               uses the card.
-// Method names for faults: DirectSoundCreate, DirectSoundEnumerate,
-// SetCooperativeLevel, CreateSoundBuffer, GetSpeakerConfig, SetSpeakerConfig,
-// QueryInterface (of a buffer), Lock, Unlock, Play, Stop, GetStatus,
-// QuerySupport, Get, Set.
+//   Faults\          faults for every process of the prefix (VcShareFault):
+//     Generation     REG_DWORD  raised with every change; a process rereads the
+//                               faults at its next call of the card when it changed
+//     <any name>     REG_SZ     "<Method> <N> <effect>": the Nth call (0: every
+//                               call) of Method, counted from when the process
+//                               read it; effect a result code ("0x88780078") or
+//                               an output: null, short, split, lost, noset
+//
+// Calls that can be armed (an unknown name ends the arming process at once,
+// with a line on standard error and exit code 3):
+//   DirectSound: DirectSoundCreate, DirectSoundEnumerate, EnumerateDevice (one
+//   device's report: the device is left out of the list), DirectSoundQueryInterface,
+//   SetCooperativeLevel, CreateSoundBuffer, GetSpeakerConfig, SetSpeakerConfig;
+//   a buffer's QueryInterface, Lock, Unlock, Play, Stop, GetStatus; a property
+//   set's PropertySetQueryInterface, QuerySupport, Get, Set.
+//   Mixer: mixerGetDevCapsA, mixerOpen, mixerClose, mixerGetID, mixerGetLineInfoA,
+//   mixerGetLineControlsA, mixerGetControlDetailsA, mixerSetControlDetails.
+// A failure code fails the call; a success code (DS_NO_VIRTUALIZATION, say)
+// lets it do its work and return that code.
+//
+// Objects: an interface used after its final Release is caught every time:
+// its memory is kept, the call is recorded ("use.after.release") and fails.
+// Releasing a DirectSound object releases the buffers it still has, as
+// DirectSound does.
 //
 // Record (virtualcard/vclog.h), one line per event, fields "key=value":
 //   ds.enumerate.device index=<i> guid=<g> desc="<d>" module="<m>"
 //   ds.create dev=<i> obj=<n>              ds.create.fail guid=<g> hr=<h>
 //   ds.release obj=<n> buffers=<k>          (k: its buffers still held then)
-//   ds.coop obj=<n> hwnd=<w> level=<l> hr=<h>
+//   ds.coop obj=<n> hwnd=<w> class="<c>" style=<s> size=<w>x<h> level=<l> hr=<h>
 //   ds.buffer obj=<n> buf=<m> size=<s> flags=<f> bytes=<b>
 //             format=<tag>/<ch>/<rate>/<avg>/<align>/<bits> hr=<h>   (buf=0 when refused)
+//             place=<hardware|software>  (where a made buffer went)
 //   ds.speaker.get dev=<i> value=<v> hr=<h>     ds.speaker.set dev=<i> value=<v> hr=<h>
 //   buf.qi buf=<m> iid=<g> hr=<h>      buf.release buf=<m>     ks.release buf=<m>
 //   ks.support buf=<m> set=<Audio|Q3D|Effect|g> id=<id> support=<s> hr=<h>
@@ -48,7 +68,8 @@
 //   buf.route buf=<m> mask=<mask>           (a channel configuration took effect)
 //   buf.play buf=<m> dev=<i> flags=<f> bytes=<b> crc=<crc32> mask=<mask> ms=<t> hr=<h>
 //   buf.stop buf=<m> hr=<h>                  buf.end buf=<m>  (ended by itself)
-//   fault method=<Method> call=<n> hr=<h>
+//   fault method=<Method> call=<n> hr=<h>    (or output=<word>)
+//   use.after.release object=<kind> id=<n> call=<method>
 // Numbers are hexadecimal with "0x" where they are flags, masks, codes or
 // words, decimal otherwise.
 #ifndef VIRTUALCARD_VCARD_H
@@ -65,12 +86,22 @@
 const GUID VcQ3DPropertySet = {0x7CA99CA0, 0xCD07, 0x11D0, {0xA6, 0xC0, 0x00, 0xA0, 0xC9, 0x24, 0x86, 0x33}};
 const GUID VcQ3DEffectPropertySet = {0x7CA99CA1, 0xCD07, 0x11D0, {0xA6, 0xC0, 0x00, 0xA0, 0xC9, 0x24, 0x86, 0x33}};
 
+// What a device's buffers offer for the channel configuration: QuerySupport
+// fails; reports get and set; get alone; succeeds with no support flags.
+enum VcChannelConfig {
+    VcChannelConfigUnsupported = 0,
+    VcChannelConfigSettable = 1,
+    VcChannelConfigGetOnly = 2,
+    VcChannelConfigNoFlags = 3,
+};
+
 struct VcDevice {
     char description[128];
     char module[64];
     GUID guid;
     bool hardware3D;
-    bool channelConfig;
+    DWORD hardwareBuffers;   // hardware buffers one process can hold at once
+    VcChannelConfig channelConfig;
     bool q3D;
 };
 
@@ -92,10 +123,33 @@ bool VcGetDevice(int index, VcDevice *device);
 // registry for other processes).
 void VcSetPlayTimePercent(DWORD percent);
 
-// Makes the nth call (counted from now; 0 = every call) of method fail with
-// result. VcClearFaults removes them all (in-process and in the registry).
+// Faults: the nth call of method, counted from now (0: every call), fails
+// with result, or succeeds returning result when that is a success code.
+// Any number can be armed; several for one call take effect in the order
+// they were armed, the first that applies winning.
 bool VcFailCall(const char *method, int n, HRESULT result);
+
+// What an armed call hands back instead, while it succeeds.
+enum VcOutput {
+    VcNullOut = 1,  // CreateSoundBuffer, the QueryInterface calls: a null interface
+    VcShortData,    // Lock: a first region shorter than asked, no second;
+                    // Get: fewer bytes than asked
+    VcSplitLock,    // Lock: the region split over both pointers
+    VcBufferLost,   // GetStatus: DSBSTATUS_BUFFERLOST, not playing
+    VcNoSetBit,     // QuerySupport: the support flags without KSPROPERTY_SUPPORT_SET
+};
+bool VcBendCall(const char *method, int n, VcOutput output);
+
+// The same for every process of the prefix, vtpanel.exe included, from its
+// next call of the card: effect is a result code ("0x80004005") or an
+// output word (null, short, split, lost, noset).
+bool VcShareFault(const char *method, int n, const char *effect);
+
+// Removes every fault, in-process and in the registry.
 void VcClearFaults();
+
+// Calls made through interfaces after their final Release (this process).
+int VcUsesAfterRelease();
 
 // Objects the program holds now.
 int VcLiveDirectSounds();

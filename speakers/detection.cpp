@@ -75,7 +75,7 @@ void WriteInstanceDefaults(HKEY instance)
         bool opened = RegCreateKeyExA(instance, subkey, 0, nullptr, REG_OPTION_NON_VOLATILE,
                                       KEY_ALL_ACCESS, nullptr, &key, nullptr) == ERROR_SUCCESS;
         // A subkey that cannot be made only skips its own values.
-        for (; i < count && kDirectSoundDefaults[i].subkey == subkey; ++i) {
+        for (; i < count && strcmp(kDirectSoundDefaults[i].subkey, subkey) == 0; ++i) {
             if (opened)
                 RegSetValueExA(key, kDirectSoundDefaults[i].name, 0, REG_DWORD,
                                reinterpret_cast<const BYTE *>(&kDirectSoundDefaults[i].data), 4);
@@ -85,10 +85,10 @@ void WriteInstanceDefaults(HKEY instance)
     }
 }
 
-// Does the probe buffer let the channel configuration be set?
-enum class Support { Yes, NoBuffer, NoPropertySet, NotSettable };
-
-Support CheckChannelConfig(IDirectSound *sound)
+// Modes Open and OpenRetry: whether a probe buffer lets the channel
+// configuration be set. A failure is told as the mode says, and the probe
+// buffer goes last, after the defaults or the message.
+bool ChannelConfigSettable(IDirectSound *sound, ProbeMode mode)
 {
     WAVEFORMATEX format = DriverBufferFormat();
     DSBUFFERDESC desc = {};
@@ -97,20 +97,29 @@ Support CheckChannelConfig(IDirectSound *sound)
     desc.dwBufferBytes = 1025;
     desc.lpwfxFormat = &format;
     IDirectSoundBuffer *buffer = nullptr;
-    if (FAILED(sound->CreateSoundBuffer(&desc, &buffer, nullptr)) || !buffer)
-        return Support::NoBuffer;
+    if (FAILED(sound->CreateSoundBuffer(&desc, &buffer, nullptr)) || !buffer) {
+        fputs("Could not create test buffer\n", stderr);
+        ShowMessage(nullptr, IDS_NO_ACCELERATION, MB_ICONINFORMATION);
+        return false;
+    }
 
     IKsPropertySet *propertySet = nullptr;
     if (FAILED(buffer->QueryInterface(IKsPropertySetId, reinterpret_cast<void **>(&propertySet))) ||
         !propertySet) {
+        fputs("No IKsPropertySet interface available\n", stderr);
         buffer->Release();
-        return Support::NoPropertySet;
+        return false;
     }
     ULONG support = 0;
     HRESULT hr = propertySet->QuerySupport(KsPropSetIdAudio, KSPROPERTY_AUDIO_CHANNEL_CONFIG, &support);
     propertySet->Release();
+    bool settable = SUCCEEDED(hr) && (support & KSPROPERTY_SUPPORT_SET);
+    if (!settable && mode == Open)
+        WriteDirectSoundDefaults();
+    else if (!settable)
+        ShowMessage(nullptr, IDS_NO_ACCELERATION, MB_ICONINFORMATION);
     buffer->Release();
-    return SUCCEEDED(hr) && (support & KSPROPERTY_SUPPORT_SET) ? Support::Yes : Support::NotSettable;
+    return settable;
 }
 
 } // namespace
@@ -145,23 +154,10 @@ bool ProbeSpeakerRouting(ProbeMode mode)
     HiddenWindow hidden = {};
     hidden.Create("TestSpeakers", TestSpeakersProc, GetModuleHandleA(nullptr), nullptr);
 
-    if (mode != Startup) {
-        Support support = CheckChannelConfig(sound);
-        if (support != Support::Yes) {
-            if (support == Support::NoBuffer) {
-                fputs("Could not create test buffer\n", stderr);
-                ShowMessage(nullptr, IDS_NO_ACCELERATION, MB_ICONINFORMATION);
-            } else if (support == Support::NoPropertySet) {
-                fputs("No IKsPropertySet interface available\n", stderr);
-            } else if (mode == Open) {
-                WriteDirectSoundDefaults();
-            } else {
-                ShowMessage(nullptr, IDS_NO_ACCELERATION, MB_ICONINFORMATION);
-            }
-            hidden.Destroy();
-            sound->Release();
-            return false;
-        }
+    if (mode != Startup && !ChannelConfigSettable(sound, mode)) {
+        hidden.Destroy();
+        sound->Release();
+        return false;
     }
 
     HRESULT hr = sound->SetCooperativeLevel(hidden.window, DSSCL_NORMAL);

@@ -31,10 +31,6 @@ const char *const kSixSpeakerFiles[6] = {
 };
 const char *const kStereoFiles[6] = {"left.wav", "right.wav", nullptr, nullptr, nullptr, nullptr};
 
-// The "fmt " chunk is read into this much; a format a hardware buffer takes
-// is far smaller, and a larger chunk is not loaded.
-const LONG kFormatBlockSize = 256;
-
 void ReleaseTestSound()
 {
     if (testBuffer) {
@@ -80,6 +76,38 @@ LRESULT CALLBACK TestSpeakersProc(HWND window, UINT message, WPARAM wParam, LPAR
     return DefWindowProcA(window, message, wParam, lParam);
 }
 
+namespace {
+
+// The whole "fmt " chunk the file holds, in a block of its own size (at
+// least a whole WAVEFORMATEX, zero past what was read, so that DirectSound
+// never reads beyond it), claiming extra format bytes only as far as the
+// chunk has them. Null when the file ends before the chunk does. The caller
+// frees the block with HeapFree.
+WAVEFORMATEX *ReadFormatChunk(HMMIO file, const MMCKINFO &chunk)
+{
+    LONG end = mmioSeek(file, 0, SEEK_END);
+    if (end < 0 || mmioSeek(file, static_cast<LONG>(chunk.dwDataOffset), SEEK_SET) < 0 ||
+        chunk.cksize > static_cast<DWORD>(end) - chunk.dwDataOffset)
+        return nullptr;
+    LONG size = static_cast<LONG>(chunk.cksize);
+    SIZE_T room = chunk.cksize > sizeof(WAVEFORMATEX) ? chunk.cksize : sizeof(WAVEFORMATEX);
+    WAVEFORMATEX *format = static_cast<WAVEFORMATEX *>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, room));
+    if (!format)
+        return nullptr;
+    if (mmioRead(file, reinterpret_cast<HPSTR>(format), size) != size) {
+        HeapFree(GetProcessHeap(), 0, format);
+        return nullptr;
+    }
+    LONG extra = size - static_cast<LONG>(sizeof(WAVEFORMATEX));
+    if (extra < 0)
+        format->cbSize = 0;
+    else if (format->cbSize > extra)
+        format->cbSize = static_cast<WORD>(extra);
+    return format;
+}
+
+} // namespace
+
 IDirectSoundBuffer *LoadWaveBuffer(IDirectSound *sound, const char *fileName)
 {
     // mmioOpenA takes a writable name buffer.
@@ -97,45 +125,31 @@ IDirectSoundBuffer *LoadWaveBuffer(IDirectSound *sound, const char *fileName)
     }
     MMCKINFO chunk = {};
     chunk.ckid = mmioFOURCC('f', 'm', 't', ' ');
-    if (mmioDescend(file, &chunk, &riff, MMIO_FINDCHUNK) != MMSYSERR_NOERROR ||
-        chunk.cksize > static_cast<DWORD>(kFormatBlockSize)) {
-        mmioClose(file, 0);
-        return nullptr;
-    }
-    // At least a whole WAVEFORMATEX, zero beyond what the file holds, so that
-    // DirectSound never reads past the block, even for a short chunk.
-    union {
-        WAVEFORMATEX format;
-        char bytes[kFormatBlockSize];
-    } block;
-    memset(&block, 0, sizeof block);
-    LONG formatSize = static_cast<LONG>(chunk.cksize);
-    if (mmioRead(file, block.bytes, formatSize) != formatSize) {
-        mmioClose(file, 0);
-        return nullptr;
-    }
-    // Extra format bytes are claimed only as far as the chunk holds them.
-    LONG extra = formatSize - static_cast<LONG>(sizeof(WAVEFORMATEX));
-    if (extra < 0)
-        block.format.cbSize = 0;
-    else if (block.format.cbSize > extra)
-        block.format.cbSize = static_cast<WORD>(extra);
-    mmioAscend(file, &chunk, 0);
-
-    chunk = MMCKINFO{};
-    chunk.ckid = mmioFOURCC('d', 'a', 't', 'a');
     if (mmioDescend(file, &chunk, &riff, MMIO_FINDCHUNK) != MMSYSERR_NOERROR) {
         mmioClose(file, 0);
         return nullptr;
     }
+    WAVEFORMATEX *format = ReadFormatChunk(file, chunk);
+    if (!format) {
+        mmioClose(file, 0);
+        return nullptr;
+    }
+    mmioAscend(file, &chunk, 0);
 
-    DSBUFFERDESC desc = {};
-    desc.dwSize = sizeof(DSBUFFERDESC1); // the first form, without the 3D algorithm
-    desc.dwFlags = DSBCAPS_LOCHARDWARE | DSBCAPS_CTRL3D | DSBCAPS_CTRLVOLUME | DSBCAPS_GLOBALFOCUS;
-    desc.dwBufferBytes = chunk.cksize;
-    desc.lpwfxFormat = &block.format;
+    chunk = MMCKINFO{};
+    chunk.ckid = mmioFOURCC('d', 'a', 't', 'a');
     IDirectSoundBuffer *buffer = nullptr;
-    if (FAILED(sound->CreateSoundBuffer(&desc, &buffer, nullptr)) || !buffer) {
+    if (mmioDescend(file, &chunk, &riff, MMIO_FINDCHUNK) == MMSYSERR_NOERROR) {
+        DSBUFFERDESC desc = {};
+        desc.dwSize = sizeof(DSBUFFERDESC1); // the first form, without the 3D algorithm
+        desc.dwFlags = DSBCAPS_LOCHARDWARE | DSBCAPS_CTRL3D | DSBCAPS_CTRLVOLUME | DSBCAPS_GLOBALFOCUS;
+        desc.dwBufferBytes = chunk.cksize;
+        desc.lpwfxFormat = format;
+        if (FAILED(sound->CreateSoundBuffer(&desc, &buffer, nullptr)))
+            buffer = nullptr;
+    }
+    HeapFree(GetProcessHeap(), 0, format);
+    if (!buffer) {
         mmioClose(file, 0);
         return nullptr;
     }

@@ -64,13 +64,44 @@ void DeleteSystemFile(const char *name)
         DeleteFileA(path);
 }
 
+// The finishing steps, message 48 owned by owner.
+void CompleteUninstall(HWND owner)
+{
+    if (dll32Call) {
+        ShowMessage(owner, IDS_UNINSTALL_DONE, MB_ICONINFORMATION);
+
+        // The applet must not be in use by an open Control Panel folder.
+        HWND folder = FindWindowA(kFolderWindowClass, nullptr);
+        if (folder)
+            SendMessageA(folder, WM_CLOSE, 0, 0);
+
+        char applet[40];
+        GetPrivateProfileStringA("DESCRIPTION", "LOADER", kDefaultApplet, applet, sizeof applet, kProfileFile);
+        DeleteSystemFile(applet);
+
+        if (folder)
+            WinExec("control.exe", SW_SHOWNA);
+
+        dll32Call(1);
+        FreeLibrary(supportLibrary);
+        DeleteSystemFile(kSupportLibrary);
+    }
+
+    DestroyWindow(trayWindow);
+}
+
+DWORD uninstallStarted = 0;   // when timer 1 was started
 UINT_PTR detachedTimer = 0;
+HWND detachedOwner = nullptr;   // the panel the page was on
 
 void CALLBACK FinishDetachedUninstall(HWND, UINT, UINT_PTR timer, DWORD)
 {
     KillTimer(nullptr, timer);
     detachedTimer = 0;
-    FinishUninstall(nullptr);
+    SetCursor(savedCursor);
+    // The user still sees the message above the panel, or else above the
+    // resident program's window.
+    CompleteUninstall(IsWindow(detachedOwner) ? detachedOwner : trayWindow);
 }
 
 } // namespace
@@ -80,7 +111,9 @@ INT_PTR CALLBACK UninstallWarningProc(HWND dialog, UINT message, WPARAM wParam, 
     switch (message) {
     case WM_INITDIALOG:
         SetWindowTextA(GetDlgItem(dialog, IDC_WARNING_TEXT), kWarningText);
-        return TRUE;
+        // The focus on "&No" as well: a focused "&Yes" would take Enter.
+        SetFocus(GetDlgItem(dialog, IDNO));
+        return FALSE;
     case WM_COMMAND:
         // Esc (IDCANCEL) and the close box (WM_CLOSE, then IDCANCEL) are not answers.
         switch (LOWORD(wParam)) {
@@ -134,42 +167,27 @@ void UninstallDrivers(HWND page)
 
     // Also without the export: the program then ends without removing anything.
     SetTimer(page, kUninstallTimer, kUninstallPeriod, nullptr);
+    uninstallStarted = GetTickCount();
 }
 
 void FinishUninstall(HWND page)
 {
     SetCursor(savedCursor);
     KillTimer(page, kUninstallTimer);
-
-    if (dll32Call) {
-        ShowMessage(page, IDS_UNINSTALL_DONE, MB_ICONINFORMATION);
-
-        // The applet must not be in use by an open Control Panel folder.
-        HWND folder = FindWindowA(kFolderWindowClass, nullptr);
-        if (folder)
-            SendMessageA(folder, WM_CLOSE, 0, 0);
-
-        char applet[40];
-        GetPrivateProfileStringA("DESCRIPTION", "LOADER", kDefaultApplet, applet, sizeof applet, kProfileFile);
-        DeleteSystemFile(applet);
-
-        if (folder)
-            WinExec("control.exe", SW_SHOWNA);
-
-        dll32Call(1);
-        FreeLibrary(supportLibrary);
-        DeleteSystemFile(kSupportLibrary);
-    }
-
-    DestroyWindow(trayWindow);
+    CompleteUninstall(page);
 }
 
 void DetachUninstall(HWND page)
 {
     // Timer 1 dies with the page. Left there, the removal would stay half
-    // done, and the program, which ignores Exit meanwhile, could not end.
-    if (KillTimer(page, kUninstallTimer))
-        detachedTimer = SetTimer(nullptr, 0, kUninstallPeriod, FinishDetachedUninstall);
+    // done, and the program, which ignores Exit meanwhile, could not end. It
+    // finishes when it would have with its page.
+    if (!KillTimer(page, kUninstallTimer))
+        return;
+    DWORD elapsed = GetTickCount() - uninstallStarted;
+    UINT left = elapsed < kUninstallPeriod ? kUninstallPeriod - elapsed : USER_TIMER_MINIMUM;
+    detachedOwner = GetParent(page);
+    detachedTimer = SetTimer(nullptr, 0, left, FinishDetachedUninstall);
 }
 
 bool UninstallDetached()

@@ -9,10 +9,17 @@ MessageBoxCapture *activeBoxes = nullptr;
 DebugOutputCapture *activeDebug = nullptr;
 } // namespace
 
-MessageBoxCapture::MessageBoxCapture(int answer) : answer_(answer)
+MessageBoxCapture::MessageBoxCapture(int answer)
+    : answer_(answer), messageBox_("user32.dll", "MessageBoxA", reinterpret_cast<const void *>(Record))
 {
     activeBoxes = this;
     hook_ = SetWindowsHookExA(WH_CBT, Hook, nullptr, GetCurrentThreadId());
+}
+
+int WINAPI MessageBoxCapture::Record(HWND owner, LPCSTR text, LPCSTR caption, UINT style)
+{
+    activeBoxes->boxes_.push_back(CapturedBox{caption ? caption : "", text ? text : "", owner, style});
+    return activeBoxes->messageBox_.Original<int(WINAPI *)(HWND, LPCSTR, LPCSTR, UINT)>()(owner, text, caption, style);
 }
 
 MessageBoxCapture::~MessageBoxCapture()
@@ -27,20 +34,11 @@ LRESULT CALLBACK MessageBoxCapture::Hook(int code, WPARAM wParam, LPARAM lParam)
         HWND box = reinterpret_cast<HWND>(wParam);
         char className[32];
         GetClassNameA(box, className, sizeof className);
-        HWND text = GetDlgItem(box, 0xFFFF);
-        if (lstrcmpA(className, "#32770") == 0 && !text)
+        // A message box holds its text in control 0xFFFF.
+        if (lstrcmpA(className, "#32770") == 0 && !GetDlgItem(box, 0xFFFF))
             activeBoxes->OtherDialog(box);
-        else if (lstrcmpA(className, "#32770") == 0) {
-            CapturedBox captured;
-            char buffer[2048];
-            GetWindowTextA(box, buffer, sizeof buffer);
-            captured.caption = buffer;
-            GetWindowTextA(text, buffer, sizeof buffer);
-            captured.text = buffer;
-            captured.owner = GetWindow(box, GW_OWNER);
-            activeBoxes->boxes_.push_back(captured);
+        else if (lstrcmpA(className, "#32770") == 0)
             PostMessageA(box, WM_COMMAND, activeBoxes->answer_, 0);
-        }
     }
     return CallNextHookEx(nullptr, code, wParam, lParam);
 }

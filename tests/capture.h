@@ -5,18 +5,23 @@
 
 #include <windows.h>
 
+#include "import_hook.h"
+
 #include <string>
 #include <vector>
 
+// A message box as the program asked for it.
 struct CapturedBox {
     std::string caption;
     std::string text;
     HWND owner;
+    UINT style;
 };
 
-// While it lives, every message box of this thread is recorded and answered
-// with answer (IDOK unless told otherwise). Other dialogs of the thread are
-// passed to OtherDialog as they are activated.
+// While it lives, every MessageBoxA call of this program is recorded with
+// its arguments, shown, and answered with answer (IDOK unless told
+// otherwise). Other dialogs of the thread are passed to OtherDialog as they
+// are activated.
 class MessageBoxCapture {
 public:
     explicit MessageBoxCapture(int answer = IDOK);
@@ -28,9 +33,11 @@ protected:
 
 private:
     static LRESULT CALLBACK Hook(int code, WPARAM wParam, LPARAM lParam);
+    static int WINAPI Record(HWND owner, LPCSTR text, LPCSTR caption, UINT style);
     HHOOK hook_;
     int answer_;
     std::vector<CapturedBox> boxes_;
+    ImportHook messageBox_;
 };
 
 // Everything written to standard error while it lives, redirected to a file.

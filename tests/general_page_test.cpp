@@ -1,6 +1,7 @@
 // The General page inside the control panel's dialog, driven with the
 // messages a user's actions send, against the virtual card.
 #include "capture.h"
+#include "import_hook.h"
 #include "waves.h"
 
 #include "app/app.h"
@@ -63,14 +64,14 @@ public:
         DeleteObject(bitmap_);
     }
     COLORREF At(int x, int y) const { return GetPixel(dc_, x, y); }
-    // Whether it stands with its top-left corner at (x, y) of a shot: its
-    // corners (the mapped face colour) and its middle.
+    // Whether it stands whole, pixel for pixel, with its top-left corner at
+    // (x, y) of a shot.
     bool ShownAt(HDC shot, int x, int y) const
     {
-        const POINT probes[] = {{0, 0}, {width - 1, height - 1}, {width / 2, height / 2}};
-        for (const POINT &p : probes)
-            if (GetPixel(shot, x + p.x, y + p.y) != At(p.x, p.y))
-                return false;
+        for (int row = 0; row < height; ++row)
+            for (int column = 0; column < width; ++column)
+                if (GetPixel(shot, x + column, y + row) != At(column, row))
+                    return false;
         return true;
     }
     int width = 0, height = 0;
@@ -81,7 +82,22 @@ private:
     HGDIOBJ old_;
 };
 
-// What the page paints over a magenta ground.
+// What the page paints for WM_PAINT, over a magenta ground: while a shot is
+// taken, BeginPaint hands the page the shot's device context.
+HDC shotDc, paintDc;
+ImportHook *beginPaint, *endPaint;
+HDC WINAPI ShotBeginPaint(HWND window, PAINTSTRUCT *paint)
+{
+    paintDc = beginPaint->Original<decltype(&BeginPaint)>()(window, paint);
+    return paint->hdc = shotDc;
+}
+BOOL WINAPI ShotEndPaint(HWND window, const PAINTSTRUCT *paint)
+{
+    PAINTSTRUCT real = *paint;
+    real.hdc = paintDc;
+    return endPaint->Original<decltype(&EndPaint)>()(window, &real);
+}
+
 class Shot {
 public:
     explicit Shot(HWND page)
@@ -96,7 +112,13 @@ public:
         HBRUSH ground = CreateSolidBrush(kGround);
         FillRect(dc, &client, ground);
         DeleteObject(ground);
-        SendMessageA(page, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT);
+        ImportHook begin("user32.dll", "BeginPaint", reinterpret_cast<const void *>(ShotBeginPaint));
+        ImportHook end("user32.dll", "EndPaint", reinterpret_cast<const void *>(ShotEndPaint));
+        beginPaint = &begin;
+        endPaint = &end;
+        shotDc = dc;
+        InvalidateRect(page, nullptr, FALSE);
+        UpdateWindow(page);
     }
     ~Shot()
     {
@@ -151,6 +173,7 @@ protected:
         EXPECT_EQ(0, VcLiveDirectSounds());
         EXPECT_EQ(0, VcLiveBuffers());
         EXPECT_EQ(0, VcLivePropertySets());
+        EXPECT_EQ(0, VcUsesAfterRelease());
         SHDeleteKeyA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Veltrona");
         VcReset();
     }
@@ -377,6 +400,20 @@ TEST_F(GeneralPageTest, ShowsTheLayoutWithinTheDriversLimits)
             EXPECT_FALSE(ApplyEnabled());
         }
     }
+}
+
+// Showing the settings only ever disables: a driver that now allows more
+// does not bring back what an earlier showing of the same window disabled.
+TEST_F(GeneralPageTest, ShowingTheSettingsOnlyEverDisables)
+{
+    SetLimits(kMax2, 0);
+    Configure(2);
+    Open();
+    SetLimits(kMax6, 1);
+    generalPage.ShowSettings(page_);
+    for (int id : {IDC_LAYOUT_STEREO_X2, IDC_LAYOUT_4, IDC_LAYOUT_6})
+        EXPECT_FALSE(Enabled(id)) << id;
+    EXPECT_TRUE(Enabled(IDC_LAYOUT_2));
 }
 
 TEST_F(GeneralPageTest, AChoiceIsWrittenOnApplyOrWhenTakenAndLostWhenShownAgain)

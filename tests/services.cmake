@@ -2,8 +2,8 @@
 # driver connection, the speaker configuration, card detection and the
 # speaker-test engine, against the virtual card's DirectSound.
 
-add_library(vt_test_support STATIC tests/capture.cpp tests/waves.cpp)
-target_link_libraries(vt_test_support PUBLIC shlwapi vt_static_runtime)
+add_library(vt_test_support STATIC tests/capture.cpp tests/import_hook.cpp tests/trace.cpp tests/waves.cpp)
+target_link_libraries(vt_test_support PUBLIC vclog shlwapi vt_static_runtime)
 vt_windows_path(waves_win ${CMAKE_SOURCE_DIR}/virtualcard/waves)
 string(REPLACE "/" "\\\\" waves_win "${waves_win}")
 target_compile_definitions(vt_test_support PUBLIC "VT_WAVES_DIR=\"${waves_win}\"")
@@ -20,11 +20,6 @@ vt_add_test(speaker_test_engine_test
   SOURCES tests/speaker_test_engine_test.cpp $<TARGET_OBJECTS:vtres>
   LIBS ${VT_SERVICE_TEST_LIBS})
 
-# One program, run under three of Wine's Windows versions.
-add_executable(detection_test tests/detection_test.cpp $<TARGET_OBJECTS:vtres>)
-target_include_directories(detection_test PRIVATE ${CMAKE_SOURCE_DIR}/tests)
-target_link_libraries(detection_test PRIVATE ${VT_SERVICE_TEST_LIBS} gtest vt_static_runtime)
-foreach(version win98 win2k winxp)
-  add_test(NAME detection_test_${version} COMMAND detection_test --windows=${version})
-  set_tests_properties(detection_test_${version} PROPERTIES TIMEOUT 30)
-endforeach()
+vt_add_test(detection_test
+  SOURCES tests/detection_test.cpp $<TARGET_OBJECTS:vtres>
+  LIBS ${VT_SERVICE_TEST_LIBS})

@@ -32,7 +32,7 @@ protected:
     void TearDown() override
     {
         DestroyWindow(window_);
-        EXPECT_EQ(0, VcLiveDirectSounds() + VcLiveBuffers() + VcLivePropertySets());
+        EXPECT_EQ(0, VcLiveDirectSounds() + VcLiveBuffers() + VcLivePropertySets() + VcUsesAfterRelease());
         VcReset();
     }
     HWND window_ = nullptr;
@@ -40,13 +40,38 @@ protected:
 
 using Messages = CardTest;
 
-TEST_F(Messages, ErrorTextsNameKnownCodesAndBoxesCarryTheSharedCaptionAndKeepTheirShape)
-{
-    EXPECT_STREQ("OK", SoundErrorText(0));
-    EXPECT_STREQ("The buffer memory has been lost, and must be restored.", SoundErrorText(DSERR_BUFFERLOST));
-    EXPECT_STREQ("Unknown error 12345678 (305419896)", SoundErrorText(0x12345678));
-    EXPECT_STREQ("Unknown error 80000000 (-2147483648)", SoundErrorText(static_cast<HRESULT>(0x80000000)));
+// Every row of the table, in its order, with the text the user reads.
+const struct { HRESULT code; const char *text; } kErrorTexts[] = {
+    {static_cast<HRESULT>(0x00000000), "OK"},
+    {static_cast<HRESULT>(0x8878000A), "The call failed because resources (such as a priority level) were already being used by another caller."},
+    {static_cast<HRESULT>(0x8878001E), "The control (vol,pan,etc.) requested by the caller is not available."},
+    {static_cast<HRESULT>(0x80070057), "An invalid parameter was passed to the returning function"},
+    {static_cast<HRESULT>(0x88780032), "This call is not valid for the current state of this object"},
+    {static_cast<HRESULT>(0x80004005), "An undetermined error occured inside the DirectSound subsystem"},
+    {static_cast<HRESULT>(0x88780046), "The caller does not have the priority level required for the function to succeed."},
+    {static_cast<HRESULT>(0x8007000E), "Not enough free memory is available to complete the operation"},
+    {static_cast<HRESULT>(0x88780064), "The specified WAVE format is not supported"},
+    {static_cast<HRESULT>(0x80004001), "The function called is not supported at this time"},
+    {static_cast<HRESULT>(0x88780078), "No sound driver is available for use"},
+    {static_cast<HRESULT>(0x88780082), "This object is already initialized"},
+    {static_cast<HRESULT>(0x80040110), "This object does not support aggregation"},
+    {static_cast<HRESULT>(0x88780096), "The buffer memory has been lost, and must be restored."},
+    {static_cast<HRESULT>(0x887800A0), "Another app has a higher priority level, preventing this call from succeeding."},
+    {static_cast<HRESULT>(0x887800AA), "This object has not been initialized"},
+    {static_cast<HRESULT>(0x80004002), "The requested COM interface is not available"},
+    {static_cast<HRESULT>(0x12345678), "Unknown error 12345678 (305419896)"},
+    {static_cast<HRESULT>(0x80000000), "Unknown error 80000000 (-2147483648)"},
+    {DS_NO_VIRTUALIZATION, "Unknown error 0878000a (142082058)"},
+};
 
+TEST_F(Messages, ErrorTextsNameEveryCodeOfTheTable)
+{
+    for (const auto &row : kErrorTexts)
+        EXPECT_STREQ(row.text, SoundErrorText(row.code)) << std::hex << row.code;
+}
+
+TEST_F(Messages, BoxesCarryTheSharedCaptionTheirOwnerAndStyleAndKeepTheirShape)
+{
     MessageBoxCapture boxes;
     ReportSoundError(DSERR_BADFORMAT, "CreateSoundBuffer error", 0); // not asked: no box
     ReportSoundError(DSERR_BADFORMAT, "CreateSoundBuffer error", 1);
@@ -57,12 +82,15 @@ TEST_F(Messages, ErrorTextsNameKnownCodesAndBoxesCarryTheSharedCaptionAndKeepThe
     const std::vector<CapturedBox> &b = boxes.Boxes();
     ASSERT_EQ(4u, b.size());
     EXPECT_EQ("CreateSoundBuffer error:\n\"The specified WAVE format is not supported\"", b[0].text);
-    EXPECT_EQ(nullptr, b[0].owner);
+    const struct { HWND owner; UINT style; } expected[] = {
+        {nullptr, MB_OK}, {window_, MB_OK | MB_SETFOREGROUND}, {nullptr, MB_OK | MB_SETFOREGROUND}, {nullptr, MB_OK}};
+    for (size_t i = 0; i < b.size(); ++i) {
+        EXPECT_EQ("Sonaris Control Panel", b[i].caption) << i;
+        EXPECT_EQ(expected[i].owner, b[i].owner) << i;
+        EXPECT_EQ(expected[i].style, b[i].style) << i;
+    }
     EXPECT_EQ("No Sonaris driver was installed.", b[1].text);
-    EXPECT_EQ(window_, b[1].owner);
     EXPECT_EQ("", b[2].text);
-    for (const CapturedBox &box : b)
-        EXPECT_EQ("Sonaris Control Panel", box.caption);
     // The error text is cut, not the closing quote.
     EXPECT_LE(b[3].text.size(), 255u);
     EXPECT_EQ(0u, b[3].text.find(context + ":\n\""));
@@ -134,6 +162,37 @@ TEST_F(Connection, TheListSkipsThePrimaryEntryAndFailingDevicesKeepsTenAndNamesT
 }
 
 using SpeakerLayout = CardTest;
+
+// Only quad and 5.1 exactly are four and six speakers; any other value,
+// geometry bits included, reads as two. Layouts other than 4 and 6 are
+// written as stereo, with no geometry.
+TEST_F(SpeakerLayout, ConfigurationsReadAndLayoutsWriteAsTheTablesSay)
+{
+    IDirectSound *sound = nullptr;
+    ASSERT_EQ(DS_OK, DirectSoundCreate(nullptr, &sound, nullptr));
+    const struct { DWORD config; uint8_t layout; } reads[] = {
+        {DSSPEAKER_QUAD, 4}, {DSSPEAKER_5POINT1, 6}, {DSSPEAKER_STEREO, 2}, {DSSPEAKER_HEADPHONE, 2},
+        {DSSPEAKER_MONO, 2}, {DSSPEAKER_SURROUND, 2}, {DSSPEAKER_7POINT1, 2},
+        {DSSPEAKER_COMBINED(DSSPEAKER_STEREO, DSSPEAKER_GEOMETRY_WIDE), 2},
+        {DSSPEAKER_COMBINED(DSSPEAKER_QUAD, DSSPEAKER_GEOMETRY_NARROW), 2},
+        {DSSPEAKER_COMBINED(DSSPEAKER_5POINT1, DSSPEAKER_GEOMETRY_MAX), 2},
+    };
+    for (const auto &r : reads) {
+        ASSERT_EQ(DS_OK, sound->SetSpeakerConfig(r.config));
+        uint8_t layout = 0;
+        EXPECT_TRUE(ReadSpeakerLayout(&layout));
+        EXPECT_EQ(r.layout, layout) << std::hex << r.config;
+    }
+    sound->Release();
+    const struct { uint8_t layout; DWORD config; } writes[] = {
+        {2, DSSPEAKER_STEREO}, {3, DSSPEAKER_STEREO}, {4, DSSPEAKER_QUAD}, {5, DSSPEAKER_STEREO},
+        {6, DSSPEAKER_5POINT1}, {0, DSSPEAKER_STEREO}, {255, DSSPEAKER_STEREO},
+    };
+    for (const auto &w : writes) {
+        EXPECT_TRUE(WriteSpeakerLayout(w.layout));
+        EXPECT_EQ(w.config, VcSpeakerConfig(0)) << int(w.layout);
+    }
+}
 
 // How each layout is written and read is checked on the General page.
 TEST_F(SpeakerLayout, FailuresGoToTheDebuggerAndChangeNothing)

@@ -1,6 +1,8 @@
 // The driver uninstall, run in a prefix where the card and its package are
 // installed: the refusals, the confirmation, the support library's two steps,
 // the files deleted from the system directory and the end of the program.
+// The system calls that finish it are seen through the program's imports, in
+// order, as one list of steps.
 #include "app/app.h"
 #include "app/messages.h"
 #include "pages/general/general_page.h"
@@ -9,11 +11,10 @@
 #include "speakers/uninstall.h"
 
 #include "capture.h"
+#include "import_hook.h"
 
 #include <gtest/gtest.h>
-#include <tlhelp32.h>
 
-#include <algorithm>
 #include <set>
 #include <string>
 #include <vector>
@@ -71,22 +72,65 @@ std::set<std::string> SystemFolderFiles()
     return names;
 }
 
-// Processes of this name now running.
-std::vector<DWORD> ProcessesNamed(const char *name)
+// --- The steps the program takes, as the system sees them -----------------
+
+std::vector<std::string> steps;
+HWND panel = nullptr, page = nullptr, tray = nullptr;
+DWORD clock = 0; // the time the program reads, when a test sets it
+ImportHook *hooks[7];
+
+std::string Who(HWND window)
 {
-    std::vector<DWORD> ids;
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    PROCESSENTRY32 entry = {};
-    entry.dwSize = sizeof entry;
-    for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry))
-        if (lstrcmpiA(entry.szExeFile, name) == 0)
-            ids.push_back(entry.th32ProcessID);
-    CloseHandle(snapshot);
-    return ids;
+    return !window ? "none" : window == page ? "page" : window == panel ? "panel" : window == tray ? "tray" : "other";
+}
+
+std::string FileName(const char *path)
+{
+    const char *slash = strrchr(path, '\\');
+    return slash ? slash + 1 : path;
+}
+
+std::string BoxStep(const char *text, const std::string &owner, UINT style);
+int WINAPI StepBox(HWND owner, LPCSTR text, LPCSTR caption, UINT style)
+{
+    steps.push_back(BoxStep(text, Who(owner), style));
+    return hooks[0]->Original<decltype(&MessageBoxA)>()(owner, text, caption, style);
+}
+BOOL WINAPI StepDelete(LPCSTR path)
+{
+    steps.push_back("delete " + FileName(path));
+    return hooks[1]->Original<decltype(&DeleteFileA)>()(path);
+}
+UINT WINAPI StepRun(LPCSTR command, UINT show)
+{
+    steps.push_back("run " + std::string(command) + " " + std::to_string(show));
+    return 33; // started, as far as the program can tell; nothing is run
+}
+BOOL WINAPI StepFree(HMODULE module)
+{
+    char path[MAX_PATH] = "";
+    GetModuleFileNameA(module, path, sizeof path);
+    steps.push_back("free " + FileName(path));
+    return hooks[3]->Original<decltype(&FreeLibrary)>()(module);
+}
+BOOL WINAPI StepKillTimer(HWND window, UINT_PTR id)
+{
+    steps.push_back("kill " + Who(window) + " " + std::to_string(id));
+    return hooks[4]->Original<decltype(&KillTimer)>()(window, id);
+}
+UINT_PTR WINAPI StepSetTimer(HWND window, UINT_PTR id, UINT period, TIMERPROC procedure)
+{
+    steps.push_back("timer " + Who(window) + " " + std::to_string(id) + " " + std::to_string(period));
+    return hooks[5]->Original<decltype(&SetTimer)>()(window, id, period, procedure);
+}
+DWORD WINAPI Clock()
+{
+    return clock ? clock : hooks[6]->Original<decltype(&GetTickCount)>()();
 }
 
 // Answers the warning dialog (after trying Esc, the close box and Cancel on
-// it) and every message box of this thread, and records both.
+// it) with a button, or with Enter (0), and records it; message boxes are
+// answered as MessageBoxCapture does.
 class DialogAnswerer : public MessageBoxCapture {
 public:
     explicit DialogAnswerer(int warningAnswer) : warningAnswer_(warningAnswer) {}
@@ -113,7 +157,10 @@ protected:
         PostMessageA(window, WM_CLOSE, 0, 0);
         PostMessageA(window, WM_COMMAND, IDCANCEL, 0);
         PostMessageA(window, WM_COMMAND, IDOK, 0);
-        PostMessageA(GetDlgItem(window, warningAnswer_), BM_CLICK, 0, 0);
+        if (warningAnswer_)
+            PostMessageA(GetDlgItem(window, warningAnswer_), BM_CLICK, 0, 0);
+        else
+            PostMessageA(window, WM_KEYDOWN, VK_RETURN, 0);
     }
 
 private:
@@ -128,18 +175,16 @@ INT_PTR CALLBACK PanelProc(HWND, UINT message, WPARAM, LPARAM)
 
 // The resident program's hidden window and an Explorer folder window, as the
 // uninstall sees them.
-int trayDestroyed = 0;
-int folderCloses = 0;
 LRESULT CALLBACK TrayProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (message == WM_DESTROY)
-        ++trayDestroyed;
+        steps.push_back("end");
     return DefWindowProcA(window, message, wParam, lParam);
 }
 LRESULT CALLBACK FolderProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (message == WM_CLOSE) {
-        ++folderCloses;
+        steps.push_back("close folder");
         return 0; // stays, so the test can see it was asked
     }
     return DefWindowProcA(window, message, wParam, lParam);
@@ -156,18 +201,24 @@ HWND CreateOfClass(const char *className, WNDPROC procedure)
                            GetModuleHandleA(nullptr), nullptr);
 }
 
-std::string LoadText(UINT id)
-{
-    char text[1024];
-    LoadStringA(GetModuleHandleA(nullptr), id, text, sizeof text);
-    return text;
-}
-
-std::vector<DWORD> fakeCalls;
 void WINAPI FakeDll32Call(DWORD step)
 {
-    fakeCalls.push_back(step);
+    steps.push_back("DLL32Call " + std::to_string(step));
 }
+
+// A message box as the steps show it: the start of its text, its owner and style.
+std::string BoxStep(const char *text, const std::string &owner, UINT style)
+{
+    char line[64];
+    snprintf(line, sizeof line, " owner=%s style=0x%x", owner.c_str(), style);
+    return "box " + std::string(text).substr(0, 20) + line;
+}
+std::string Box(const char *text, const char *owner, UINT style)
+{
+    return BoxStep(text, owner, style | MB_SETFOREGROUND);
+}
+const char kDone[] = "Sonaris audio devices and drivers are removed successfully!";
+const char kRefused[] = "You must remove YAMAHA Soft Synthesizer S-YXG50 software";
 
 // The page hosted in the panel, the hidden tray window, the support library's
 // record in a log file, and the package's two files kept to be put back.
@@ -187,19 +238,35 @@ protected:
         ASSERT_NE(page, nullptr);
         ASSERT_EQ(supportLibrary, nullptr);
         ASSERT_EQ(dll32Call, nullptr);
-        trayWindow = CreateOfClass("Veltrona Control", TrayProc);
+        tray = trayWindow = CreateOfClass("Veltrona Control", TrayProc);
         ASSERT_NE(trayWindow, nullptr);
-        tray = trayWindow;
-        trayDestroyed = folderCloses = 0;
-        fakeCalls.clear();
         log = folder.File("vcard.log");
         SetEnvironmentVariableA("VCARD_LOG", log.c_str());
         for (const char *name : {"VTHLP32.DLL", "VTAPLT.CPL"})
             CopyFileA(SystemFile(name).c_str(), folder.File(name).c_str(), FALSE);
+        steps.clear();
+        clock = 0;
+        const struct { const char *dll, *function; const void *step; } kHooks[] = {
+            {"user32.dll", "MessageBoxA", reinterpret_cast<const void *>(StepBox)},
+            {"kernel32.dll", "DeleteFileA", reinterpret_cast<const void *>(StepDelete)},
+            {"kernel32.dll", "WinExec", reinterpret_cast<const void *>(StepRun)},
+            {"kernel32.dll", "FreeLibrary", reinterpret_cast<const void *>(StepFree)},
+            {"user32.dll", "KillTimer", reinterpret_cast<const void *>(StepKillTimer)},
+            {"user32.dll", "SetTimer", reinterpret_cast<const void *>(StepSetTimer)},
+            {"kernel32.dll", "GetTickCount", reinterpret_cast<const void *>(Clock)},
+        };
+        for (int i = 0; i < 7; ++i) {
+            hooks[i] = new ImportHook(kHooks[i].dll, kHooks[i].function, kHooks[i].step);
+            ASSERT_TRUE(hooks[i]->Installed()) << kHooks[i].function;
+        }
     }
 
     void TearDown() override
     {
+        for (ImportHook *&hook : hooks) {
+            delete hook;
+            hook = nullptr;
+        }
         SetEnvironmentVariableA("VCARD_LOG", nullptr);
         if (IsWindow(tray))
             DestroyWindow(tray);
@@ -236,30 +303,23 @@ protected:
 
     bool ButtonEnabled(int id) { return IsWindowEnabled(GetDlgItem(page, id)) != 0; }
 
-    // True when timer 1 was running (it is stopped by the look).
-    bool TimerRan() { return KillTimer(page, kUninstallTimer) != 0; }
-
-    // Runs the message loop until the resident window is gone (at most 8 s);
-    // returns the time it took.
-    DWORD WaitForTheEnd()
+    // Runs the message loop until the resident window is gone (at most 8 s).
+    void WaitForTheEnd()
     {
-        DWORD start = GetTickCount();
-        while (IsWindow(tray) && GetTickCount() - start < 8000) {
+        for (DWORD start = GetTickCount(); IsWindow(tray) && GetTickCount() - start < 8000;) {
             MsgWaitForMultipleObjects(0, nullptr, FALSE, 100, QS_ALLINPUT);
             MSG message;
             while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE))
                 DispatchMessageA(&message);
         }
-        return GetTickCount() - start;
     }
 
     TempFolder folder;
     std::string log;
-    HWND panel = nullptr, page = nullptr, tray = nullptr;
 };
 
-// A synthesizer's key (either spelling) refuses with message 52 alone; "&No"
-// does nothing, and no wait follows. A playing test is stopped first.
+// A synthesizer's key (either spelling) refuses with message 52 alone; "&No",
+// or Enter, does nothing, and no wait follows. A playing test is stopped first.
 TEST_F(Uninstall, TheSynthesizerOrANoLeavesEverythingAsItWas)
 {
     for (const char *name : kSynthesizerKeys) {
@@ -267,29 +327,29 @@ TEST_F(Uninstall, TheSynthesizerOrANoLeavesEverythingAsItWas)
         HKEY key;
         ASSERT_EQ(RegCreateKeyA(HKEY_LOCAL_MACHINE, name, &key), ERROR_SUCCESS);
         RegCloseKey(key);
+        steps.clear();
         DialogAnswerer answerer(IDYES);
         PressUninstall();
         EXPECT_EQ(answerer.warnings, 0);
-        ASSERT_EQ(answerer.Boxes().size(), 1u);
-        EXPECT_EQ(answerer.Boxes()[0].text, LoadText(IDS_REMOVE_SYNTHESIZER));
-        EXPECT_EQ(answerer.Boxes()[0].caption, "Sonaris Control Panel");
-        EXPECT_EQ(answerer.Boxes()[0].owner, panel); // the page's top-level window
+        EXPECT_EQ(steps, std::vector<std::string>{Box(kRefused, "page", MB_ICONWARNING)});
+        EXPECT_EQ(answerer.Boxes().at(0).caption, "Sonaris Control Panel");
         RegDeleteKeyA(HKEY_LOCAL_MACHINE, name);
     }
-    testPlaying = 1;
-    DWORD start = GetTickCount();
-    DialogAnswerer answerer(IDNO);
-    PressUninstall();
-    EXPECT_LT(GetTickCount() - start, 1500u);
-    EXPECT_EQ(testPlaying, 0);
-    EXPECT_EQ(answerer.warnings, 1);
-    EXPECT_EQ(answerer.warningText, "Do you really want to uninstall audio devices\r\nand drivers?");
-    EXPECT_EQ(answerer.warningOwner, panel);
-    EXPECT_TRUE(answerer.Boxes().empty());
-    EXPECT_FALSE(TimerRan());
-    EXPECT_EQ(Log(), "");
-    EXPECT_EQ(supportLibrary, nullptr);
-    EXPECT_TRUE(ButtonEnabled(IDC_UNINSTALL));
+    for (int answer : {IDNO, 0}) {
+        SCOPED_TRACE(answer);
+        steps.clear();
+        testPlaying = 1;
+        DialogAnswerer answerer(answer);
+        PressUninstall();
+        EXPECT_EQ(testPlaying, 0);
+        EXPECT_EQ(answerer.warnings, 1);
+        EXPECT_EQ(answerer.warningText, "Do you really want to uninstall audio devices\r\nand drivers?");
+        EXPECT_EQ(answerer.warningOwner, panel); // the page's top-level window
+        EXPECT_TRUE(steps.empty());
+        EXPECT_EQ(Log(), "");
+        EXPECT_EQ(supportLibrary, nullptr);
+        EXPECT_TRUE(ButtonEnabled(IDC_UNINSTALL));
+    }
     EXPECT_TRUE(Exists(SystemFile("VTHLP32.DLL")));
     EXPECT_TRUE(Exists(SystemFile("VTAPLT.CPL")));
 }
@@ -298,22 +358,19 @@ TEST_F(Uninstall, WithoutTheSupportLibraryNothingFollowsTheWait)
 {
     std::string aside = folder.File("moved.dll");
     ASSERT_TRUE(MoveFileA(SystemFile("VTHLP32.DLL").c_str(), aside.c_str()));
-    DWORD start = GetTickCount();
     DialogAnswerer answerer(IDYES);
     PressUninstall();
-    EXPECT_GE(GetTickCount() - start, 1450u); // the blocking wait
     EXPECT_EQ(answerer.warnings, 1);
-    EXPECT_TRUE(answerer.Boxes().empty());
+    EXPECT_TRUE(steps.empty()); // no timer, no message
     EXPECT_EQ(supportLibrary, nullptr);
-    EXPECT_FALSE(TimerRan());
     EXPECT_EQ(GetCursor(), LoadCursorA(nullptr, IDC_WAIT)); // left as it is
     EXPECT_TRUE(IsWindow(tray));
     EXPECT_TRUE(MoveFileA(aside.c_str(), SystemFile("VTHLP32.DLL").c_str()));
 }
 
 // Without the export the buttons stay, a second press reloads the library,
-// and the program ends 4000 ms later in real time, having removed nothing.
-TEST_F(Uninstall, ALibraryWithoutTheExportEndsTheProgramAfterFourSeconds)
+// and the program ends when timer 1 fires, having removed nothing.
+TEST_F(Uninstall, ALibraryWithoutTheExportEndsTheProgramAtTheTimer)
 {
     ASSERT_TRUE(CopyFileA(SystemFile("QA3DLoad.dll").c_str(), SystemFile("VTHLP32.DLL").c_str(), FALSE));
     DialogAnswerer answerer(IDYES);
@@ -322,54 +379,77 @@ TEST_F(Uninstall, ALibraryWithoutTheExportEndsTheProgramAfterFourSeconds)
     PressUninstall();
     EXPECT_EQ(answerer.warnings, 2);
     EXPECT_EQ(dll32Call, nullptr);
-    ASSERT_TRUE(FreeLibrary(supportLibrary)); // loaded once: the earlier load was freed
-    EXPECT_EQ(GetModuleHandleA("VTHLP32.DLL"), nullptr);
-    supportLibrary = nullptr;
-
-    DWORD elapsed = WaitForTheEnd();
-    EXPECT_FALSE(IsWindow(tray));
-    EXPECT_EQ(trayDestroyed, 1);
-    EXPECT_GE(elapsed, 3800u);
-    EXPECT_LT(elapsed, 6000u);
-    EXPECT_TRUE(answerer.Boxes().empty());
+    WaitForTheEnd();
+    const std::vector<std::string> expected = {"timer page 1 4000", "free VTHLP32.DLL", "timer page 1 4000",
+                                               "kill page 1", "end"};
+    EXPECT_EQ(steps, expected);
     EXPECT_TRUE(Exists(SystemFile("VTAPLT.CPL")));
     EXPECT_EQ(Log(), "");
 }
 
 // The page goes away (another tab, OK, Cancel) while timer 1 waits: the
-// removal still finishes, without the page, and a page shown meanwhile does
-// not forget it. The test stands in for the export once the library loaded.
+// removal still finishes when it would have with its page, message 48 above
+// the panel (or the resident window once the panel is gone too), and kills
+// no timer but its own. A page shown meanwhile does not forget it. The test
+// stands in for the export once the library loaded.
 TEST_F(Uninstall, AnUninstallOutlivesItsPage)
 {
     ASSERT_TRUE(CopyFileA(SystemFile("QA3DLoad.dll").c_str(), SystemFile("VTHLP32.DLL").c_str(), FALSE));
-    DialogAnswerer answerer(IDYES);
-    PressUninstall();
-    ASSERT_NE(supportLibrary, nullptr);
-    dll32Call = FakeDll32Call;
-    DestroyWindow(page);
-    EXPECT_TRUE(UninstallDetached());
-    page = CreateDialogParamA(appInstance, MAKEINTRESOURCEA(IDD_GENERAL), panel, GeneralPageProc,
-                              reinterpret_cast<LPARAM>(&generalPage));
-    EXPECT_EQ(dll32Call, FakeDll32Call);
-    EXPECT_FALSE(ButtonEnabled(IDC_TEST_ALL));
-    EXPECT_FALSE(ButtonEnabled(IDC_UNINSTALL));
-
-    EXPECT_GE(WaitForTheEnd(), 3800u);
-    EXPECT_FALSE(IsWindow(tray));
-    EXPECT_FALSE(UninstallDetached());
-    EXPECT_EQ(fakeCalls, std::vector<DWORD>{1});
-    ASSERT_EQ(answerer.Boxes().size(), 1u);
-    EXPECT_EQ(answerer.Boxes()[0].text, LoadText(IDS_UNINSTALL_DONE));
-    EXPECT_FALSE(Exists(SystemFile("VTAPLT.CPL")));
-    EXPECT_FALSE(Exists(SystemFile("VTHLP32.DLL")));
-    dll32Call = nullptr;
-    supportLibrary = nullptr;
+    for (bool panelStays : {true, false}) {
+        SCOPED_TRACE(panelStays);
+        if (!panel)
+            panel = CreateDialogParamA(appInstance, MAKEINTRESOURCEA(IDD_PANEL), nullptr, PanelProc, 0);
+        if (IsWindow(page))
+            DestroyWindow(page); // the one made meanwhile keeps its buttons off
+        page = CreateDialogParamA(appInstance, MAKEINTRESOURCEA(IDD_GENERAL), panel, GeneralPageProc,
+                                  reinterpret_cast<LPARAM>(&generalPage));
+        if (!IsWindow(tray))
+            tray = trayWindow = CreateOfClass("Veltrona Control", TrayProc);
+        DialogAnswerer answerer(IDYES);
+        clock = 100000;
+        PressUninstall();
+        ASSERT_NE(supportLibrary, nullptr);
+        dll32Call = FakeDll32Call;
+        clock = 102500; // 2.5 s later
+        steps.clear();
+        DestroyWindow(page);
+        EXPECT_TRUE(UninstallDetached());
+        clock = 0;
+        ASSERT_EQ(steps.size(), 2u);
+        EXPECT_EQ(steps[0], "kill page 1");
+        EXPECT_EQ(steps[1], "timer none 0 1500");
+        page = CreateDialogParamA(appInstance, MAKEINTRESOURCEA(IDD_GENERAL), panel, GeneralPageProc,
+                                  reinterpret_cast<LPARAM>(&generalPage));
+        EXPECT_EQ(dll32Call, FakeDll32Call);
+        EXPECT_FALSE(ButtonEnabled(IDC_TEST_ALL));
+        EXPECT_FALSE(ButtonEnabled(IDC_UNINSTALL));
+        if (!panelStays) {
+            DestroyWindow(panel);
+            panel = nullptr;
+        }
+        steps.clear();
+        WaitForTheEnd();
+        EXPECT_FALSE(UninstallDetached());
+        ASSERT_GE(steps.size(), 2u);
+        EXPECT_EQ(steps[0].substr(0, 5), "kill ");
+        EXPECT_NE(steps[0], "kill none 1");
+        EXPECT_EQ(steps[1], Box(kDone, panelStays ? "panel" : "tray", MB_ICONINFORMATION));
+        EXPECT_EQ(steps.back(), "end");
+        for (const char *name : {"VTHLP32.DLL", "VTAPLT.CPL"})
+            CopyFileA(folder.File(name).c_str(), SystemFile(name).c_str(), FALSE);
+        ASSERT_TRUE(CopyFileA(SystemFile("QA3DLoad.dll").c_str(), SystemFile("VTHLP32.DLL").c_str(), FALSE));
+        dll32Call = nullptr;
+        supportLibrary = nullptr;
+    }
+    if (!panel)
+        panel = CreateDialogParamA(appInstance, MAKEINTRESOURCEA(IDD_PANEL), nullptr, PanelProc, 0);
 }
 
-// The applet file name comes from SOUNDCFG.INI (the default without one),
-// and only a bare name is deleted. An open folder window is closed and the
-// Control Panel started again, and only then. A stand-in takes the export's place.
-TEST_F(Uninstall, OnlyABareAppletNameIsDeletedAndAnOpenFolderReopens)
+// The finishing steps in their order. The applet file name comes from
+// SOUNDCFG.INI (the default without one), and only a bare name is deleted;
+// an open folder window is closed and the Control Panel started again,
+// without activation, and only then. A stand-in takes the export's place.
+TEST_F(Uninstall, FinishingTakesItsStepsInOrderAndDeletesOnlyABareAppletName)
 {
     const std::string victim = WindowsFile("victim.txt");
     const std::string loaders[] = {"..\\victim.txt", "../victim.txt", victim, "C:..\\victim.txt", "..", ""};
@@ -379,35 +459,25 @@ TEST_F(Uninstall, OnlyABareAppletNameIsDeletedAndAnOpenFolderReopens)
         WritePrivateProfileStringA("DESCRIPTION", "LOADER", loader.empty() ? nullptr : loader.c_str(),
                                    "SOUNDCFG.INI");
         HWND explorer = loader.empty() ? CreateOfClass("CabinetWClass", FolderProc) : nullptr;
-        std::vector<DWORD> before = ProcessesNamed("control.exe");
         supportLibrary = LoadLibraryA("shlwapi.dll");
         dll32Call = FakeDll32Call;
-        fakeCalls.clear();
-        folderCloses = 0;
+        steps.clear();
         {
             DialogAnswerer answerer(IDYES);
             FinishUninstall(page);
-            EXPECT_EQ(answerer.Boxes().size(), 1u);
         }
+        std::vector<std::string> expected = {"kill page 1", Box(kDone, "page", MB_ICONINFORMATION)};
+        if (explorer)
+            expected.insert(expected.end(), {"close folder", "delete VTAPLT.CPL", "run control.exe 8"});
+        expected.insert(expected.end(), {"DLL32Call 1", "free shlwapi.dll", "delete VTHLP32.DLL", "end"});
+        EXPECT_EQ(steps, expected);
         EXPECT_TRUE(Exists(victim));
         EXPECT_EQ(Exists(SystemFile("VTAPLT.CPL")), !loader.empty());
-        EXPECT_FALSE(Exists(SystemFile("VTHLP32.DLL")));
-        EXPECT_EQ(fakeCalls, std::vector<DWORD>{1});
-        EXPECT_EQ(folderCloses, explorer ? 1 : 0);
-        std::vector<DWORD> after = ProcessesNamed("control.exe");
-        EXPECT_EQ(after.size(), before.size() + (explorer ? 1 : 0));
-        for (DWORD id : after) {
-            if (std::find(before.begin(), before.end(), id) != before.end())
-                continue;
-            HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id);
-            TerminateProcess(process, 0);
-            WaitForSingleObject(process, 5000);
-            CloseHandle(process);
-        }
         if (explorer)
             DestroyWindow(explorer);
         for (const char *name : {"VTHLP32.DLL", "VTAPLT.CPL"})
             CopyFileA(folder.File(name).c_str(), SystemFile(name).c_str(), FALSE);
+        tray = trayWindow = CreateOfClass("Veltrona Control", TrayProc);
     }
     DeleteFileA(victim.c_str());
 }
@@ -418,7 +488,6 @@ TEST_F(Uninstall, FullUninstallRemovesTheCardAndEndsTheProgram)
     ASSERT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, kDriverKey));
     ASSERT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, kCardPciKey));
     std::set<std::string> filesBefore = SystemFolderFiles();
-    std::vector<DWORD> controlBefore = ProcessesNamed("control.exe");
     HCURSOR arrow = LoadCursorA(nullptr, IDC_ARROW);
     SetCursor(arrow);
 
@@ -430,17 +499,18 @@ TEST_F(Uninstall, FullUninstallRemovesTheCardAndEndsTheProgram)
     EXPECT_FALSE(ButtonEnabled(IDC_TEST_ALL));
     EXPECT_FALSE(ButtonEnabled(IDC_UNINSTALL));
     EXPECT_EQ(GetCursor(), LoadCursorA(nullptr, IDC_WAIT));
-    EXPECT_TRUE(answerer.Boxes().empty());
+    EXPECT_EQ(steps, std::vector<std::string>{"timer page 1 4000"});
     EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, kDriverKey)); // only started
     EXPECT_TRUE(IsWindow(tray));
 
+    steps.clear();
     SendMessageA(page, WM_TIMER, kUninstallTimer, 0);
-    EXPECT_FALSE(TimerRan());
     EXPECT_EQ(GetCursor(), arrow);
     EXPECT_EQ(Log(), "DLL32Call 0\r\nDLL32Call 1\r\n");
-    ASSERT_EQ(answerer.Boxes().size(), 1u);
-    EXPECT_EQ(answerer.Boxes()[0].text, "Sonaris audio devices and drivers are removed successfully!");
-    EXPECT_EQ(answerer.Boxes()[0].owner, panel); // the page's top-level window
+    const std::vector<std::string> expected = {"kill page 1", Box(kDone, "page", MB_ICONINFORMATION),
+                                               "delete VTAPLT.CPL", "free VTHLP32.DLL", "delete VTHLP32.DLL", "end"};
+    EXPECT_EQ(steps, expected);
+    EXPECT_EQ(answerer.Boxes().at(0).text, "Sonaris audio devices and drivers are removed successfully!");
 
     // The library removed the card; the program deleted exactly its two files.
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kDriverKey));
@@ -450,17 +520,13 @@ TEST_F(Uninstall, FullUninstallRemovesTheCardAndEndsTheProgram)
     for (const std::string &name : filesBefore)
         if (!Exists(SystemFile(name.c_str())))
             gone.insert(name);
-    const std::set<std::string> expected = {"VTAPLT.CPL", "VTHLP32.DLL", "fleft.wav", "fright.wav",
-                                            "rleft.wav", "rright.wav", "center.wav", "subw.wav",
-                                            "left.wav", "right.wav"};
-    EXPECT_EQ(gone, expected);
+    const std::set<std::string> expectedGone = {"VTAPLT.CPL", "VTHLP32.DLL", "fleft.wav", "fright.wav",
+                                                "rleft.wav", "rright.wav", "center.wav", "subw.wav",
+                                                "left.wav", "right.wav"};
+    EXPECT_EQ(gone, expectedGone);
     EXPECT_TRUE(Exists(SystemFile("QA3DLoad.dll")));
     EXPECT_EQ(GetModuleHandleA("VTHLP32.DLL"), nullptr);
-
-    // No folder window was open: the Control Panel is not started.
-    EXPECT_EQ(ProcessesNamed("control.exe").size(), controlBefore.size());
     EXPECT_FALSE(IsWindow(tray));
-    EXPECT_EQ(trayDestroyed, 1);
     dll32Call = nullptr;
     supportLibrary = nullptr;
 }

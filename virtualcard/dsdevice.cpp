@@ -106,14 +106,10 @@ HRESULT PlaceBuffer(const CardDirectSound &ds, DWORD flags, bool *inHardware)
 void DescribeWindow(HWND hwnd, char *out, size_t size)
 {
     char name[64] = "";
-    RECT r = {};
-    if (IsWindow(hwnd)) {
+    if (IsWindow(hwnd))
         GetClassNameA(hwnd, name, sizeof name);
-        GetWindowRect(hwnd, &r);
-    }
-    snprintf(out, size, "class=\"%s\" style=0x%lx size=%ldx%ld", name,
-             static_cast<unsigned long>(IsWindow(hwnd) ? GetWindowLongA(hwnd, GWL_STYLE) : 0),
-             static_cast<long>(r.right - r.left), static_cast<long>(r.bottom - r.top));
+    snprintf(out, size, "class=\"%s\" style=0x%lx", name,
+             static_cast<unsigned long>(IsWindow(hwnd) ? GetWindowLongA(hwnd, GWL_STYLE) : 0));
 }
 
 } // namespace
@@ -236,13 +232,13 @@ STDMETHODIMP CardDirectSound::CreateSoundBuffer(LPCDSBUFFERDESC desc, LPLPDIRECT
 
     const WAVEFORMATEX *f = desc && !(desc->dwFlags & DSBCAPS_PRIMARYBUFFER) ? desc->lpwfxFormat
                                                                            : nullptr;
-    VcLog("ds.buffer obj=%d buf=%d size=%lu flags=0x%lx bytes=%lu format=%u/%u/%lu/%lu/%u/%u hr=0x%08lx place=%s",
+    VcLog("ds.buffer obj=%d buf=%d size=%lu flags=0x%lx bytes=%lu format=%u/%u/%lu/%lu/%u/%u extra=%u hr=0x%08lx place=%s",
           id, buffer ? buffer->id : 0, desc ? static_cast<unsigned long>(desc->dwSize) : 0,
           desc ? static_cast<unsigned long>(desc->dwFlags) : 0,
           desc ? static_cast<unsigned long>(desc->dwBufferBytes) : 0, f ? f->wFormatTag : 0,
           f ? f->nChannels : 0, f ? static_cast<unsigned long>(f->nSamplesPerSec) : 0,
           f ? static_cast<unsigned long>(f->nAvgBytesPerSec) : 0, f ? f->nBlockAlign : 0,
-          f ? f->wBitsPerSample : 0, static_cast<unsigned long>(hr),
+          f ? f->wBitsPerSample : 0, f ? f->cbSize : 0, static_cast<unsigned long>(hr),
           !buffer ? "none" : buffer->InHardware() ? "hardware" : "software");
     if (SUCCEEDED(hr))
         *out = buffer;

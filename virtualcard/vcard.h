@@ -56,9 +56,10 @@
 //   ds.enumerate.device index=<i> guid=<g> desc="<d>" module="<m>"
 //   ds.create dev=<i> obj=<n>              ds.create.fail guid=<g> hr=<h>
 //   ds.release obj=<n> buffers=<k>          (k: its buffers still held then)
-//   ds.coop obj=<n> hwnd=<w> class="<c>" style=<s> size=<w>x<h> level=<l> hr=<h>
+//   ds.coop obj=<n> hwnd=<w> class="<c>" style=<s> level=<l> hr=<h>
 //   ds.buffer obj=<n> buf=<m> size=<s> flags=<f> bytes=<b>
-//             format=<tag>/<ch>/<rate>/<avg>/<align>/<bits> hr=<h>   (buf=0 when refused)
+//             format=<tag>/<ch>/<rate>/<avg>/<align>/<bits> extra=<cbSize> hr=<h>
+//             (buf=0 when refused)
 //             place=<hardware|software>  (where a made buffer went)
 //   ds.speaker.get dev=<i> value=<v> hr=<h>     ds.speaker.set dev=<i> value=<v> hr=<h>
 //   buf.qi buf=<m> iid=<g> hr=<h>      buf.release buf=<m>     ks.release buf=<m>

@@ -36,20 +36,28 @@ HBITMAP LoadPicture(int id)
         LoadImageA(appInstance, MAKEINTRESOURCEA(id), IMAGE_BITMAP, 0, 0, LR_LOADMAP3DCOLORS));
 }
 
-// A frame's rectangle in page coordinates.
-RECT FrameRect(HWND page, int index)
+// A frame's screen rectangle; false when the page has no such frame.
+bool FrameOnScreen(HWND page, int index, RECT *frame)
 {
-    RECT frame, origin;
-    GetWindowRect(GetDlgItem(page, kSpeakerPlaces[index].frameId), &frame);
-    GetWindowRect(page, &origin);
-    OffsetRect(&frame, -origin.left, -origin.top);
-    return frame;
+    HWND control = GetDlgItem(page, kSpeakerPlaces[index].frameId);
+    return control && GetWindowRect(control, frame);
+}
+
+// A frame's rectangle in page coordinates.
+bool FrameRect(HWND page, int index, RECT *frame)
+{
+    RECT origin;
+    if (!FrameOnScreen(page, index, frame) || !GetWindowRect(page, &origin))
+        return false;
+    OffsetRect(frame, -origin.left, -origin.top);
+    return true;
 }
 
 void DrawBitmap(HDC dc, HBITMAP bitmap, int x, int y)
 {
     BITMAP info;
-    GetObjectA(bitmap, sizeof info, &info);
+    if (!GetObjectA(bitmap, sizeof info, &info))
+        return;
     HDC memory = CreateCompatibleDC(dc);
     HGDIOBJ previous = SelectObject(memory, bitmap);
     BitBlt(dc, x, y, info.bmWidth, info.bmHeight, memory, 0, 0, SRCCOPY);
@@ -62,8 +70,9 @@ void DrawBitmap(HDC dc, HBITMAP bitmap, int x, int y)
 void DrawNote(HWND page, HDC dc, HBITMAP note, int index)
 {
     BITMAP info;
-    GetObjectA(note, sizeof info, &info);
-    RECT frame = FrameRect(page, index);
+    RECT frame;
+    if (!GetObjectA(note, sizeof info, &info) || !FrameRect(page, index, &frame))
+        return;
     int x = (index == 1 || index == 3) ? frame.left - info.bmWidth : frame.right;
     DrawBitmap(dc, note, x, (frame.top + frame.bottom) / 2);
 }
@@ -72,11 +81,12 @@ void PaintSpeakers(HWND page, HDC dc)
 {
     int count = SpeakerCount(shownLayout);
     for (int i = 0; i < count; ++i) {
+        RECT frame;
         HBITMAP bitmap = LoadPicture(kSpeakerPlaces[i].bitmapId);
         if (!bitmap)
             continue;
-        RECT frame = FrameRect(page, i);
-        DrawBitmap(dc, bitmap, frame.left, frame.top);
+        if (FrameRect(page, i, &frame))
+            DrawBitmap(dc, bitmap, frame.left, frame.top);
         DeleteObject(bitmap);
     }
     if (!testPlaying || testIndex < 0 || testIndex >= count)
@@ -95,12 +105,12 @@ void PaintSpeakers(HWND page, HDC dc)
 int SpeakerUnderCursor(HWND page)
 {
     POINT cursor;
-    GetCursorPos(&cursor);
+    if (!GetCursorPos(&cursor))
+        return -1;
     int count = SpeakerCount(shownLayout);
     for (int i = 0; i < count; ++i) {
         RECT frame;
-        GetWindowRect(GetDlgItem(page, kSpeakerPlaces[i].frameId), &frame);
-        if (PtInRect(&frame, cursor))
+        if (FrameOnScreen(page, i, &frame) && PtInRect(&frame, cursor))
             return i;
     }
     return -1;
@@ -333,10 +343,6 @@ INT_PTR CALLBACK GeneralPageProc(HWND page, UINT message, WPARAM wParam, LPARAM 
         return FALSE;
     case WM_PAINT:
         OnPaint(page);
-        return FALSE;
-    case WM_PRINTCLIENT:
-        // The same picture into a given device context, for a copy of the page.
-        PaintSpeakers(page, reinterpret_cast<HDC>(wParam));
         return FALSE;
     case WM_SETCURSOR:
         if (OnSetCursor(page)) {

@@ -25,97 +25,76 @@
 namespace {
 
 using Trace = std::vector<std::string>;
-
 const char kQ3DKey[] = "System\\CurrentControlSet\\Services\\Class\\Q3D";
-const DWORD kOne = 0x3F800000; // 1.0f
+ControlPanelPage *const e = &effectsPage, *const v = &voiceManagerPage, *const m = &mixingOptionsPage;
+const GUID *const E = &Q3DEffectPropertySet, *const Q = &Q3DPropertySet;
 
-INT_PTR CALLBACK PanelProc(HWND, UINT message, WPARAM, LPARAM)
+DWORD F(float value)
 {
-    return message == WM_INITDIALOG;
+    DWORD bits;
+    memcpy(&bits, &value, sizeof bits);
+    return bits;
 }
 
-// One driver property of a page, in the page's reading order: the value the
-// card holds in the tests and the value of a page object that has read nothing.
+INT_PTR CALLBACK PanelProc(HWND, UINT message, WPARAM, LPARAM) { return message == WM_INITDIALOG; }
+
+// A page's properties in its reading order: the value the card holds in the
+// test and that of a page object that has read nothing.
 struct Property {
     const char *set;
     int id;
     const char *driver, *start;
 };
-
 const Property kEffects[] = {
-    {"Effect", 0, "0x00000000", "0x00000001"},            {"Effect", 4, "0x00000001", "0x00000000"},
-    {"Effect", 5, "0x00000001", "0x00000000"},            {"Q3D", 5, "0x00000001", "0x00000000"},
-    {"Effect", 8, "0x00000001", "0x00000000"},            {"Q3D", 12, "0x00000001,0x00000002", "0x00000000,0xffffffff"},
-    {"Effect", 3, "0x00000001", "0x00000000"},            {"Effect", 9, "0x3e800000", "0x00000000"},
-    {"Effect", 10, "0x3f400000", "0x00000000"},           {"Effect", 1, "0x000000fa", "0x00000000"},
-};
+    {"Effect", 0, "0x00000000", "0x00000001"}, {"Effect", 4, "0x00000001", "0x00000000"},
+    {"Effect", 5, "0x00000001", "0x00000000"}, {"Q3D", 5, "0x00000001", "0x00000000"},
+    {"Effect", 8, "0x00000001", "0x00000000"}, {"Q3D", 12, "0x00000001,0x00000002", "0x00000000,0xffffffff"},
+    {"Effect", 3, "0x00000001", "0x00000000"}, {"Effect", 9, "0x3e800000", "0x00000000"},
+    {"Effect", 10, "0x3f400000", "0x00000000"}, {"Effect", 1, "0x000000fa", "0x00000000"}};
 const size_t kEffectsWriteOrder[] = {0, 1, 2, 4, 3, 5, 6, 7, 8, 9};
 const Property kVoiceManager[] = {
     {"Q3D", 2, "0x00000005", "0x00000000"}, {"Q3D", 6, "0x00000030", "0x00000000"}, {"Q3D", 7, "0x00000018", "0x00000000"}};
-const size_t kVoiceManagerWriteOrder[] = {0, 1, 2};
+const size_t kVoiceManagerOrder[] = {0, 1, 2};
 const Property kMixingOptions[] = {{"Q3D", 0, "0x00000001", "0x00000000"}, {"Q3D", 11, "0x3e800000", "0x3f800000"}};
-const size_t kMixingOptionsWriteOrder[] = {0, 1};
+const size_t kMixingOptionsOrder[] = {0, 1};
 
-// A call as the card records it: the effect set's writes carry the 36-byte
-// instance block, nothing else carries instance data.
+size_t SizeOf(const GUID *set, ULONG id) { return set == Q && id == 12 ? 8 : 4; }
+
+// A call as the card records it, without its buffer: only the effect set's
+// writes carry instance data, the 36-byte block.
 std::string Call(const char *verb, const Property &p, const char *value, const char *hr = "0x00000000")
 {
-    bool block = strcmp(verb, "set") == 0 && strcmp(p.set, "Effect") == 0;
-    size_t size = strcmp(p.set, "Q3D") == 0 && p.id == 12 ? 8 : 4;
-    return std::string(verb) + " " + p.set + " " + std::to_string(p.id) + " inst=" + (block ? "36" : "0") +
-           " size=" + std::to_string(size) + " value=" + value + " hr=" + hr;
+    bool block = verb[0] == 's' && p.set[0] == 'E';
+    return std::string("ks.") + verb + " set=" + p.set + " id=" + std::to_string(p.id) + " inst=" + (block ? "36" : "0") +
+           " size=" + std::to_string(SizeOf(p.set[0] == 'E' ? E : Q, p.id)) + " value=" + value + " hr=" + hr;
 }
 
-// The driver property calls the card recorded, in that form.
 Trace PropertyCalls()
 {
     Trace calls;
-    for (size_t i = 0; i < VcLogCount(); ++i) {
-        const char *line = VcLogLine(i);
-        if (strncmp(line, "ks.get ", 7) != 0 && strncmp(line, "ks.set ", 7) != 0)
-            continue;
-        std::string call = line[3] == 'g' ? "get" : "set";
-        for (const char *key : {"set", "id", "inst", "size", "value", "hr"}) {
-            char value[256] = "";
-            VcLogField(line, key, value, sizeof value);
-            bool named = strcmp(key, "set") && strcmp(key, "id");
-            call += std::string(" ") + (named ? std::string(key) + "=" : "") + value;
-        }
-        calls.push_back(call);
+    for (size_t i = VcLogFind("ks."); i < VcLogCount(); i = VcLogFind("ks.", i + 1)) {
+        std::string line = VcLogLine(i);
+        if (line.compare(0, 7, "ks.get ") == 0 || line.compare(0, 7, "ks.set ") == 0)
+            calls.push_back(line.erase(6, line.find(' ', 7) - 6)); // " buf=<n>"
     }
     return calls;
 }
 
-// Forwards to the card's property set and keeps the instance data of each write.
-class InstanceWitness : public IKsPropertySet {
-public:
-    explicit InstanceWitness(IKsPropertySet *card) : card_(card) {}
-    STDMETHODIMP QueryInterface(REFIID, void **object) override
-    {
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
+// Forwards writes to the card and keeps their instance data.
+struct InstanceWitness : IKsPropertySet {
+    explicit InstanceWitness(IKsPropertySet *card) : card(card) {}
+    STDMETHODIMP QueryInterface(REFIID, void **) override { return E_NOINTERFACE; }
     STDMETHODIMP_(ULONG) AddRef() override { return 1; }
     STDMETHODIMP_(ULONG) Release() override { return 1; }
-    STDMETHODIMP Get(REFGUID set, ULONG id, LPVOID instance, ULONG length, LPVOID data, ULONG size,
-                     ULONG *returned) override
-    {
-        return card_->Get(set, id, instance, length, data, size, returned);
-    }
+    STDMETHODIMP Get(REFGUID, ULONG, LPVOID, ULONG, LPVOID, ULONG, ULONG *) override { return E_NOTIMPL; }
+    STDMETHODIMP QuerySupport(REFGUID, ULONG, ULONG *) override { return E_NOTIMPL; }
     STDMETHODIMP Set(REFGUID set, ULONG id, LPVOID instance, ULONG length, LPVOID data, ULONG size) override
     {
-        const BYTE *bytes = static_cast<const BYTE *>(instance);
-        blocks.push_back(bytes ? std::vector<BYTE>(bytes, bytes + length) : std::vector<BYTE>());
-        return card_->Set(set, id, instance, length, data, size);
+        blocks.push_back(std::string(static_cast<char *>(instance), instance ? length : 0));
+        return card->Set(set, id, instance, length, data, size);
     }
-    STDMETHODIMP QuerySupport(REFGUID set, ULONG id, ULONG *support) override
-    {
-        return card_->QuerySupport(set, id, support);
-    }
-    std::vector<std::vector<BYTE>> blocks;
-
-private:
-    IKsPropertySet *card_;
+    IKsPropertySet *card;
+    std::vector<std::string> blocks;
 };
 
 } // namespace
@@ -133,7 +112,6 @@ protected:
         mixingOptionsPage = MixingOptionsPage();
         panel_ = CreateDialogParamA(appInstance, MAKEINTRESOURCEA(IDD_PANEL), nullptr, PanelProc, 0);
         ASSERT_NE(nullptr, panel_);
-        ShowWindow(panel_, SW_SHOWNORMAL);
         ASSERT_EQ(0, OpenDriverConnection(nullptr, panel_, &c_.directSound, &c_.propertySet, 0));
     }
     void TearDown() override
@@ -145,38 +123,29 @@ protected:
         VcReset();
     }
 
-    // The card's value of a property, set as a program other than the pages would.
-    void Preset(const GUID &set, ULONG id, const void *value, ULONG size)
+    // The card's value of a property, set as another program would.
+    void Preset(const GUID *set, ULONG id, DWORD low, DWORD high = 0)
     {
-        DWORD block[9] = {1};
-        bool effect = IsEqualGUID(set, Q3DEffectPropertySet);
-        ASSERT_EQ(S_OK, c_.propertySet->Set(set, id, effect ? block : nullptr, effect ? sizeof block : 0,
-                                            const_cast<void *>(value), size));
+        DWORD block[9] = {1}, value[2] = {low, high};
+        ASSERT_EQ(S_OK, c_.propertySet->Set(*set, id, set == E ? block : nullptr, set == E ? sizeof block : 0,
+                                            value, SizeOf(set, id)));
     }
-    template <class T> void Preset(const GUID &set, ULONG id, T value) { Preset(set, id, &value, sizeof value); }
-    void Preset(const Property &p)
+    DWORD Stored(const GUID *set, ULONG id, int word = 0)
     {
-        DWORD words[2] = {};
-        words[1] = strtoul(strchr(p.driver, ',') ? strchr(p.driver, ',') + 1 : "0", nullptr, 16);
-        words[0] = strtoul(p.driver, nullptr, 16);
-        bool environment = strcmp(p.set, "Q3D") == 0 && p.id == 12;
-        Preset(p.set[0] == 'E' ? Q3DEffectPropertySet : Q3DPropertySet, p.id, words, environment ? 8 : 4);
-    }
-    template <class T> T Stored(const GUID &set, ULONG id)
-    {
-        T value = {};
-        EXPECT_TRUE(VcStoredProperty(0, set, id, &value, sizeof value));
-        return value;
+        DWORD value[2] = {};
+        EXPECT_TRUE(VcStoredProperty(0, *set, id, value, SizeOf(set, id)));
+        return value[word];
     }
     // Reads every property into a page object that has read nothing, the nth
-    // read failing (0: none), then writes them back; checks both records.
-    template <class Page, size_t N>
-    void ExpectReadAndWrite(const Property (&properties)[N], const size_t (&writeOrder)[N])
+    // read failing (0: none), then writes them back; both as the card saw them.
+    template <class Page, size_t N> void ExpectReadAndWrite(const Property (&properties)[N], const size_t (&order)[N])
     {
         for (size_t failing = 0; failing <= N; ++failing) {
             SCOPED_TRACE(testing::Message() << "read " << failing << " fails");
-            for (const Property &p : properties)
-                Preset(p);
+            for (const Property &p : properties) {
+                const char *high = strchr(p.driver, ',');
+                Preset(p.set[0] == 'E' ? E : Q, p.id, strtoul(p.driver, nullptr, 16), high ? strtoul(high + 1, nullptr, 16) : 0);
+            }
             Page page;
             if (failing)
                 VcFailCall("Get", static_cast<int>(failing), DSERR_GENERIC);
@@ -187,7 +156,7 @@ protected:
             for (size_t i = 0; i < N; ++i)
                 reads.push_back(i + 1 == failing ? Call("get", properties[i], "null", "0x80004005")
                                                  : Call("get", properties[i], properties[i].driver));
-            for (size_t i : writeOrder)
+            for (size_t i : order)
                 writes.push_back(Call("set", properties[i], i + 1 == failing ? properties[i].start : properties[i].driver));
             EXPECT_EQ(reads, PropertyCalls());
             VcLogClear();
@@ -196,85 +165,69 @@ protected:
         }
     }
 
-    // The page's window as the panel makes it; the panel restores its Apply
-    // button afterwards, disabled here.
-    void Open(ControlPanelPage &page)
+    // The page's window as the panel makes it; the panel then restores its
+    // Apply button, disabled here.
+    void Open(ControlPanelPage *page)
     {
         if (IsWindow(page_))
             DestroyWindow(page_);
-        page_ = CreateDialogParamA(appInstance, MAKEINTRESOURCEA(page.DialogTemplateId()), panel_,
-                                   page.DialogProcedure(), reinterpret_cast<LPARAM>(&page));
+        page_ = CreateDialogParamA(appInstance, MAKEINTRESOURCEA(page->DialogTemplateId()), panel_,
+                                   page->DialogProcedure(), reinterpret_cast<LPARAM>(page));
         ASSERT_NE(nullptr, page_);
-        ShowWindow(page_, SW_SHOWNORMAL);
         EnableWindow(GetDlgItem(panel_, IDC_APPLY), FALSE);
     }
-    // The panel's opening read, then the page's window.
-    void ReadAndOpen(ControlPanelPage &page)
+    void ReadAndOpen(ControlPanelPage *page)
     {
-        page.ReadFromDriver(c_.directSound, c_.propertySet);
+        page->ReadFromDriver(c_.directSound, c_.propertySet);
         Open(page);
     }
     // The window goes (its page takes its settings), then OK writes them.
-    void CloseAndWrite(ControlPanelPage &page)
+    void CloseAndWrite(ControlPanelPage *page)
     {
         DestroyWindow(page_);
-        page_ = nullptr;
-        page.WriteToDriver(c_.directSound, c_.propertySet);
+        page->WriteToDriver(c_.directSound, c_.propertySet);
     }
     LRESULT Send(int id, UINT message, WPARAM wParam = 0, LPARAM lParam = 0)
     {
         return SendDlgItemMessageA(page_, id, message, wParam, lParam);
     }
-    bool Checked(int id) { return IsDlgButtonChecked(page_, id) == BST_CHECKED; }
-    std::string Text(int id)
+    std::string Kind(int id)
     {
-        char text[64] = "";
+        char name[32] = "";
+        GetClassNameA(GetDlgItem(page_, id), name, sizeof name);
+        return CharLowerA(name);
+    }
+    // What a control shows: a button's check, a track bar's or a list's
+    // position, an edit field's number.
+    int Shown(int id)
+    {
+        std::string kind = Kind(id);
+        char text[32] = "";
         GetDlgItemTextA(page_, id, text, sizeof text);
-        return text;
+        return kind == "button" ? Send(id, BM_GETCHECK) : kind == "msctls_trackbar32" ? Send(id, TBM_GETPOS)
+             : kind == "combobox" ? Send(id, CB_GETCURSEL) : strtol(text, nullptr, 10);
     }
-    void Type(int id, const char *text) { Send(id, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text)); }
-    void Select(int entry)
+    // Sets a control as the user does; a list and a track bar tell the page.
+    void Put(int id, int value, const char *text = nullptr)
     {
-        Send(IDC_ENVIRONMENT, CB_SETCURSEL, entry);
-        SendMessageA(page_, WM_COMMAND, MAKEWPARAM(IDC_ENVIRONMENT, CBN_SELCHANGE),
-                     reinterpret_cast<LPARAM>(GetDlgItem(page_, IDC_ENVIRONMENT)));
-    }
-    void Slide(int id, int position, UINT scroll = WM_HSCROLL)
-    {
-        Send(id, TBM_SETPOS, TRUE, position);
-        SendMessageA(page_, scroll, TB_ENDTRACK, reinterpret_cast<LPARAM>(GetDlgItem(page_, id)));
+        std::string kind = Kind(id);
+        LPARAM control = reinterpret_cast<LPARAM>(GetDlgItem(page_, id));
+        if (text) {
+            Send(id, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text));
+        } else if (kind == "button") {
+            Send(id, BM_SETCHECK, value);
+        } else if (kind == "combobox") {
+            Send(id, CB_SETCURSEL, value);
+            SendMessageA(page_, WM_COMMAND, MAKEWPARAM(id, CBN_SELCHANGE), control);
+        } else {
+            Send(id, TBM_SETPOS, TRUE, value);
+            SendMessageA(page_, GetWindowLongA(GetDlgItem(page_, id), GWL_STYLE) & TBS_VERT ? WM_VSCROLL : WM_HSCROLL,
+                         TB_ENDTRACK, control);
+        }
     }
     bool ApplyEnabled() { return IsWindowEnabled(GetDlgItem(panel_, IDC_APPLY)) != 0; }
 
-    // What a user does to a page, and whether it must enable Apply.
-    struct Action {
-        UINT message; // BM_CLICK, WM_SETTEXT (typing), WM_KEYDOWN (arrow up), or sent to the page as is
-        int id;
-        int code;
-        bool enables;
-    };
-    void ExpectApplyAfter(const std::vector<Action> &actions)
-    {
-        for (const Action &a : actions) {
-            SCOPED_TRACE(testing::Message() << "message " << a.message << " from " << a.id << " code " << a.code);
-            EnableWindow(GetDlgItem(panel_, IDC_APPLY), FALSE);
-            HWND control = GetDlgItem(page_, a.id);
-            if (a.message == BM_CLICK)
-                Send(a.id, BM_CLICK);
-            else if (a.message == WM_SETTEXT)
-                Type(a.id, "57");
-            else if (a.message == WM_KEYDOWN)
-                Send(a.id, WM_KEYDOWN, VK_UP, 0);
-            else if (a.message == WM_COMMAND)
-                SendMessageA(page_, WM_COMMAND, MAKEWPARAM(a.id, a.code), reinterpret_cast<LPARAM>(control));
-            else
-                SendMessageA(page_, a.message, MAKEWPARAM(a.code, 0), reinterpret_cast<LPARAM>(control));
-            EXPECT_EQ(a.enables, ApplyEnabled());
-        }
-    }
-
-    HWND panel_ = nullptr;
-    HWND page_ = nullptr;
+    HWND panel_ = nullptr, page_ = nullptr;
     DriverConnection c_ = {};
 };
 
@@ -282,468 +235,245 @@ protected:
 
 TEST_F(EffectsPagesTest, EachPageReadsAndWritesItsPropertiesInItsOrderAndAFailedReadKeepsTheField)
 {
-    {
-        SCOPED_TRACE("Effects");
-        ExpectReadAndWrite<EffectsPage>(kEffects, kEffectsWriteOrder);
-    }
-    {
-        SCOPED_TRACE("Voice Manager");
-        ExpectReadAndWrite<VoiceManagerPage>(kVoiceManager, kVoiceManagerWriteOrder);
-    }
-    {
-        SCOPED_TRACE("Mixing Options");
-        ExpectReadAndWrite<MixingOptionsPage>(kMixingOptions, kMixingOptionsWriteOrder);
-    }
-}
+    ExpectReadAndWrite<EffectsPage>(kEffects, kEffectsWriteOrder);
+    ExpectReadAndWrite<VoiceManagerPage>(kVoiceManager, kVoiceManagerOrder);
+    ExpectReadAndWrite<MixingOptionsPage>(kMixingOptions, kMixingOptionsOrder);
 
-TEST_F(EffectsPagesTest, TheEffectSetsWritesCarryOneInstanceBlockOfNineWordsTheFirstOne)
-{
     InstanceWitness witness(c_.propertySet);
     effectsPage.WriteToDriver(c_.directSound, &witness);
-    const std::vector<BYTE> empty, block = {1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
-                                            0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
-    EXPECT_EQ((std::vector<std::vector<BYTE>>{block, block, block, block, empty, empty, block, block, block, block}),
+    const std::string none, block("\1\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0", 36);
+    EXPECT_EQ((std::vector<std::string>{block, block, block, block, none, none, block, block, block, block}),
               witness.blocks);
-}
 
-TEST_F(EffectsPagesTest, NothingIsWrittenWithoutAPropertySet)
-{
-    ControlPanelPage *pages[] = {&effectsPage, &voiceManagerPage, &mixingOptionsPage};
-    for (ControlPanelPage *page : pages) {
+    VcLogClear();
+    for (ControlPanelPage *page : {e, v, m}) {
         page->WriteToDriver(nullptr, nullptr);
         page->WriteToDriver(c_.directSound, nullptr);
     }
     EXPECT_EQ(Trace(), PropertyCalls());
 }
 
-// Property 1 is on with the driver's value, or off; the page has no
-// controls for it, so once its window has gone it writes off.
-TEST_F(EffectsPagesTest, PropertyOneIsWrittenBackUntilThePageWindowHasBeenShown)
+// Property 1: on with the driver's value, or off. The template has no
+// controls for it, so once its window has gone the page writes it off; with
+// controls added, the page fills and reads them, and without a number field
+// it keeps the driver's value.
+TEST_F(EffectsPagesTest, PropertyOneIsWrittenBackUntilThePageWindowHasBeenShownAndFillsControlsThatExist)
 {
-    Preset<int32_t>(Q3DEffectPropertySet, 1, 250);
-    effectsPage.ReadFromDriver(c_.directSound, c_.propertySet);
-    Preset<int32_t>(Q3DEffectPropertySet, 1, 0);
-    VcFailCall("Get", 10, DSERR_GENERIC); // its read fails: still on, with 250
-    effectsPage.ReadFromDriver(c_.directSound, c_.propertySet);
-    VcClearFaults();
-    effectsPage.WriteToDriver(c_.directSound, c_.propertySet);
-    EXPECT_EQ(250, (Stored<int32_t>(Q3DEffectPropertySet, 1)));
-
-    Open(effectsPage);
-    CloseAndWrite(effectsPage);
-    EXPECT_EQ(0, (Stored<int32_t>(Q3DEffectPropertySet, 1)));
-}
-
-// The controls the template lacks, added to the window: the page fills and
-// reads them; without the number field the driver's value is kept.
-TEST_F(EffectsPagesTest, PropertyOneControlsWhereTheyExist)
-{
-    struct Case {
-        int32_t driver; // property 1 as the driver reports it
-        bool field;     // the number field exists
-        bool shownOn;
-        const char *shown, *typed;
-        bool takenOn;
-        int32_t written;
-    };
-    const Case cases[] = {
-        {250, true, true, "250", "12abc", true, 12}, {250, true, true, "250", "", true, 0},
-        {250, true, true, "250", " -7", true, -7},   {0, true, false, "250", "300", true, 300},
-        {250, false, true, "", nullptr, true, 250},  {250, false, true, "", nullptr, false, 0},
-    };
-    for (const Case &c : cases) {
-        SCOPED_TRACE(testing::Message() << c.driver << (c.field ? " with" : " without") << " field, typed "
-                                        << (c.typed ? c.typed : "nothing"));
-        Preset<int32_t>(Q3DEffectPropertySet, 1, 250);
+    const struct { int32_t driver; int controls; int shownOn, shown; const char *typed; int takenOn; int32_t written; } cases[] = {
+        {250, 0, 0, 0, nullptr, 0, 0},      {250, 2, 1, 250, "12abc", 1, 12}, {250, 2, 1, 250, "", 1, 0},
+        {250, 2, 1, 250, " -7", 1, -7},     {0, 2, 0, 250, "300", 1, 300},     {250, 1, 1, 0, nullptr, 1, 250},
+        {250, 1, 1, 0, nullptr, 0, 0}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(testing::Message() << c.driver << ", " << c.controls << " controls, typed " << (c.typed ? c.typed : "-"));
+        Preset(E, 1, 250);
         effectsPage.ReadFromDriver(c_.directSound, c_.propertySet);
-        Preset<int32_t>(Q3DEffectPropertySet, 1, c.driver);
-        ReadAndOpen(effectsPage);
-        CreateWindowExA(0, "BUTTON", "", WS_CHILD | BS_AUTOCHECKBOX, 0, 0, 20, 10, page_,
-                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_PROPERTY1_ON)), appInstance, nullptr);
-        if (c.field)
-            CreateWindowExA(0, "EDIT", "", WS_CHILD | ES_AUTOHSCROLL, 0, 0, 40, 12, page_,
-                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_PROPERTY1_VALUE)), appInstance, nullptr);
+        Preset(E, 1, c.driver);
+        VcFailCall("Get", 10, DSERR_GENERIC); // its read fails: still on with 250
+        effectsPage.ReadFromDriver(c_.directSound, c_.propertySet);
+        VcClearFaults();
+        effectsPage.WriteToDriver(c_.directSound, c_.propertySet);
+        EXPECT_EQ(250u, Stored(E, 1));
+        Preset(E, 1, c.driver);
+        ReadAndOpen(e);
+        const char *const classes[] = {"BUTTON", "EDIT"};
+        for (int i = 0; i < c.controls; ++i)
+            CreateWindowExA(0, classes[i], "", WS_CHILD | (i ? 0 : BS_AUTOCHECKBOX), 0, 0, 40, 12, page_,
+                            reinterpret_cast<HMENU>(INT_PTR(i ? IDC_PROPERTY1_VALUE : IDC_PROPERTY1_ON)), appInstance, nullptr);
         effectsPage.ShowSettings(page_); // as after Apply
-        EXPECT_EQ(c.shownOn, Checked(IDC_PROPERTY1_ON));
-        EXPECT_EQ(c.shown, Text(IDC_PROPERTY1_VALUE));
-        Send(IDC_PROPERTY1_ON, BM_SETCHECK, c.takenOn ? BST_CHECKED : BST_UNCHECKED);
+        EXPECT_EQ(c.shownOn, Shown(IDC_PROPERTY1_ON));
+        EXPECT_EQ(c.shown, Shown(IDC_PROPERTY1_VALUE));
+        Put(IDC_PROPERTY1_ON, c.takenOn);
         if (c.typed)
-            Type(IDC_PROPERTY1_VALUE, c.typed);
-        CloseAndWrite(effectsPage);
-        EXPECT_EQ(c.written, (Stored<int32_t>(Q3DEffectPropertySet, 1)));
+            Put(IDC_PROPERTY1_VALUE, 0, c.typed);
+        CloseAndWrite(e);
+        EXPECT_EQ(DWORD(c.written), Stored(E, 1));
     }
 }
 
-// ---- Effects page: fields <-> controls --------------------------------------
+// ---- Page object <-> controls -----------------------------------------------
 
-TEST_F(EffectsPagesTest, EffectsDefaultsAndTheEnvironmentList)
+TEST_F(EffectsPagesTest, EachPageShowsTheDriversValueAndWritesBackWhatItShows)
 {
-    Open(effectsPage);
-    EXPECT_TRUE(Checked(IDC_MODE_QSOUND));
-    EXPECT_FALSE(Checked(IDC_MODE_STEREO));
-    for (int id : {IDC_REVERB, IDC_STEREO_EXPANSION, IDC_LOW_FREQUENCY, IDC_ELEVATION, IDC_INTERPOLATE})
-        EXPECT_FALSE(Checked(id)) << id;
-    for (int id : {IDC_CPU_USAGE, IDC_SPREAD, IDC_CENTER})
-        EXPECT_EQ(0, Send(id, TBM_GETPOS)) << id;
-    EXPECT_EQ(2, Send(IDC_CPU_USAGE, TBM_GETRANGEMAX));
-    EXPECT_EQ(1000, Send(IDC_SPREAD, TBM_GETRANGEMAX));
-    EXPECT_EQ(1000, Send(IDC_CENTER, TBM_GETRANGEMAX));
-    EXPECT_EQ("- none -", Text(IDC_ENVIRONMENT));
+    const DWORD kNone = DWORD(-1);
+    const struct { ControlPanelPage *page; const GUID *set; ULONG id; DWORD driver[2]; int control, shown;
+                   const GUID *writtenSet; ULONG writtenId; DWORD written[2]; } rows[] = {
+        {e, E, 0, {0}, IDC_MODE_QSOUND, 0, E, 0, {0}},        {e, E, 0, {0}, IDC_MODE_STEREO, 1, E, 0, {0}},
+        {e, E, 0, {2}, IDC_MODE_QSOUND, 1, E, 0, {1}},        {e, E, 0, {2}, IDC_MODE_STEREO, 0, E, 0, {1}},
+        {e, E, 8, {0}, IDC_CPU_USAGE, 0, E, 4, {0}},          {e, E, 4, {1}, IDC_CPU_USAGE, 1, E, 4, {0}},
+        {e, E, 4, {1}, IDC_CPU_USAGE, 1, E, 8, {1}},          {e, E, 8, {1}, IDC_CPU_USAGE, 1, E, 8, {1}},
+        {e, Q, 12, {0, kNone}, IDC_ENVIRONMENT, 0, Q, 12, {0, kNone}}, {e, Q, 12, {0, 0}, IDC_ENVIRONMENT, 1, Q, 12, {0, 0}},
+        {e, Q, 12, {0, 25}, IDC_ENVIRONMENT, 26, Q, 12, {0, 25}},      {e, Q, 12, {1, 0}, IDC_ENVIRONMENT, 27, Q, 12, {1, 0}},
+        {e, Q, 12, {1, 2}, IDC_ENVIRONMENT, 29, Q, 12, {1, 2}},        {e, Q, 12, {2, 1}, IDC_ENVIRONMENT, 28, Q, 12, {1, 1}},
+        {e, Q, 12, {1, 5}, IDC_ENVIRONMENT, -1, Q, 12, {0, DWORD(-2)}}, {e, Q, 12, {0, 29}, IDC_ENVIRONMENT, -1, Q, 12, {0, DWORD(-2)}},
+        {e, E, 9, {F(0.5f)}, IDC_SPREAD, 500, E, 9, {F(0.5f)}},        {e, E, 9, {F(1.5f)}, IDC_SPREAD, 1000, E, 9, {F(1.0f)}},
+        {e, E, 9, {F(-0.25f)}, IDC_SPREAD, 0, E, 9, {0}},              {e, E, 10, {F(0.0005f)}, IDC_CENTER, 1, E, 10, {F(0.001f)}},
+        {e, E, 10, {F(0.00049f)}, IDC_CENTER, 0, E, 10, {0}},          {e, E, 10, {F(NAN)}, IDC_CENTER, 0, E, 10, {0}},
+        {e, E, 5, {7}, IDC_REVERB, 1, E, 5, {1}},             {e, Q, 5, {1}, IDC_LOW_FREQUENCY, 1, Q, 5, {1}},
+        {e, E, 3, {1}, IDC_STEREO_EXPANSION, 1, E, 3, {1}},   {e, E, 3, {0}, IDC_STEREO_EXPANSION, 0, E, 3, {0}},
+        {v, Q, 2, {0}, IDC_PLAY_UNLIMITED, 1, Q, 2, {0}},     {v, Q, 2, {1}, IDC_LIMIT_TOTAL, 1, Q, 2, {1}},
+        {v, Q, 2, {6}, IDC_PLAY_LIMITED, 1, Q, 2, {6}},       {v, Q, 2, {6}, IDC_PLAY_LONGEST, 1, Q, 2, {6}},
+        {v, Q, 2, {6}, IDC_PLAY_UNLIMITED, 0, Q, 2, {6}},     {v, Q, 2, {0xF8}, IDC_PLAY_UNLIMITED, 1, Q, 2, {0}},
+        {v, Q, 6, {32}, IDC_MAX_TOTAL, 32, Q, 6, {32}},       {v, Q, 7, {100}, IDC_MAX_PLAY, 64, Q, 7, {64}},
+        {v, Q, 6, {DWORD(-5)}, IDC_MAX_TOTAL, -5, Q, 6, {DWORD(-5)}}, {v, Q, 6, {DWORD(-5)}, IDC_MAX_PLAY, 32, Q, 7, {32}},
+        {m, Q, 0, {1}, IDC_FLOATING_POINT, 0, Q, 0, {0}},     {m, Q, 0, {2}, IDC_FLOATING_POINT, 1, Q, 0, {2}},
+        {m, Q, 11, {F(0.5f)}, IDC_VOLUME, 6, Q, 11, {F(0.5011872f)}}, {m, Q, 11, {F(2.0f)}, IDC_VOLUME, 0, Q, 11, {F(1.0f)}},
+        {m, Q, 11, {F(0.0f)}, IDC_VOLUME, 60, Q, 11, {0}},    {m, Q, 11, {F(-1.0f)}, IDC_VOLUME, 60, Q, 11, {0}},
+        {m, Q, 11, {F(0.001f)}, IDC_VOLUME, 60, Q, 11, {0}},  {m, Q, 11, {F(NAN)}, IDC_VOLUME, 60, Q, 11, {0}},
+    };
+    // On a card as it starts: effect 0 QSound, both expansions 0.5, 64 and
+    // 32 buffers, volume 1.0, no environment, the rest 0.
+    for (const auto &r : rows) {
+        SCOPED_TRACE(testing::Message() << "property " << r.id << " = " << r.driver[0] << "," << r.driver[1]);
+        VcReset();
+        Preset(r.set, r.id, r.driver[0], r.driver[1]);
+        ReadAndOpen(r.page);
+        EXPECT_EQ(r.shown, Shown(r.control)) << r.control;
+        if (r.page == v) { // the play count as shown is already the page's own
+            v->WriteToDriver(c_.directSound, c_.propertySet);
+            EXPECT_EQ(r.id == 7 ? 64u : 32u, Stored(Q, 7));
+        }
+        CloseAndWrite(r.page);
+        EXPECT_EQ(r.written[0], Stored(r.writtenSet, r.writtenId));
+        if (r.id == 12)
+            EXPECT_EQ(r.written[1], Stored(r.writtenSet, r.writtenId, 1));
+    }
+}
 
-    // The page stands on the tab control's display area.
+TEST_F(EffectsPagesTest, EachPageTakesWhatTheUserSets)
+{
+    const struct { ControlPanelPage *page; int control, value; const char *typed; const GUID *set; ULONG id; DWORD written[2]; } rows[] = {
+        {e, IDC_ENVIRONMENT, 0, nullptr, Q, 12, {0, DWORD(-1)}}, {e, IDC_ENVIRONMENT, 1, nullptr, Q, 12, {0, 0}},
+        {e, IDC_ENVIRONMENT, 26, nullptr, Q, 12, {0, 25}},       {e, IDC_ENVIRONMENT, 27, nullptr, Q, 12, {1, 0}},
+        {e, IDC_ENVIRONMENT, 29, nullptr, Q, 12, {1, 2}},        {e, IDC_ENVIRONMENT, -1, nullptr, Q, 12, {0, DWORD(-2)}},
+        {e, IDC_CPU_USAGE, 2, nullptr, E, 4, {1}}, {e, IDC_CPU_USAGE, 2, nullptr, E, 8, {1}}, // the hidden boxes yield
+        {e, IDC_CPU_USAGE, 0, nullptr, E, 4, {0}}, {e, IDC_CPU_USAGE, 0, nullptr, E, 8, {0}},
+        {e, IDC_CPU_USAGE, 1, nullptr, E, 4, {0}}, {e, IDC_CPU_USAGE, 1, nullptr, E, 8, {1}},
+        {e, IDC_SPREAD, 333, nullptr, E, 9, {F(0.333f)}}, {e, IDC_CENTER, 1000, nullptr, E, 10, {F(1.0f)}},
+        {e, IDC_MODE_QSOUND, 0, nullptr, E, 0, {0}},      {e, IDC_REVERB, 1, nullptr, E, 5, {1}},
+        {v, IDC_MAX_TOTAL, 0, "12abc", Q, 6, {12}},       {v, IDC_MAX_TOTAL, 0, "", Q, 6, {0}},
+        {v, IDC_MAX_TOTAL, 0, "-5", Q, 6, {DWORD(-5)}},   {v, IDC_MAX_TOTAL, 0, "5000", Q, 6, {5000}},
+        {v, IDC_MAX_TOTAL, 0, " +7x", Q, 6, {7}},         {v, IDC_MAX_TOTAL, 0, "99999999999", Q, 6, {0x7FFFFFFF}},
+        {v, IDC_MAX_TOTAL, 0, "10", Q, 6, {10}},          {v, IDC_MAX_PLAY, 0, "20", Q, 7, {20}},
+        {v, IDC_LIMIT_TOTAL, 1, nullptr, Q, 2, {1}},      {m, IDC_FLOATING_POINT, 1, nullptr, Q, 0, {2}},
+        {m, IDC_FLOATING_POINT, 0, nullptr, Q, 0, {0}},   {m, IDC_VOLUME, 0, nullptr, Q, 11, {F(1.0f)}},
+        {m, IDC_VOLUME, 1, nullptr, Q, 11, {F(0.8912509f)}}, {m, IDC_VOLUME, 6, nullptr, Q, 11, {F(0.5011872f)}},
+        {m, IDC_VOLUME, 20, nullptr, Q, 11, {F(0.1f)}},   {m, IDC_VOLUME, 40, nullptr, Q, 11, {F(0.01f)}},
+        {m, IDC_VOLUME, 59, nullptr, Q, 11, {F(0.0011220184f)}}, {m, IDC_VOLUME, 60, nullptr, Q, 11, {0}},
+    };
+    for (const auto &r : rows) {
+        SCOPED_TRACE(testing::Message() << "control " << r.control << " set to " << (r.typed ? r.typed : std::to_string(r.value)));
+        Open(r.page);
+        Put(r.control, r.value, r.typed);
+        CloseAndWrite(r.page);
+        EXPECT_EQ(r.written[0], Stored(r.set, r.id));
+        if (r.id == 12)
+            EXPECT_EQ(r.written[1], Stored(r.set, r.id, 1));
+    }
+
+    // An environment the list lacks clears the selection shown before.
+    Open(e);
+    Put(IDC_ENVIRONMENT, 3);
+    Preset(Q, 12, 1, 5);
+    e->ReadFromDriver(c_.directSound, c_.propertySet);
+    e->ShowSettings(page_);
+    EXPECT_EQ(-1, Shown(IDC_ENVIRONMENT));
+
+    // Every position comes back as it went, through single precision.
+    const struct { ControlPanelPage *page; int control, first, last; } trips[] = {
+        {e, IDC_SPREAD, 0, 1000}, {e, IDC_CENTER, 0, 1000}, {e, IDC_ENVIRONMENT, -1, 29}, {m, IDC_VOLUME, 0, 60}};
+    for (const auto &t : trips) {
+        Open(t.page);
+        for (int position = t.first; position <= t.last; ++position) {
+            Put(t.control, position);
+            t.page->TakeSettings(page_);
+            Put(t.control, position == 3 ? 4 : 3);
+            t.page->ShowSettings(page_);
+            ASSERT_EQ(position, Shown(t.control)) << t.control;
+        }
+    }
+}
+
+TEST_F(EffectsPagesTest, AFreshPageShowsItsStartValuesOnTheTabsDisplayArea)
+{
+    EffectsPage effects;
+    VoiceManagerPage voices;
+    MixingOptionsPage mixing;
+    const struct { ControlPanelPage *page; int control, shown; } rows[] = {
+        {&effects, IDC_MODE_QSOUND, 1}, {&effects, IDC_MODE_STEREO, 0}, {&effects, IDC_CPU_USAGE, 0},
+        {&effects, IDC_REVERB, 0},      {&effects, IDC_ENVIRONMENT, 0}, {&effects, IDC_STEREO_EXPANSION, 0},
+        {&effects, IDC_SPREAD, 0},      {&effects, IDC_CENTER, 0},      {&effects, IDC_LOW_FREQUENCY, 0},
+        {&voices, IDC_PLAY_UNLIMITED, 1}, {&voices, IDC_LIMIT_TOTAL, 0}, {&voices, IDC_MAX_TOTAL, 0},
+        {&voices, IDC_MAX_PLAY, 0},     {&mixing, IDC_FLOATING_POINT, 0}, {&mixing, IDC_LATENCY, 20},
+        {&mixing, IDC_VOLUME, 0},       {&mixing, IDC_MIX_PRIMARY, 0},  {&mixing, IDC_BYPASS, 0}};
     RECT area, page;
     GetWindowRect(GetDlgItem(panel_, IDC_PANEL_TAB), &area);
     SendDlgItemMessageA(panel_, IDC_PANEL_TAB, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&area));
-    GetWindowRect(page_, &page);
-    EXPECT_EQ(area.left, page.left);
-    EXPECT_EQ(area.top, page.top);
-
-    ASSERT_EQ(30, Send(IDC_ENVIRONMENT, CB_GETCOUNT));
-    const char *const names[] = {"- none -", "Generic", "Padded Cell", "Psychotic", "Jedi Knight", "Motocross Madness"};
-    const int entries[] = {0, 1, 2, 26, 27, 29};
-    for (int i = 0; i < 6; ++i) {
-        char text[64] = "";
+    for (const auto &r : rows) {
+        Open(r.page);
+        EXPECT_EQ(r.shown, Shown(r.control)) << r.control;
+        GetWindowRect(page_, &page);
+        EXPECT_TRUE(page.left == area.left && page.top == area.top);
+    }
+    char text[64] = "";
+    Open(e);
+    EXPECT_EQ(30, Send(IDC_ENVIRONMENT, CB_GETCOUNT));
+    const char *const names[] = {"- none -", "Generic", "Psychotic", "Jedi Knight", "Motocross Madness"};
+    const int entries[] = {0, 1, 26, 27, 29};
+    for (int i = 0; i < 5; ++i) {
         Send(IDC_ENVIRONMENT, CB_GETLBTEXT, entries[i], reinterpret_cast<LPARAM>(text));
         EXPECT_STREQ(names[i], text);
     }
 }
 
-// Each row: the driver's value, the control showing it, the value written
-// back once the window has gone.
-TEST_F(EffectsPagesTest, EffectsShowsTheDriversValuesAndWritesBackWhatItShows)
-{
-    const struct { int32_t mode; bool qsound, stereo; int32_t written; } modes[] = {
-        {0, false, true, 0}, {1, true, false, 1}, {2, true, false, 1}, {-1, true, false, 1}};
-    for (const auto &m : modes) {
-        SCOPED_TRACE(m.mode);
-        Preset<int32_t>(Q3DEffectPropertySet, 0, m.mode);
-        ReadAndOpen(effectsPage);
-        EXPECT_EQ(m.qsound, Checked(IDC_MODE_QSOUND));
-        EXPECT_EQ(m.stereo, Checked(IDC_MODE_STEREO));
-        CloseAndWrite(effectsPage);
-        EXPECT_EQ(m.written, (Stored<int32_t>(Q3DEffectPropertySet, 0)));
-    }
-
-    const struct { int32_t elevation, interpolate; int position; int32_t writtenElevation, writtenInterpolate; } cpu[] = {
-        {0, 0, 0, 0, 0}, {1, 0, 1, 0, 1}, {0, 1, 1, 0, 1}, {1, 1, 2, 1, 1}, {5, 0, 1, 0, 1}};
-    for (const auto &c : cpu) {
-        SCOPED_TRACE(testing::Message() << "elevation " << c.elevation << " interpolation " << c.interpolate);
-        Preset(Q3DEffectPropertySet, 4, c.elevation);
-        Preset(Q3DEffectPropertySet, 8, c.interpolate);
-        ReadAndOpen(effectsPage);
-        EXPECT_EQ(c.position, Send(IDC_CPU_USAGE, TBM_GETPOS));
-        CloseAndWrite(effectsPage);
-        EXPECT_EQ(c.writtenElevation, (Stored<int32_t>(Q3DEffectPropertySet, 4)));
-        EXPECT_EQ(c.writtenInterpolate, (Stored<int32_t>(Q3DEffectPropertySet, 8)));
-    }
-
-    const struct { ReverbEnvironment driver; int entry; ReverbEnvironment written; } environments[] = {
-        {{0, -1}, 0, {0, -1}}, {{0, 0}, 1, {0, 0}},   {{0, 25}, 26, {0, 25}}, {{1, 0}, 27, {1, 0}},
-        {{1, 2}, 29, {1, 2}},  {{2, 1}, 28, {1, 1}},  {{1, 5}, -1, {0, -2}},  {{0, 29}, -1, {0, -2}},
-        {{0, -2}, -1, {0, -2}},
-    };
-    for (const auto &e : environments) {
-        SCOPED_TRACE(testing::Message() << "bank " << e.driver.bank << " index " << e.driver.index);
-        Preset(Q3DPropertySet, 12, e.driver);
-        ReadAndOpen(effectsPage);
-        EXPECT_EQ(e.entry, Send(IDC_ENVIRONMENT, CB_GETCURSEL));
-        CloseAndWrite(effectsPage);
-        ReverbEnvironment stored = Stored<ReverbEnvironment>(Q3DPropertySet, 12);
-        EXPECT_EQ(e.written.bank, stored.bank);
-        EXPECT_EQ(e.written.index, stored.index);
-    }
-
-    const struct { float value; int position; float written; } expansions[] = {
-        {0.5f, 500, 0.5f}, {1.5f, 1000, 1.0f}, {-0.25f, 0, 0.0f}, {0.0005f, 1, 0.001f}, {0.00049f, 0, 0.0f},
-        {NAN, 0, 0.0f}};
-    for (const auto &x : expansions) {
-        SCOPED_TRACE(x.value);
-        Preset(Q3DEffectPropertySet, 9, x.value);
-        Preset(Q3DEffectPropertySet, 10, x.value);
-        ReadAndOpen(effectsPage);
-        EXPECT_EQ(x.position, Send(IDC_SPREAD, TBM_GETPOS));
-        EXPECT_EQ(x.position, Send(IDC_CENTER, TBM_GETPOS));
-        CloseAndWrite(effectsPage);
-        EXPECT_EQ(x.written, (Stored<float>(Q3DEffectPropertySet, 9)));
-        EXPECT_EQ(x.written, (Stored<float>(Q3DEffectPropertySet, 10)));
-    }
-
-    const struct { const GUID *set; ULONG id; int control; } switches[] = {
-        {&Q3DEffectPropertySet, 5, IDC_REVERB}, {&Q3DPropertySet, 5, IDC_LOW_FREQUENCY},
-        {&Q3DEffectPropertySet, 3, IDC_STEREO_EXPANSION}};
-    for (const auto &s : switches) {
-        for (int32_t value : {0, 1, 7}) {
-            SCOPED_TRACE(testing::Message() << "control " << s.control << " value " << value);
-            Preset(*s.set, s.id, value);
-            ReadAndOpen(effectsPage);
-            EXPECT_EQ(value != 0, Checked(s.control));
-            CloseAndWrite(effectsPage);
-            EXPECT_EQ(value != 0, (Stored<int32_t>(*s.set, s.id)));
-        }
-    }
-}
-
-TEST_F(EffectsPagesTest, EffectsTakesWhatTheUserSetsAndShowsItAgain)
-{
-    Open(effectsPage);
-    const struct { int entry; ReverbEnvironment written; } chosen[] = {
-        {0, {0, -1}}, {1, {0, 0}}, {26, {0, 25}}, {27, {1, 0}}, {29, {1, 2}}};
-    for (const auto &c : chosen) {
-        SCOPED_TRACE(c.entry);
-        Select(c.entry);
-        effectsPage.TakeSettings(page_);
-        effectsPage.WriteToDriver(c_.directSound, c_.propertySet);
-        ReverbEnvironment stored = Stored<ReverbEnvironment>(Q3DPropertySet, 12);
-        EXPECT_EQ(c.written.bank, stored.bank);
-        EXPECT_EQ(c.written.index, stored.index);
-    }
-    for (int entry = -1; entry < 30; ++entry) {
-        Select(entry);
-        effectsPage.TakeSettings(page_);
-        Select(entry == 3 ? 4 : 3);
-        effectsPage.ShowSettings(page_);
-        EXPECT_EQ(entry, Send(IDC_ENVIRONMENT, CB_GETCURSEL));
-    }
-
-    const struct { int position; int32_t elevation, interpolate; } cpu[] = {{0, 0, 0}, {1, 0, 1}, {2, 1, 1}};
-    for (const auto &c : cpu) {
-        SCOPED_TRACE(c.position);
-        Send(IDC_ELEVATION, BM_SETCHECK, !c.elevation); // the track bar decides
-        Send(IDC_INTERPOLATE, BM_SETCHECK, !c.interpolate);
-        Slide(IDC_CPU_USAGE, c.position);
-        effectsPage.TakeSettings(page_);
-        effectsPage.WriteToDriver(c_.directSound, c_.propertySet);
-        EXPECT_EQ(c.elevation, (Stored<int32_t>(Q3DEffectPropertySet, 4)));
-        EXPECT_EQ(c.interpolate, (Stored<int32_t>(Q3DEffectPropertySet, 8)));
-    }
-
-    Slide(IDC_SPREAD, 333);
-    Slide(IDC_CENTER, 1000);
-    effectsPage.TakeSettings(page_);
-    effectsPage.WriteToDriver(c_.directSound, c_.propertySet);
-    EXPECT_EQ(0.333f, (Stored<float>(Q3DEffectPropertySet, 9)));
-    EXPECT_EQ(1.0f, (Stored<float>(Q3DEffectPropertySet, 10)));
-    for (int position = 0; position <= 1000; ++position) {
-        Send(IDC_SPREAD, TBM_SETPOS, TRUE, position);
-        Send(IDC_CENTER, TBM_SETPOS, TRUE, 1000 - position);
-        effectsPage.TakeSettings(page_);
-        effectsPage.ShowSettings(page_);
-        ASSERT_EQ(position, Send(IDC_SPREAD, TBM_GETPOS));
-        ASSERT_EQ(1000 - position, Send(IDC_CENTER, TBM_GETPOS));
-    }
-
-    // The hidden radio buttons carry the mode: QSound's alone decides it.
-    Send(IDC_MODE_QSOUND, BM_SETCHECK, BST_UNCHECKED);
-    Send(IDC_MODE_STEREO, BM_SETCHECK, BST_UNCHECKED);
-    for (int id : {IDC_REVERB, IDC_STEREO_EXPANSION, IDC_LOW_FREQUENCY})
-        Send(id, BM_CLICK);
-    CloseAndWrite(effectsPage);
-    EXPECT_EQ(0, (Stored<int32_t>(Q3DEffectPropertySet, 0)));
-    EXPECT_EQ(1, (Stored<int32_t>(Q3DEffectPropertySet, 5)));
-    EXPECT_EQ(1, (Stored<int32_t>(Q3DEffectPropertySet, 3)));
-    EXPECT_EQ(1, (Stored<int32_t>(Q3DPropertySet, 5)));
-}
-
-// ---- Voice Manager page: fields <-> controls --------------------------------
-
-TEST_F(EffectsPagesTest, VoiceManagerShowsFlagsAndMaximaAndBoundsPlayByTotal)
-{
-    Open(voiceManagerPage); // nothing read yet
-    EXPECT_TRUE(Checked(IDC_PLAY_UNLIMITED));
-    EXPECT_FALSE(Checked(IDC_LIMIT_TOTAL));
-    EXPECT_EQ("0", Text(IDC_MAX_TOTAL));
-    EXPECT_EQ("0", Text(IDC_MAX_PLAY));
-
-    const struct { uint32_t flags; bool limitTotal, limited, longest, unlimited; uint32_t written; } flags[] = {
-        {0, false, false, false, true, 0}, {1, true, false, false, true, 1}, {2, false, true, false, false, 2},
-        {4, false, false, true, false, 4}, {6, false, true, true, false, 6}, {7, true, true, true, false, 7},
-        {0xF8, false, false, false, true, 0}};
-    for (const auto &f : flags) {
-        SCOPED_TRACE(f.flags);
-        Preset(Q3DPropertySet, 2, f.flags);
-        ReadAndOpen(voiceManagerPage);
-        EXPECT_EQ(f.limitTotal, Checked(IDC_LIMIT_TOTAL));
-        EXPECT_EQ(f.limited, Checked(IDC_PLAY_LIMITED));
-        EXPECT_EQ(f.longest, Checked(IDC_PLAY_LONGEST));
-        EXPECT_EQ(f.unlimited, Checked(IDC_PLAY_UNLIMITED));
-        CloseAndWrite(voiceManagerPage);
-        EXPECT_EQ(f.written, (Stored<uint32_t>(Q3DPropertySet, 2)));
-    }
-
-    // Play is bounded by total as unsigned numbers, in the page's own value.
-    const struct { uint32_t total, play; const char *shownTotal, *shownPlay; uint32_t writtenPlay; } maxima[] = {
-        {32, 48, "32", "32", 32}, {48, 32, "48", "32", 32}, {0xFFFFFFFB, 20, "-5", "20", 20}, {0, 1, "0", "0", 0}};
-    for (const auto &m : maxima) {
-        SCOPED_TRACE(m.shownTotal);
-        Preset(Q3DPropertySet, 6, m.total);
-        Preset(Q3DPropertySet, 7, m.play);
-        ReadAndOpen(voiceManagerPage);
-        EXPECT_EQ(m.shownTotal, Text(IDC_MAX_TOTAL));
-        EXPECT_EQ(m.shownPlay, Text(IDC_MAX_PLAY));
-        voiceManagerPage.WriteToDriver(c_.directSound, c_.propertySet); // the page keeps the bound
-        EXPECT_EQ(m.writtenPlay, (Stored<uint32_t>(Q3DPropertySet, 7)));
-        CloseAndWrite(voiceManagerPage);
-        EXPECT_EQ(m.total, (Stored<uint32_t>(Q3DPropertySet, 6)));
-        EXPECT_EQ(m.writtenPlay, (Stored<uint32_t>(Q3DPropertySet, 7)));
-    }
-}
-
-TEST_F(EffectsPagesTest, VoiceManagerTakesTypedNumbersAsTheyAre)
-{
-    const struct { const char *total, *play; uint32_t writtenTotal, writtenPlay; const char *shownAgain; } typed[] = {
-        {"12abc", "3", 12, 3, "12"}, {"", "", 0, 0, "0"}, {"-5", "2", 0xFFFFFFFB, 2, "-5"},
-        {"5000", "4000", 5000, 4000, "5000"}, {"10", "20", 10, 20, "10"}, {"  +7", "x1", 7, 0, "7"},
-        {"99999999999", "1", 0x7FFFFFFF, 1, "2147483647"}};
-    Open(voiceManagerPage);
-    for (const auto &t : typed) {
-        SCOPED_TRACE(testing::Message() << '"' << t.total << "\", \"" << t.play << '"');
-        Type(IDC_MAX_TOTAL, t.total);
-        Type(IDC_MAX_PLAY, t.play);
-        Send(IDC_LIMIT_TOTAL, BM_SETCHECK, BST_CHECKED);
-        Send(IDC_PLAY_LONGEST, BM_CLICK);
-        voiceManagerPage.TakeSettings(page_);
-        voiceManagerPage.WriteToDriver(c_.directSound, c_.propertySet);
-        EXPECT_EQ(t.writtenTotal, (Stored<uint32_t>(Q3DPropertySet, 6)));
-        EXPECT_EQ(t.writtenPlay, (Stored<uint32_t>(Q3DPropertySet, 7)));
-        EXPECT_EQ(5u, (Stored<uint32_t>(Q3DPropertySet, 2)));
-        voiceManagerPage.ShowSettings(page_);
-        EXPECT_EQ(t.shownAgain, Text(IDC_MAX_TOTAL));
-    }
-    // The arrows stop at 1000.
-    Type(IDC_MAX_TOTAL, "999");
-    Send(IDC_MAX_TOTAL, WM_KEYDOWN, VK_UP, 0);
-    Send(IDC_MAX_TOTAL, WM_KEYDOWN, VK_UP, 0);
-    EXPECT_EQ("1000", Text(IDC_MAX_TOTAL));
-}
-
-// ---- Mixing Options page: driver and registry <-> controls ------------------
-
-TEST_F(EffectsPagesTest, MixingOptionsShowsFormatAndVolumeAndWritesBackWhatItShows)
-{
-    Open(mixingOptionsPage); // nothing read yet
-    EXPECT_FALSE(Checked(IDC_FLOATING_POINT));
-    EXPECT_FALSE(Checked(IDC_MIX_PRIMARY));
-    EXPECT_FALSE(Checked(IDC_BYPASS));
-    EXPECT_EQ("20", Text(IDC_LATENCY));
-    EXPECT_EQ(0, Send(IDC_VOLUME, TBM_GETPOS));
-    EXPECT_EQ(60, Send(IDC_VOLUME, TBM_GETRANGEMAX));
-
-    const struct { int32_t format; bool shown; int32_t written; } formats[] = {
-        {0, false, 0}, {1, false, 0}, {2, true, 2}, {3, false, 0}};
-    for (const auto &f : formats) {
-        SCOPED_TRACE(f.format);
-        Preset(Q3DPropertySet, 0, f.format);
-        ReadAndOpen(mixingOptionsPage);
-        EXPECT_EQ(f.shown, Checked(IDC_FLOATING_POINT));
-        CloseAndWrite(mixingOptionsPage);
-        EXPECT_EQ(f.written, (Stored<int32_t>(Q3DPropertySet, 0)));
-    }
-
-    const struct { float volume; int position; float written; } volumes[] = {
-        {1.0f, 0, 1.0f}, {0.5f, 6, 0.5011872f}, {2.0f, 0, 1.0f}, {0.0f, 60, 0.0f}, {-1.0f, 60, 0.0f},
-        {0.001f, 60, 0.0f}, {NAN, 60, 0.0f}, {INFINITY, 0, 1.0f}};
-    for (const auto &v : volumes) {
-        SCOPED_TRACE(v.volume);
-        Preset(Q3DPropertySet, 11, v.volume);
-        ReadAndOpen(mixingOptionsPage);
-        EXPECT_EQ(v.position, Send(IDC_VOLUME, TBM_GETPOS));
-        CloseAndWrite(mixingOptionsPage);
-        EXPECT_FLOAT_EQ(v.written, (Stored<float>(Q3DPropertySet, 11)));
-    }
-}
-
-TEST_F(EffectsPagesTest, EveryVolumePositionIsStoredAsItsGainAndShownAgain)
-{
-    const struct { int position; float volume; } table[] = {
-        {0, 1.0f}, {1, 0.8912509f}, {6, 0.5011872f}, {20, 0.1f}, {40, 0.01f}, {59, 0.0011220184f}, {60, 0.0f}};
-    Open(mixingOptionsPage);
-    for (const auto &t : table) {
-        SCOPED_TRACE(t.position);
-        Slide(IDC_VOLUME, t.position, WM_VSCROLL);
-        mixingOptionsPage.TakeSettings(page_);
-        mixingOptionsPage.WriteToDriver(c_.directSound, c_.propertySet);
-        EXPECT_FLOAT_EQ(t.volume, (Stored<float>(Q3DPropertySet, 11)));
-    }
-    for (int position = 0; position <= 60; ++position) {
-        Send(IDC_VOLUME, TBM_SETPOS, TRUE, position);
-        mixingOptionsPage.TakeSettings(page_);
-        mixingOptionsPage.WriteToDriver(c_.directSound, c_.propertySet);
-        Send(IDC_VOLUME, TBM_SETPOS, TRUE, 30);
-        mixingOptionsPage.ReadFromDriver(c_.directSound, c_.propertySet);
-        mixingOptionsPage.ShowSettings(page_);
-        EXPECT_EQ(position, Send(IDC_VOLUME, TBM_GETPOS));
-    }
-}
-
+// The registry values under the Q3D key: a short value replaces the low
+// bytes of its field whatever its type; a missing or longer one leaves it.
 TEST_F(EffectsPagesTest, MixingOptionsShowsTheRegistryValuesAndStoresThemNowhere)
 {
-    struct Value {
-        const char *name;
-        DWORD type;
-        const char *data; // null: absent
-        DWORD size;
-    };
-    // The Q3D key (absent, or with these values) and what the page shows
-    // after a read, its fields having been latency 0x141 and both switches on.
-    const struct { bool key; Value values[3]; const char *latency; bool primary, bypass; } steps[] = {
-        {false, {}, "321", true, true},
-        {true, {{"Latency", REG_DWORD, "\x28\0\0\0", 4}, {"Primary", REG_DWORD, "\0\0\0\0", 4},
-                {"Bypass", REG_DWORD, "\0\0\0\0", 4}}, "40", false, false},
-        // A missing value leaves its field; the next is still read.
-        {true, {{"Latency", REG_DWORD, "\x29\0\0\0", 4}, {"Primary", REG_DWORD, nullptr, 0},
-                {"Bypass", REG_DWORD, "\0\0\0\0", 4}}, "41", true, false},
-        // Whatever the type, a short value replaces the low bytes only; a
-        // longer one nothing.
-        {true, {{"Latency", REG_BINARY, "\5", 1}, {"Primary", REG_SZ, "longer", 7},
-                {"Bypass", REG_BINARY, "\0\0", 2}}, "261", true, false},
-        {true, {{"Latency", REG_SZ, "7", 2}, {"Primary", REG_BINARY, "\0\0\0\0\0", 5},
-                {"Bypass", REG_BINARY, "\1", 1}}, "55", true, true},
+    struct Value { const char *name; DWORD type; const char *data; DWORD size; };
+    const struct { bool key; Value values[3]; int latency, primary, bypass; } steps[] = {
+        {false, {}, 321, 1, 1},
+        {true, {{"Latency", REG_DWORD, "\x28\0\0", 4}, {"Primary", REG_DWORD, "\0\0\0", 4}, {"Bypass", REG_DWORD, "\0\0\0", 4}}, 40, 0, 0},
+        {true, {{"Latency", REG_DWORD, "\x29\0\0", 4}, {"Primary", REG_DWORD, nullptr, 0}, {"Bypass", REG_DWORD, "\0\0\0", 4}}, 41, 1, 0},
+        {true, {{"Latency", REG_BINARY, "\5", 1}, {"Primary", REG_SZ, "longer", 7}, {"Bypass", REG_BINARY, "\0", 2}}, 0x105, 1, 0},
+        {true, {{"Latency", REG_SZ, "7", 2}, {"Primary", REG_BINARY, "\0\0\0\0", 5}, {"Bypass", REG_BINARY, "\1", 1}}, 0x37, 1, 1},
+        {true, {{"Latency", REG_BINARY, "\x10\0\0\0\0\0\0", 8}, {"Primary", REG_DWORD, "\0\0\0", 4}, {"Bypass", REG_DWORD, nullptr, 0}}, 321, 0, 1},
     };
     for (const auto &s : steps) {
-        SCOPED_TRACE(testing::Message() << "latency " << s.latency);
-        Open(mixingOptionsPage);
-        Type(IDC_LATENCY, "321");
-        Send(IDC_MIX_PRIMARY, BM_SETCHECK, BST_CHECKED);
-        Send(IDC_BYPASS, BM_SETCHECK, BST_CHECKED);
+        SCOPED_TRACE(s.latency);
+        Open(m); // the page's fields: 321 (0x141), both switches on
+        Put(IDC_LATENCY, 0, "321");
+        Put(IDC_MIX_PRIMARY, 1);
+        Put(IDC_BYPASS, 1);
         DestroyWindow(page_);
         SHDeleteKeyA(HKEY_LOCAL_MACHINE, kQ3DKey);
         HKEY key = nullptr;
-        if (s.key) {
+        if (s.key)
             ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyA(HKEY_LOCAL_MACHINE, kQ3DKey, &key));
-            for (const Value &v : s.values)
-                if (v.data)
-                    RegSetValueExA(key, v.name, 0, v.type, reinterpret_cast<const BYTE *>(v.data), v.size);
-        }
+        for (const Value &value : s.values)
+            if (value.data)
+                RegSetValueExA(key, value.name, 0, value.type, reinterpret_cast<const BYTE *>(value.data), value.size);
         VcLogClear();
-        ReadAndOpen(mixingOptionsPage);
-        EXPECT_EQ((Trace{Call("get", kMixingOptions[0], "0x00000000"), Call("get", kMixingOptions[1], "0x3f800000")}),
+        ReadAndOpen(m);
+        EXPECT_EQ(s.latency, Shown(IDC_LATENCY));
+        EXPECT_EQ(s.primary, Shown(IDC_MIX_PRIMARY));
+        EXPECT_EQ(s.bypass, Shown(IDC_BYPASS));
+        Put(IDC_LATENCY, 0, "500");
+        Put(IDC_MIX_PRIMARY, !s.primary);
+        Put(IDC_BYPASS, !s.bypass);
+        CloseAndWrite(m); // they go to neither the driver nor the registry
+        EXPECT_EQ((Trace{Call("get", kMixingOptions[0], "0x00000000"), Call("get", kMixingOptions[1], "0x3f800000"),
+                         Call("set", kMixingOptions[0], "0x00000000"), Call("set", kMixingOptions[1], "0x3f800000")}),
                   PropertyCalls());
-        EXPECT_EQ(s.latency, Text(IDC_LATENCY));
-        EXPECT_EQ(s.primary, Checked(IDC_MIX_PRIMARY));
-        EXPECT_EQ(s.bypass, Checked(IDC_BYPASS));
-
-        // Changed and applied, they go to neither the driver nor the registry.
-        Type(IDC_LATENCY, "500");
-        Send(IDC_BYPASS, BM_CLICK);
-        Send(IDC_MIX_PRIMARY, BM_CLICK);
-        VcLogClear();
-        CloseAndWrite(mixingOptionsPage);
-        EXPECT_EQ((Trace{Call("set", kMixingOptions[0], "0x00000000"), Call("set", kMixingOptions[1], "0x3f800000")}),
-                  PropertyCalls());
-        if (!key) {
-            EXPECT_NE(ERROR_SUCCESS, RegOpenKeyA(HKEY_LOCAL_MACHINE, kQ3DKey, &key));
+        if (key)
+            RegCloseKey(key);
+        EXPECT_EQ(s.key, RegOpenKeyA(HKEY_LOCAL_MACHINE, kQ3DKey, &key) == ERROR_SUCCESS);
+        if (!s.key)
             continue;
-        }
-        for (const Value &v : s.values) {
-            BYTE data[16] = {};
-            DWORD type = 0, size = sizeof data;
-            LONG result = RegQueryValueExA(key, v.name, nullptr, &type, data, &size);
-            if (!v.data) {
-                EXPECT_EQ(ERROR_FILE_NOT_FOUND, result) << v.name;
-                continue;
-            }
-            EXPECT_EQ(v.type, type) << v.name;
-            EXPECT_EQ(std::string(v.data, v.size), std::string(reinterpret_cast<char *>(data), size)) << v.name;
+        for (const Value &value : s.values) {
+            char data[16] = "";
+            DWORD size = sizeof data;
+            LONG result = RegQueryValueExA(key, value.name, nullptr, nullptr, reinterpret_cast<BYTE *>(data), &size);
+            EXPECT_EQ(value.data ? std::string(value.data, value.size) : "", result ? "" : std::string(data, size));
         }
         RegCloseKey(key);
     }
@@ -751,79 +481,52 @@ TEST_F(EffectsPagesTest, MixingOptionsShowsTheRegistryValuesAndStoresThemNowhere
 
 // ---- Apply ------------------------------------------------------------------
 
-TEST_F(EffectsPagesTest, EffectsEnablesApplyForItsSettingsOnlyAndTrackBarsWhenAMoveEnds)
+TEST_F(EffectsPagesTest, ApplyIsEnabledByExactlyTheListedControlsCodesAndScrolls)
 {
-    Open(effectsPage);
-    std::vector<Action> actions;
-    for (int id : {IDC_REVERB, IDC_STEREO_EXPANSION, IDC_LOW_FREQUENCY, IDC_ELEVATION, IDC_INTERPOLATE,
-                   IDC_MODE_QSOUND, IDC_MODE_STEREO, IDC_OUTPUT_SPEAKERS, IDC_OUTPUT_HEADPHONES, IDC_OUTPUT_MONO,
-                   IDC_OUTPUT_QUAD, IDC_SPLASH_LOGO}) {
-        actions.push_back({BM_CLICK, id, 0, true});
-        actions.push_back({WM_COMMAND, id, BN_KILLFOCUS, true});
-    }
-    actions.push_back({WM_COMMAND, IDC_PROPERTY1_ON, BN_CLICKED, true});
-    actions.push_back({WM_COMMAND, IDC_ENVIRONMENT, CBN_SELCHANGE, true});
-    for (int code : {CBN_DROPDOWN, CBN_CLOSEUP, CBN_EDITCHANGE, CBN_EDITUPDATE, CBN_SETFOCUS, CBN_KILLFOCUS,
-                     CBN_SELENDOK, CBN_SELENDCANCEL, CBN_DBLCLK})
-        actions.push_back({WM_COMMAND, IDC_ENVIRONMENT, code, false});
-    for (int id : {IDC_CPU_USAGE, IDC_SPREAD, IDC_CENTER}) {
-        for (int code = TB_LINEUP; code <= TB_ENDTRACK; ++code)
-            actions.push_back({WM_HSCROLL, id, code, code == TB_ENDTRACK});
-        actions.push_back({WM_VSCROLL, id, TB_ENDTRACK, false});
-        actions.push_back({WM_COMMAND, id, 0, false});
-    }
-    for (int id : {IDC_EFFECTS_ICON, IDC_PROPERTY1_VALUE, IDC_APPLY, IDC_STATIC})
-        actions.push_back({WM_COMMAND, id, EN_CHANGE, false});
-    ExpectApplyAfter(actions);
-    // Selecting an entry as the list does it.
-    EnableWindow(GetDlgItem(panel_, IDC_APPLY), FALSE);
-    Select(9);
-    EXPECT_TRUE(ApplyEnabled());
-}
-
-TEST_F(EffectsPagesTest, VoiceManagerEnablesApplyForItsButtonsAndEditedNumbersOnly)
-{
-    Open(voiceManagerPage);
-    std::vector<Action> actions;
-    for (int id : {IDC_LIMIT_TOTAL, IDC_PLAY_UNLIMITED, IDC_PLAY_LIMITED, IDC_PLAY_LONGEST}) {
-        actions.push_back({BM_CLICK, id, 0, true});
-        actions.push_back({WM_COMMAND, id, BN_SETFOCUS, true});
-    }
-    for (int id : {IDC_MAX_TOTAL, IDC_MAX_PLAY}) {
-        actions.push_back({WM_SETTEXT, id, 0, true});
-        actions.push_back({WM_KEYDOWN, id, 0, true}); // an arrow rewrites the text
-        for (int code : {EN_UPDATE, EN_SETFOCUS, EN_KILLFOCUS, EN_MAXTEXT, EN_HSCROLL})
-            actions.push_back({WM_COMMAND, id, code, false});
-    }
-    for (int id : {IDC_MAX_TOTAL_SPIN, IDC_MAX_PLAY_SPIN}) {
-        for (int code = SB_LINEUP; code <= SB_ENDSCROLL; ++code)
-            actions.push_back({WM_VSCROLL, id, code, false});
-        actions.push_back({WM_COMMAND, id, EN_CHANGE, false});
-    }
-    actions.push_back({WM_HSCROLL, IDC_MAX_TOTAL_SPIN, SB_ENDSCROLL, false});
-    actions.push_back({WM_COMMAND, IDC_STATIC, BN_CLICKED, false});
-    ExpectApplyAfter(actions);
-}
-
-TEST_F(EffectsPagesTest, MixingOptionsEnablesApplyForItsButtonsTheLatencyAndEveryVerticalScroll)
-{
-    Open(mixingOptionsPage);
-    std::vector<Action> actions;
-    for (int id : {IDC_FLOATING_POINT, IDC_MIX_PRIMARY, IDC_BYPASS}) {
-        actions.push_back({BM_CLICK, id, 0, true});
-        actions.push_back({WM_COMMAND, id, BN_SETFOCUS, true});
-    }
-    actions.push_back({WM_SETTEXT, IDC_LATENCY, 0, true});
-    actions.push_back({WM_KEYDOWN, IDC_LATENCY, 0, true});
-    for (int code : {EN_UPDATE, EN_SETFOCUS, EN_KILLFOCUS, EN_MAXTEXT})
-        actions.push_back({WM_COMMAND, IDC_LATENCY, code, false});
-    for (int id : {IDC_VOLUME, IDC_LATENCY_SPIN}) {
-        for (int code = TB_LINEUP; code <= TB_ENDTRACK; ++code) {
-            actions.push_back({WM_VSCROLL, id, code, true});
-            actions.push_back({WM_HSCROLL, id, code, false});
+    const std::vector<int> scrolls = {0, 1, 2, 3, 4, 5, 6, 7, 8}, edits = {EN_UPDATE, EN_SETFOCUS, EN_KILLFOCUS, EN_MAXTEXT};
+    // Messages to the page as its controls send them; BM_CLICK, WM_SETTEXT
+    // and an arrow key (WM_KEYDOWN) go to the control itself.
+    const struct { ControlPanelPage *page; std::vector<int> ids; UINT message; std::vector<int> codes; bool enables; } rows[] = {
+        {e, {IDC_REVERB, IDC_STEREO_EXPANSION, IDC_LOW_FREQUENCY, IDC_ELEVATION, IDC_INTERPOLATE, IDC_MODE_QSOUND,
+             IDC_MODE_STEREO, IDC_OUTPUT_SPEAKERS, IDC_OUTPUT_HEADPHONES, IDC_OUTPUT_MONO, IDC_OUTPUT_QUAD,
+             IDC_SPLASH_LOGO, IDC_PROPERTY1_ON}, WM_COMMAND, {BN_CLICKED, BN_KILLFOCUS}, true},
+        {e, {IDC_REVERB, IDC_STEREO_EXPANSION, IDC_LOW_FREQUENCY}, BM_CLICK, {0}, true},
+        {e, {IDC_ENVIRONMENT}, WM_COMMAND, {CBN_SELCHANGE}, true},
+        {e, {IDC_ENVIRONMENT}, WM_COMMAND, {CBN_DROPDOWN, CBN_CLOSEUP, CBN_EDITCHANGE, CBN_EDITUPDATE, CBN_SETFOCUS,
+                                            CBN_SELENDOK, CBN_DBLCLK}, false},
+        {e, {IDC_CPU_USAGE, IDC_SPREAD, IDC_CENTER}, WM_HSCROLL, {TB_ENDTRACK}, true},
+        {e, {IDC_CPU_USAGE, IDC_SPREAD, IDC_CENTER}, WM_HSCROLL, {0, 1, 2, 3, 4, 5, 6, 7}, false},
+        {e, {IDC_CPU_USAGE, IDC_SPREAD}, WM_VSCROLL, scrolls, false},
+        {e, {IDC_CPU_USAGE, IDC_EFFECTS_ICON, IDC_PROPERTY1_VALUE, IDC_APPLY, IDC_STATIC}, WM_COMMAND, {0, EN_CHANGE}, false},
+        {v, {IDC_LIMIT_TOTAL, IDC_PLAY_UNLIMITED, IDC_PLAY_LIMITED, IDC_PLAY_LONGEST}, WM_COMMAND, {BN_CLICKED, BN_SETFOCUS}, true},
+        {v, {IDC_LIMIT_TOTAL, IDC_PLAY_LIMITED}, BM_CLICK, {0}, true},
+        {v, {IDC_MAX_TOTAL, IDC_MAX_PLAY}, WM_SETTEXT, {0}, true},
+        {v, {IDC_MAX_TOTAL, IDC_MAX_PLAY}, WM_KEYDOWN, {VK_UP}, true},
+        {v, {IDC_MAX_TOTAL, IDC_MAX_PLAY}, WM_COMMAND, edits, false},
+        {v, {IDC_MAX_TOTAL_SPIN, IDC_MAX_PLAY_SPIN}, WM_VSCROLL, scrolls, false},
+        {v, {IDC_MAX_TOTAL_SPIN, IDC_STATIC}, WM_COMMAND, {0, EN_CHANGE}, false},
+        {m, {IDC_FLOATING_POINT, IDC_MIX_PRIMARY, IDC_BYPASS}, WM_COMMAND, {BN_CLICKED, BN_SETFOCUS}, true},
+        {m, {IDC_FLOATING_POINT}, BM_CLICK, {0}, true},
+        {m, {IDC_LATENCY}, WM_SETTEXT, {0}, true},
+        {m, {IDC_LATENCY}, WM_KEYDOWN, {VK_UP}, true},
+        {m, {IDC_LATENCY}, WM_COMMAND, edits, false},
+        {m, {IDC_VOLUME, IDC_LATENCY_SPIN}, WM_VSCROLL, scrolls, true},
+        {m, {IDC_VOLUME, IDC_LATENCY_SPIN}, WM_HSCROLL, scrolls, false},
+        {m, {IDC_VOLUME, IDC_LATENCY_SPIN, IDC_STATIC}, WM_COMMAND, {0}, false},
+    };
+    for (const auto &r : rows) {
+        Open(r.page);
+        for (int id : r.ids) {
+            for (int code : r.codes) {
+                SCOPED_TRACE(testing::Message() << "message " << r.message << " from " << id << " code " << code);
+                EnableWindow(GetDlgItem(panel_, IDC_APPLY), FALSE);
+                HWND control = GetDlgItem(page_, id);
+                if (r.message == BM_CLICK || r.message == WM_SETTEXT || r.message == WM_KEYDOWN)
+                    SendMessageA(control, r.message, code, r.message == WM_SETTEXT ? reinterpret_cast<LPARAM>("57") : 0);
+                else
+                    SendMessageA(page_, r.message, r.message == WM_COMMAND ? MAKEWPARAM(id, code) : code, LPARAM(control));
+                EXPECT_EQ(r.enables, ApplyEnabled());
+            }
         }
-        actions.push_back({WM_COMMAND, id, 0, false});
     }
-    actions.push_back({WM_COMMAND, IDC_STATIC, BN_CLICKED, false});
-    ExpectApplyAfter(actions);
 }

@@ -51,6 +51,7 @@ void GetEffect(IKsPropertySet *propertySet, ULONG id, float *value)
     GetDriverProperty(propertySet, Q3DEffectPropertySet, id, value, sizeof *value);
 }
 
+// Every value of the effect set is 32 bits, an integer or a float.
 void SetEffect(IKsPropertySet *propertySet, EffectsInstanceBlock *block, ULONG id, void *value)
 {
     SetDriverProperty(propertySet, Q3DEffectPropertySet, id, block, sizeof *block, value,

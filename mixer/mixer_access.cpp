@@ -41,8 +41,9 @@ UINT LoadedControls(const MixerLineRecord *record)
     return record->line.cControls < kRecordControls ? record->line.cControls : kRecordControls;
 }
 
-// The first control of a type, else the fallback slot when the line has a
-// control there (the other slots hold none).
+// The first control of a type, else the fallback slot, but only when the
+// line has a control there: an empty slot's zero id may name another line's
+// control on some mixers.
 const MIXERCONTROLA *ChooseControl(const MixerLineRecord *record, DWORD type, UINT fallback)
 {
     for (const MIXERCONTROLA &control : record->controls)

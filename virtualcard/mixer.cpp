@@ -75,6 +75,12 @@ void FillLine(const VcMixerDevice &device, UINT deviceId, const VcMixerLine &lin
     snprintf(out->Target.szPname, sizeof out->Target.szPname, "%s", device.name);
 }
 
+// The items a control reports: those it holds, unless it is a faulty one.
+DWORD ReportedItems(const VcMixerControl &control)
+{
+    return control.reportedItems ? control.reportedItems : control.items;
+}
+
 void FillControl(const VcMixerControl &control, MIXERCONTROLA *out)
 {
     memset(out, 0, sizeof *out);
@@ -82,7 +88,7 @@ void FillControl(const VcMixerControl &control, MIXERCONTROLA *out)
     out->dwControlID = control.controlId;
     out->dwControlType = control.type;
     out->fdwControl = control.flags;
-    out->cMultipleItems = control.items;
+    out->cMultipleItems = ReportedItems(control);
     snprintf(out->szShortName, sizeof out->szShortName, "%s", control.name);
     snprintf(out->szName, sizeof out->szName, "%s", control.name);
     switch (control.type & MIXERCONTROL_CT_CLASS_MASK) {
@@ -134,7 +140,7 @@ MMRESULT CheckDetailsShape(const VcMixerDevice &device, const VcMixerControl &co
     bool uniform = (control.flags & MIXERCONTROL_CONTROLF_UNIFORM) != 0;
     if (details.cChannels != 1 && (uniform || details.cChannels != lineChannels))
         return MMSYSERR_INVALPARAM;
-    DWORD items = (control.flags & MIXERCONTROL_CONTROLF_MULTIPLE) ? control.items : 0;
+    DWORD items = (control.flags & MIXERCONTROL_CONTROLF_MULTIPLE) ? ReportedItems(control) : 0;
     if (details.cMultipleItems != items)
         return MMSYSERR_INVALPARAM;
     if (!details.paDetails)
@@ -403,7 +409,10 @@ MMRESULT WINAPI mixerGetControlDetailsA(HMIXEROBJ hmxobj, LPMIXERCONTROLDETAILS 
     DWORD query = fdwDetails & MIXER_GETCONTROLDETAILSF_QUERYMASK;
 
     DWORD storedChannels = VcMixerStoredChannels(*device, *control);
-    DWORD items = VcMixerStoredItems(*control);
+    // A faulty control answers as many items as it reports: those past the
+    // ones it holds as unnamed and off.
+    DWORD held = VcMixerStoredItems(*control);
+    DWORD items = control->reportedItems ? pmxcd->cMultipleItems : held;
     BYTE *out = static_cast<BYTE *>(pmxcd->paDetails);
 
     if (query == MIXER_GETCONTROLDETAILSF_LISTTEXT) {
@@ -415,6 +424,8 @@ MMRESULT WINAPI mixerGetControlDetailsA(HMIXEROBJ hmxobj, LPMIXERCONTROLDETAILS 
                 auto *entry = reinterpret_cast<MIXERCONTROLDETAILS_LISTTEXTA *>(
                     out + (c * items + i) * pmxcd->cbDetails);
                 memset(entry, 0, sizeof *entry);
+                if (i >= held)
+                    continue;
                 entry->dwParam1 = control->itemText[i].lineId;
                 entry->dwParam2 = control->itemText[i].componentType;
                 snprintf(entry->szName, sizeof entry->szName, "%s", control->itemText[i].text);
@@ -428,8 +439,8 @@ MMRESULT WINAPI mixerGetControlDetailsA(HMIXEROBJ hmxobj, LPMIXERCONTROLDETAILS 
     // One channel asked of a control that keeps several reads the first.
     for (DWORD c = 0; c < pmxcd->cChannels; ++c)
         for (DWORD i = 0; i < items; ++i) {
-            DWORD from = (c < storedChannels ? c : 0) * items + i;
-            memcpy(out + (c * items + i) * pmxcd->cbDetails, &control->values[from], sizeof(DWORD));
+            DWORD value = i < held ? control->values[(c < storedChannels ? c : 0) * held + i] : 0;
+            memcpy(out + (c * items + i) * pmxcd->cbDetails, &value, sizeof(DWORD));
         }
     return MMSYSERR_NOERROR;
 }
@@ -445,7 +456,8 @@ MMRESULT WINAPI mixerSetControlDetails(HMIXEROBJ hmxobj, LPMIXERCONTROLDETAILS p
                                     &device, &control);
     if (r != MMSYSERR_NOERROR)
         return r;
-    if (pmxcd->cbDetails != sizeof(MIXERCONTROLDETAILS_UNSIGNED))
+    // A faulty control's writes are refused: the card keeps only what it holds.
+    if (pmxcd->cbDetails != sizeof(MIXERCONTROLDETAILS_UNSIGNED) || control->reportedItems)
         return MMSYSERR_INVALPARAM;
 
     DWORD storedChannels = VcMixerStoredChannels(*device, *control);

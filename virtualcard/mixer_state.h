@@ -28,6 +28,7 @@ struct VcMixerControl {
     DWORD type;
     DWORD flags;
     DWORD items;          // 0 unless MIXERCONTROL_CONTROLF_MULTIPLE
+    DWORD reportedItems;  // 0, or the count a faulty control reports instead
     char name[MIXER_LONG_NAME_CHARS];
     VcMixerItem itemText[kVcMixerMaxItems];
     DWORD values[kVcMixerMaxChannels * kVcMixerMaxItems];

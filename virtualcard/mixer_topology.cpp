@@ -283,6 +283,16 @@ bool VcMixerSetItemText(UINT device, DWORD controlId, DWORD item, const char *te
     return true;
 }
 
+bool VcMixerReportItems(UINT device, DWORD controlId, DWORD items)
+{
+    VcMixerDevice *dev = VcMixerDeviceAt(device);
+    VcMixerControl *control = dev ? VcMixerControlById(*dev, controlId) : nullptr;
+    if (!control || !(control->flags & MIXERCONTROL_CONTROLF_MULTIPLE) || items == 0)
+        return false;
+    control->reportedItems = items;
+    return true;
+}
+
 DWORD VcMixerFindLine(UINT device, DWORD componentType)
 {
     VcMixerDevice *dev = VcMixerDeviceAt(device);

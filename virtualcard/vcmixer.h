@@ -47,6 +47,10 @@ DWORD VcMixerAddSource(UINT device, DWORD destinationLineId, DWORD componentType
 DWORD VcMixerAddControl(UINT device, DWORD lineId, DWORD controlType, DWORD flags, DWORD items,
                         const char *name);
 bool VcMixerSetItemText(UINT device, DWORD controlId, DWORD item, const char *text);
+// Makes a multiple-item control faulty: it reports `items` entries, however
+// many, and answers reads of that many (those past the ones it holds unnamed
+// and 0); writes to it are refused.
+bool VcMixerReportItems(UINT device, DWORD controlId, DWORD items);
 
 // Look-ups for tests: the line of a component type (destinations first, then
 // sources; kVcMixerNoLine when none), a line's first control of a type (0 when

@@ -1,0 +1,524 @@
+// The card's mixer access and the Playback and Record Mixer pages against the
+// virtual card's mixer. The pages live in the panel's dialog and are driven
+// with the messages a user's slider moves and clicks send; each action is
+// checked in the mixer's stored values, then on the page once the mixer's
+// change message is handled.
+#include "mixer/playback_mixer_page.h"
+#include "mixer/record_mixer_page.h"
+#include "resource.h"
+#include "virtualcard/vclog.h"
+#include "virtualcard/vcmixer.h"
+#include "virtualcard/vthlp32.h"
+
+#include <commctrl.h>
+#include <shlwapi.h>
+
+#include <gtest/gtest.h>
+
+#include <stdio.h>
+#include <string.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+const DWORD kSpeakers = MIXERLINE_COMPONENTTYPE_DST_SPEAKERS, kWaveIn = MIXERLINE_COMPONENTTYPE_DST_WAVEIN;
+const DWORD kVolume = MIXERCONTROL_CONTROLTYPE_VOLUME, kMute = MIXERCONTROL_CONTROLTYPE_MUTE;
+const DWORD kBass = MIXERCONTROL_CONTROLTYPE_BASS, kMux = MIXERCONTROL_CONTROLTYPE_MUX;
+const DWORD kUniform = MIXERCONTROL_CONTROLF_UNIFORM, kMultiple = MIXERCONTROL_CONTROLF_MULTIPLE;
+const DWORD kSource = MIXERLINE_COMPONENTTYPE_SRC_ANALOG;
+
+MixerLineRecord Line(DWORD channels, uint32_t left, uint32_t right, int32_t balance)
+{
+    MixerLineRecord r = {};
+    r.line.cChannels = channels;
+    r.channelVolume[0] = left;
+    r.channelVolume[1] = right;
+    r.balance = balance;
+    return r;
+}
+
+// The values the sliders stand for; the pages' tests add what the mixer
+// makes of them.
+TEST(MixerArithmetic, SlidersAndChannelValuesConvertBothWays)
+{
+    struct Case {
+        uint32_t position;
+        bool balanceSlider;
+        uint32_t left, right, balance;  // afterwards, and as BalanceFromVolume gives it back
+    } const cases[] = {
+        {0, true, 65535, 0, 0},  {32, true, 0, 65535, 32}, {8, true, 65535, 32767, 8},
+        {16, true, 65535, 65535, 16}, {7, false, 34952, 34952, 16},
+    };
+    for (const Case &c : cases) {
+        MixerLineRecord r = Line(2, 65535, 65535, 16);
+        ApplySliderPosition(&r, c.position, c.balanceSlider);
+        EXPECT_EQ(c.left, r.channelVolume[0]) << &c - cases;
+        EXPECT_EQ(c.right, r.channelVolume[1]) << &c - cases;
+        r.balance = -1;
+        EXPECT_TRUE(BalanceFromVolume(&r));
+        EXPECT_EQ(c.balance, uint32_t(r.balance)) << &c - cases;
+    }
+    // A mono line has one channel and no balance; a silent one keeps its balance.
+    MixerLineRecord mono = Line(1, 9, 77, 5), silent = Line(2, 0, 0, 5);
+    ApplySliderPosition(&mono, 0, true);
+    EXPECT_FALSE(BalanceFromVolume(&mono) || BalanceFromVolume(&silent));
+    ApplySliderPosition(&mono, 14, false);
+    EXPECT_TRUE(mono.channelVolume[0] == 4369 && mono.channelVolume[1] == 77 && mono.balance == 5 &&
+                silent.balance == 5 && LineVolumeMax(&mono) == 4369 && VolumeSliderPosition(&mono) == 14);
+    // Every slider position reads back as itself.
+    for (uint32_t balance = 0; balance <= 32; ++balance) {
+        for (uint32_t volume = 0; volume <= 15; ++volume) {
+            MixerLineRecord r = Line(2, 65535, 65535, 16);
+            ApplySliderPosition(&r, balance, true);
+            ApplySliderPosition(&r, volume, false);
+            r.balance = -1;
+            EXPECT_EQ(volume, VolumeSliderPosition(&r)) << balance << " " << volume;
+            EXPECT_EQ(volume < 15 ? int32_t(balance) : -1, (BalanceFromVolume(&r), r.balance)) << balance << " " << volume;
+        }
+    }
+}
+
+// A line and its controls on device 0: a source of a destination, or (for
+// kVcMixerNoLine) a destination.
+struct TestLine {
+    DWORD id, volume, mute;
+};
+TestLine AddLine(DWORD destination, DWORD type, DWORD channels, const char *name, DWORD volumeFlags = 0,
+                 DWORD muteFlags = kUniform, bool mute = true)
+{
+    DWORD id = destination == kVcMixerNoLine ? VcMixerAddDestination(0, type, channels, name)
+                                             : VcMixerAddSource(0, destination, type, channels, name);
+    TestLine line = {id, VcMixerAddControl(0, id, kVolume, volumeFlags, 0, "Volume"), 0};
+    if (mute)
+        line.mute = VcMixerAddControl(0, id, kMute, muteFlags, 0, "Mute");
+    return line;
+}
+
+// A control's values now, as "1,0" (as many as it holds).
+std::string Values(DWORD control, UINT device = 0)
+{
+    DWORD values[256] = {};
+    DWORD count = 1;
+    while (count < 256 && !VcMixerGetValues(device, control, values, count))
+        ++count;
+    std::string text;
+    for (DWORD i = 0; i < count; ++i)
+        text += (i ? "," : "") + std::to_string(values[i]);
+    return text;
+}
+
+size_t Writes()
+{
+    size_t n = 0;
+    for (size_t i = 0; i < VcLogCount(); ++i)
+        n += strncmp(VcLogLine(i), "mixerSetControlDetails", 22) == 0;
+    return n;
+}
+
+INT_PTR CALLBACK PanelProc(HWND, UINT, WPARAM, LPARAM)
+{
+    return FALSE;
+}
+
+// Each column's name, volume slider, balance slider and box: the playback
+// page's columns 0..5, then the record page's as 6..10.
+const int kIds[11][4] = {
+    {1107, 1099, 1113, 1120}, {1108, 1100, 1114, 1121}, {1109, 1101, 1115, 1122}, {1110, 1102, 1116, 1123},
+    {1111, 1103, 1117, 1124}, {1112, 1104, 1118, 1125}, {1127, 1132, 1140, 1136}, {1128, 1133, 1141, 1137},
+    {1129, 1134, 1142, 1138}, {1130, 1135, 1143, 1139}, {1131, 1145, 1144, 1146},
+};
+enum Action { kVolumeSlider = 1, kBalanceSlider, kClick, kOtherProgram };
+
+class Mixer : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        InitCommonControls();
+        VcMixerClearDevices();
+        panel_ = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_PANEL), nullptr, PanelProc, 0);
+        ShowWindow(panel_, SW_SHOWNORMAL);
+        playbackMixerPage.mixerPageDevice = recordMixerPage.mixerPageDevice = 0;
+    }
+    void TearDown() override
+    {
+        EXPECT_FALSE(IsWindowEnabled(GetDlgItem(panel_, IDC_APPLY)));
+        DestroyWindow(panel_); // and the page with it
+        if (mixer_)
+            CloseCardMixer(mixer_);
+        EXPECT_EQ(0u, VcMixerOpenHandleCount());
+        EXPECT_EQ(nullptr, playbackMixerPage.mixerHandle);
+        EXPECT_EQ(nullptr, recordMixerPage.mixerHandle);
+        SHDeleteKeyA(HKEY_LOCAL_MACHINE, kMediaClassKey);
+        WritePrivateProfileStringA("DESCRIPTION", "DRIVERDESC", nullptr, kProfileFileName);
+        VcMixerUseCardTopology();
+    }
+    // The card's media driver and the description SOUNDCFG.INI gives.
+    static void Driver(const char *profile, const char *description, DWORD idSize)
+    {
+        WritePrivateProfileStringA("DESCRIPTION", "DRIVERDESC", profile, kProfileFileName);
+        std::string key = std::string(kMediaClassKey) + "\\0000";
+        DWORD id = kVcCardMixerMid;
+        SHSetValueA(HKEY_LOCAL_MACHINE, key.c_str(), "DriverDesc", REG_SZ, description, strlen(description) + 1);
+        if (idSize)
+            SHSetValueA(HKEY_LOCAL_MACHINE, (key + "\\Config").c_str(), "ManufactureID", REG_BINARY, &id, idSize);
+    }
+    static DWORD Card(DWORD type, DWORD channels, const char *name)
+    {
+        VcMixerAddDevice(kVcCardMixerMid, kVcCardMixerPid, kVcCardMixerName);
+        return VcMixerAddDestination(0, type, channels, name);
+    }
+    void Bind(MixerLineRecord *record, DWORD type, int source)
+    {
+        if (!mixer_)
+            mixer_ = OpenCardMixer(panel_, 0);
+        ASSERT_EQ(kLineFound, FindColumnLine(mixer_, record, type, source));
+    }
+
+    void Open(MixerPage &object)
+    {
+        VcLogClear();
+        page_ = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(object.DialogTemplateId()), panel_,
+                                   object.DialogProcedure(),
+                                   reinterpret_cast<LPARAM>(static_cast<ControlPanelPage *>(&object)));
+        ShowWindow(page_, SW_SHOWNORMAL);
+        Dispatch();
+    }
+    // Handles the change messages the mixer has posted.
+    static void Dispatch()
+    {
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
+            DispatchMessageA(&msg);
+    }
+    int Position(int id) { return static_cast<int>(SendDlgItemMessageA(page_, id, TBM_GETPOS, 0, 0)); }
+    // Columns as the user sees them, "name v<volume> b<balance> m<box>" with
+    // each disabled control marked "!", joined by " | ".
+    std::string Views(int first, int last)
+    {
+        std::string views;
+        for (int i = first; i <= last; ++i) {
+            const int *c = kIds[i];
+            char name[80] = "", text[160];
+            GetDlgItemTextA(page_, c[0], name, sizeof name);
+            auto off = [&](int id) { return IsWindowEnabled(GetDlgItem(page_, id)) ? "" : "!"; };
+            snprintf(text, sizeof text, "%s%s %sv%d %sb%d %sm%u", i > first ? " | " : "", name, off(c[1]),
+                     Position(c[1]), off(c[2]), Position(c[2]), off(c[3]), IsDlgButtonChecked(page_, c[3]));
+            views += text;
+        }
+        return views;
+    }
+    std::string Boxes(int first, int last)
+    {
+        std::string boxes;
+        for (int i = first; i <= last; ++i)
+            boxes += IsDlgButtonChecked(page_, kIds[i][3]) ? '1' : '0';
+        return boxes;
+    }
+    // A user's action on a column: a slider moved to a position with a
+    // scroll code, or its box clicked.
+    void Act(int column, Action action, int position = 0, int code = 0)
+    {
+        HWND control = GetDlgItem(page_, kIds[column][action]);
+        if (action == kClick) {
+            SendMessageA(control, BM_CLICK, 0, 0);
+            return;
+        }
+        SendMessageA(control, TBM_SETPOS, TRUE, position);
+        SendMessageA(page_, action == kBalanceSlider ? WM_HSCROLL : WM_VSCROLL, MAKEWPARAM(code, position),
+                     reinterpret_cast<LPARAM>(control));
+    }
+    // A user's action or another program's change (which sets a control to
+    // the position and code as its values, count of them), checked in the
+    // mixer (control null: nothing written) and on the column.
+    struct Step {
+        int column;
+        Action action;
+        int position, code;
+        const DWORD *control;
+        const char *stored, *view;
+        DWORD count = 0;
+    };
+    void Run(const Step *steps, size_t n)
+    {
+        for (const Step *s = steps; s < steps + n; ++s) {
+            VcLogClear();
+            const DWORD values[2] = {DWORD(s->position), DWORD(s->code)};
+            if (s->action == kOtherProgram)
+                ASSERT_TRUE(VcMixerChangeByOtherProgram(0, *s->control, values, s->count));
+            else
+                Act(s->column, s->action, s->position, s->code);
+            EXPECT_EQ(s->control && s->action != kOtherProgram ? 1u : 0u, Writes()) << "step " << s - steps;
+            EXPECT_EQ(s->stored, s->control ? Values(*s->control) : "") << "step " << s - steps;
+            Dispatch();
+            EXPECT_EQ(s->view, Views(s->column, s->column)) << "step " << s - steps;
+        }
+    }
+
+    HWND panel_ = nullptr, page_ = nullptr;
+    HMIXER mixer_ = nullptr;
+};
+
+TEST_F(Mixer, TheCardsMixerIsTheFirstDeviceOfItsDriversManufacturer)
+{
+    const std::string head = "Sonaris PCI Audio " + std::string(41, 'x'), longer = head + " and more";
+    const char *card = "Sonaris PCI Audio";
+    struct Case {
+        const char *profile, *driver;
+        DWORD idSize;  // 0: no ManufactureID
+        int devices;
+        WORD mids[3];
+        UINT expected;
+    } const cases[] = {
+        {card, kCardDriverDesc, 2, 3, {0x11, 0x22, 0x1A7}, 2}, {card, kCardDriverDesc, 2, 3, {0x11, 0x1A7, 0x1A7}, 1},
+        {card, kCardDriverDesc, 2, 2, {0x11, 0x22}, 0},        {card, kCardDriverDesc, 2, 0, {}, 0},
+        {card, kCardDriverDesc, 4, 2, {0x11, 0x1A7}, 0},  // an id that cannot be read
+        {card, kCardDriverDesc, 0, 2, {0x11, 0x00}, 0},   // no id: 0 is no manufacturer
+        {card, "Other Audio", 2, 2, {0x11, 0x1A7}, 0},
+        {nullptr, "Other Audio", 2, 2, {0x11, 0x1A7}, 1},        // an empty description is in every text
+        {longer.c_str(), head.c_str(), 2, 2, {0x11, 0x1A7}, 1},  // 59 characters are read
+    };
+    for (const Case &c : cases) {
+        SHDeleteKeyA(HKEY_LOCAL_MACHINE, kMediaClassKey);
+        Driver(c.profile, c.driver, c.idSize);
+        VcMixerClearDevices();
+        for (int i = 0; i < c.devices; ++i)
+            VcMixerAddDevice(c.mids[i], 1, "Mixer");
+        EXPECT_EQ(c.expected, FindCardMixer()) << &c - cases;
+    }
+}
+
+// Each transfer takes the first control of its type, else slot 0 (volume)
+// or 1 (mute) if the line has a control there. Values that need more room
+// than the record has are refused, except a mute's, which is moved as one
+// value for all channels. One record serves every line in turn.
+TEST_F(Mixer, TransfersNeverReachPastTheRecordOrAnEarlierLinesControls)
+{
+    DWORD destination = Card(kSpeakers, 2, "Speakers");
+    struct Case {
+        DWORD channels;
+        DWORD controls[6][2];  // type, flags
+        bool loads;
+        const char *read;      // channelVolume after GetLineVolume ("-": untouched)
+        int volumeSlot;        // the control SetLineVolume of 1000, 2000 moves (-1: none)
+        const char *volumeStored;
+        int muteSlot;          // the control SetLineMute of 1 moves (-1: none)
+        const char *muteStored;
+    } const cases[] = {
+        {2, {{kVolume, 0}, {kMute, kUniform}}, true, "49149,49149", 0, "1000,2000", 1, "1"},
+        {2, {{kMute, kUniform}, {kVolume, kUniform}}, true, "49149,-", 1, "1000", 0, "1"},
+        {1, {{kVolume, 0}, {kMute, 0}}, true, "49149,-", 0, "1000", 1, "1"},
+        {6, {{kVolume, 0}, {kMute, 0}}, true, "-,-", -1, "", 1, "1,1,1,1,1,1"},
+        {2, {{kVolume, kUniform}, {kMute, 0}}, true, "49149,-", 0, "1000", 1, "1,1"},
+        {2, {{kBass, kUniform}}, true, "49149,-", 0, "1000", -1, ""},
+        {2, {{kBass, 0}, {kBass, 0}, {kBass, 0}, {kVolume, 0}}, true, "49149,49149", 3, "1000,2000", 1, "1,1"},
+        {2, {{kVolume, 0}, {kMute, kUniform}, {kBass, 0}, {kBass, 0}, {kBass, 0}, {kBass, 0}}, false, "-,-", -1, "",
+         -1, ""},
+    };
+    struct {
+        MixerLineRecord record;
+        BYTE guard[64];
+    } g;
+    memset(&g, 0xA5, sizeof g);
+    for (const Case &c : cases) {
+        SCOPED_TRACE(&c - cases);
+        DWORD line = VcMixerAddSource(0, destination, kSource, c.channels, "Line");
+        DWORD ids[6] = {};
+        for (int i = 0; i < 6 && c.controls[i][0]; ++i)
+            ids[i] = VcMixerAddControl(0, line, c.controls[i][0], c.controls[i][1], 0, "Control");
+        Bind(&g.record, kSpeakers, static_cast<int>(line & 0xFFFF));
+        EXPECT_EQ(c.loads, LoadLineControls(mixer_, &g.record));
+        g.record.channelVolume[0] = g.record.channelVolume[1] = 0xA5A5A5A5;
+        EXPECT_EQ(strcmp(c.read, "-,-") != 0, GetLineVolume(mixer_, &g.record));
+        auto shown = [](uint32_t v) { return v == 0xA5A5A5A5 ? std::string("-") : std::to_string(v); };
+        EXPECT_EQ(c.read, shown(g.record.channelVolume[0]) + "," + shown(g.record.channelVolume[1]));
+        VcLogClear();
+        g.record.channelVolume[0] = 1000;
+        g.record.channelVolume[1] = 2000;
+        g.record.switchValue = 1;
+        EXPECT_EQ(c.volumeSlot >= 0, SetLineVolume(mixer_, &g.record));
+        EXPECT_EQ(c.muteSlot >= 0, SetLineMute(mixer_, &g.record));
+        EXPECT_EQ(size_t(c.volumeSlot >= 0) + (c.muteSlot >= 0), Writes());
+        EXPECT_EQ(c.volumeStored, c.volumeSlot < 0 ? "" : Values(ids[c.volumeSlot]));
+        EXPECT_EQ(c.muteStored, c.muteSlot < 0 ? "" : Values(ids[c.muteSlot]));
+        EXPECT_TRUE(g.record.channelVolume[0] == 1000 && g.record.channelVolume[1] == 2000 &&
+                    g.record.switchValue == 1);
+        for (BYTE b : g.guard)
+            ASSERT_EQ(0xA5, b);
+    }
+}
+
+// The recording-source selector counts only among the wave input's first
+// three controls, and may have as many channels and items as the card has.
+TEST_F(Mixer, TheRecordingSourceSelectorIsOneOfTheFirstThreeControls)
+{
+    for (int slot : {3, 2}) {
+        DWORD waveIn = Card(kWaveIn, kVcMixerMaxChannels, "Recording");
+        VcMixerAddSource(0, waveIn, kSource, 2, "Mic");
+        VcMixerAddSource(0, waveIn, kSource, 2, "CD");
+        for (int i = 0; i < slot; ++i)
+            VcMixerAddControl(0, waveIn, kVolume, 0, 0, "Volume");
+        DWORD mux = VcMixerAddControl(0, waveIn, kMux, kMultiple, kVcMixerMaxItems, "Recording Source");
+        MixerLineRecord record;
+        Bind(&record, kWaveIn, 1);
+        record.switchValue = 1;
+        EXPECT_EQ(slot < 3, SetRecordSource(mixer_, &record)) << slot;
+        record.switchValue = 7;
+        EXPECT_EQ(slot < 3, GetRecordSource(mixer_, &record)) << slot;
+        EXPECT_EQ(slot < 3 ? 1u : 7u, record.switchValue) << slot;
+        EXPECT_EQ(slot < 3 ? "0,1" : "1,0", Values(mux).substr(0, 3)) << slot;
+        CloseCardMixer(mixer_);
+        mixer_ = nullptr;
+        VcMixerClearDevices();
+    }
+}
+
+// Each page object finds the card's mixer when it is made, here the second
+// device, and opens it with its dialog only; without a mixer a page shows
+// its template, sliders and all, and does nothing.
+TEST_F(Mixer, APageObjectFindsTheCardsMixerWhenMadeAndOpensItWithItsDialog)
+{
+    Open(playbackMixerPage);
+    EXPECT_EQ("Volume v0 b0 m0 | Wave v0 b0 m0 | FM-Syn v0 b0 m0 | CD v0 b0 m0 | MIC v0 b0 m0 | Line-In v0 b0 m0",
+              Views(0, 5));
+    EXPECT_EQ(100, SendDlgItemMessageA(page_, kIds[0][1], TBM_GETRANGEMAX, 0, 0));
+    Act(1, kClick);
+    Act(1, kVolumeSlider, 3, TB_ENDTRACK);
+    EXPECT_EQ(0u, VcLogCount()); // not even an open
+    DestroyWindow(page_);
+
+    Driver("Sonaris PCI Audio", kCardDriverDesc, 2);
+    VcMixerAddDevice(0x22, 1, "Other");
+    VcMixerAddDestination(0, kSpeakers, 2, "Other Speakers");
+    VcMixerAddDevice(kVcCardMixerMid, kVcCardMixerPid, kVcCardMixerName);
+    VcMixerAddDestination(1, kSpeakers, 2, "Card Speakers");
+    PlaybackMixerPage playback;
+    RecordMixerPage record;
+    EXPECT_EQ(0u, VcMixerOpenHandleCount());
+    for (MixerPage *object : {static_cast<MixerPage *>(&playback), static_cast<MixerPage *>(&record)}) {
+        EXPECT_EQ(1u, object->mixerPageDevice);
+        EXPECT_EQ(nullptr, object->mixerHandle);
+        Open(*object);
+        EXPECT_EQ(0u, std::string(VcLogLine(0)).find("mixerOpen device=1 "));
+        EXPECT_EQ(1u, VcMixerOpenHandleCount());
+        if (object == &playback) {
+            EXPECT_EQ("Card Speakers !v0 !b16 !m0", Views(0, 0)); // a line without controls
+        }
+        DestroyWindow(page_);
+        EXPECT_EQ(0u, VcMixerOpenHandleCount());
+        EXPECT_EQ(nullptr, object->mixerHandle);
+    }
+}
+
+TEST_F(Mixer, PlaybackColumnsFollowTheSpeakerLinesAndMoveThemAtOnce)
+{
+    Card(kWaveIn, 2, "Recording");
+    // The first speaker destination: mute before volume.
+    DWORD frontId = VcMixerAddDestination(0, kSpeakers, 2, "Front");
+    TestLine front = {frontId, 0, VcMixerAddControl(0, frontId, kMute, kUniform, 0, "Mute")};
+    front.volume = VcMixerAddControl(0, frontId, kVolume, 0, 0, "Volume");
+    TestLine wave = AddLine(frontId, kSource, 2, "Wave");
+    TestLine mic = AddLine(frontId, kSource, 1, "Mic", 0, 0);
+    // Columns 3 and 4 come from the second speaker destination, which has
+    // sources 2 and 3; there is no source 4.
+    DWORD rear = AddLine(kVcMixerNoLine, kSpeakers, 2, "Rear").id;
+    AddLine(rear, kSource, 2, "R0");
+    AddLine(rear, kSource, 2, "R1");
+    TestLine six = AddLine(rear, kSource, 6, "Six", 0, 0);
+    TestLine crowded = AddLine(rear, kSource, 2, "Crowded");
+    for (int i = 0; i < 4; ++i)
+        VcMixerAddControl(0, crowded.id, kBass, kUniform, 0, "Bass");
+
+    Open(playbackMixerPage);
+    EXPECT_EQ("Front v4 b16 m0 | Wave v4 b16 m0 | Mic v4 !b16 m0 | Six v0 b16 m0 | Crowded !v0 !b16 !m0 | "
+              "Line-In v0 b16 m0",
+              Views(0, 5));
+    EXPECT_EQ(15, SendDlgItemMessageA(page_, kIds[5][1], TBM_GETRANGEMAX, 0, 0));
+    EXPECT_EQ(32, SendDlgItemMessageA(page_, kIds[5][2], TBM_GETRANGEMAX, 0, 0));
+    const Step steps[] = {
+        {1, kVolumeSlider, 7, TB_THUMBTRACK, &wave.volume, "34952,34952", "Wave v7 b16 m0"},
+        {1, kBalanceSlider, 8, TB_THUMBTRACK, &wave.volume, "34952,17476", "Wave v7 b8 m0"},
+        {1, kVolumeSlider, 0, TB_ENDTRACK, &wave.volume, "65535,32767", "Wave v0 b8 m0"},
+        {0, kBalanceSlider, 20, TB_LINEDOWN, &front.volume, "36861,49149", "Front v4 b20 m0"},
+        {2, kVolumeSlider, 15, TB_BOTTOM, &mic.volume, "0", "Mic v15 !b16 m0"},
+        {0, kClick, 0, 0, &front.mute, "1", "Front v4 b20 m1"},
+        {0, kClick, 0, 0, &front.mute, "0", "Front v4 b20 m0"},
+        {3, kClick, 0, 0, &six.mute, "1,1,1,1,1,1", "Six v0 b16 m1"},
+        {3, kVolumeSlider, 3, TB_ENDTRACK, nullptr, "", "Six v3 b16 m1"},  // six channels: not moved
+        {5, kVolumeSlider, 3, TB_ENDTRACK, nullptr, "", "Line-In v3 b16 m0"},  // no line
+        {5, kBalanceSlider, 9, TB_ENDTRACK, nullptr, "", "Line-In v3 b9 m0"},
+        {1, kOtherProgram, 0, 65535, &wave.volume, "0,65535", "Wave v0 b32 m0", 2},
+        {1, kOtherProgram, 0, 0, &wave.volume, "0,0", "Wave v15 b32 m0", 2},  // silent: the balance stays
+        {2, kOtherProgram, 1, 0, &mic.mute, "1", "Mic v15 !b16 m1", 1},
+    };
+    Run(steps, sizeof steps / sizeof *steps);
+    EXPECT_EQ("49149,49149,49149,49149,49149,49149", Values(six.volume));
+    // Every scroll code moves the line, dragging included.
+    for (int code = TB_LINEUP; code <= TB_ENDTRACK; ++code) {
+        Act(1, kVolumeSlider, 14 - code, code);
+        EXPECT_EQ("0," + std::to_string(4369 * (1 + code)), Values(wave.volume)); // balanced fully right
+        Dispatch();
+        EXPECT_EQ(14 - code, Position(kIds[1][1]));
+    }
+    VcLogClear();
+    DestroyWindow(page_);
+    EXPECT_STREQ("mixerClose device=0", VcLogLine(0));
+}
+
+TEST_F(Mixer, RecordBoxesKeepExactlyOneKnownSourceSelected)
+{
+    Card(kSpeakers, 2, "Speakers");
+    DWORD waveIn = AddLine(kVcMixerNoLine, kWaveIn, 2, "Recording", 0, 0, false).id;
+    const DWORD mux = VcMixerAddControl(0, waveIn, kMux, kUniform | kMultiple, 5, "Recording Source");
+    AddLine(waveIn, kSource, 1, "Microphone", 0, 0, false);
+    TestLine cd = AddLine(waveIn, kSource, 2, "CD Player", 0, 0, false);
+    AddLine(waveIn, kSource, 2, "Line In", 0, 0, false);
+    AddLine(waveIn, kSource, 2, "Stereo Mix", 0, 0, false);
+    // "Microphone" contains two items' names, "Stereo Mix" none.
+    const char *items[] = {"CD Player", "Mic", "Microphone", "Line", ""};
+    for (DWORD i = 0; i < 5; ++i)
+        VcMixerSetItemText(0, mux, i, items[i]);
+
+    Open(recordMixerPage);
+    EXPECT_EQ("Microphone v4 !b16 m0 | CD Player v4 b16 m1 | Line In v4 b16 m0 | Stereo Mix v4 b16 m0 | "
+              "Aux v0 b16 m0",
+              Views(6, 10));
+    const Step steps[] = {
+        {6, kClick, 0, 0, &mux, "0,1,0,0,0", "Microphone v4 !b16 m1"},
+        {7, kClick, 0, 0, &mux, "1,0,0,0,0", "CD Player v4 b16 m1"},
+        {7, kClick, 0, 0, nullptr, "", "CD Player v4 b16 m1"},   // the selected source stays
+        {9, kClick, 0, 0, nullptr, "", "Stereo Mix v4 b16 m0"},  // no item of its own
+        {10, kClick, 0, 0, nullptr, "", "Aux v0 b16 m1"},        // no line
+        {7, kVolumeSlider, 7, TB_THUMBPOSITION, &cd.volume, "34952,34952", "CD Player v7 b16 m1"},
+    };
+    Run(steps, sizeof steps / sizeof *steps);
+    EXPECT_EQ("0100", Boxes(6, 9));
+    // Another program's choices, the second of the item "Microphone", which
+    // is not the microphone's entry: "Mic" comes first. Then a selector with
+    // an absurd count and one that refuses writes: neither shows a choice
+    // it cannot read or did not take.
+    const DWORD line[5] = {0, 0, 0, 1, 0}, microphone[5] = {0, 0, 1, 0, 0};
+    const struct {
+        const DWORD *values;
+        DWORD reported;  // items the selector then reports (0: those it holds)
+        int click;       // the column then clicked, or -1
+        const char *boxes;
+    } changes[] = {
+        {line, 0, -1, "0010"}, {microphone, 0, -1, "0000"}, {line, 0x40000001, 6, "0000"}, {line, 5, 7, "0010"},
+    };
+    for (const auto &c : changes) {
+        ASSERT_TRUE(VcMixerChangeByOtherProgram(0, mux, line, 5)); // Line In selected before
+        Dispatch();
+        if (c.reported)
+            VcMixerReportItems(0, mux, c.reported);
+        ASSERT_TRUE(VcMixerChangeByOtherProgram(0, mux, c.values, 5));
+        Dispatch();
+        if (c.click >= 0)
+            Act(c.click, kClick);
+        EXPECT_EQ(c.boxes, Boxes(6, 9)) << &c - changes;
+    }
+    EXPECT_EQ("0,0,0,1,0", Values(mux));
+}
+
+} // namespace

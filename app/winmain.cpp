@@ -3,7 +3,5 @@
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int)
 {
-    appInstance = instance;
-    (void)commandLine;
-    return 0;
+    return RunResidentProgram(instance, commandLine ? commandLine : "");
 }

@@ -45,7 +45,11 @@ DSBUFFERDESC BufferDesc(DWORD flags, WAVEFORMATEX *format)
 HRESULT OpenDriverConnection(const GUID *device, HWND window, IDirectSound **directSound,
                              IKsPropertySet **propertySet, int report)
 {
+    // A step that succeeds without handing over its object has failed all
+    // the same.
     HRESULT hr = DirectSoundCreate(device, directSound, nullptr);
+    if (SUCCEEDED(hr) && !*directSound)
+        hr = DSERR_GENERIC;
     if (FAILED(hr)) {
         *directSound = nullptr;
         ReportSoundError(hr, "DirectSoundCreate error", report);
@@ -64,6 +68,8 @@ HRESULT OpenDriverConnection(const GUID *device, HWND window, IDirectSound **dir
     DSBUFFERDESC desc = BufferDesc(DSBCAPS_LOCHARDWARE | DSBCAPS_CTRL3D, &format);
     IDirectSoundBuffer *buffer = nullptr;
     hr = (*directSound)->CreateSoundBuffer(&desc, &buffer, nullptr);
+    if (SUCCEEDED(hr) && !buffer)
+        hr = DSERR_GENERIC;
     if (FAILED(hr)) {
         ReportSoundError(hr, "CreateSoundBuffer error", report);
         (*directSound)->Release();
@@ -72,7 +78,10 @@ HRESULT OpenDriverConnection(const GUID *device, HWND window, IDirectSound **dir
     }
 
     hr = buffer->QueryInterface(IKsPropertySetId, reinterpret_cast<void **>(propertySet));
+    if (SUCCEEDED(hr) && !*propertySet)
+        hr = E_NOINTERFACE;
     if (FAILED(hr)) {
+        *propertySet = nullptr;
         ReportSoundError(hr, "Sound driver does not support 3d hardware:", report);
         buffer->Release();
         (*directSound)->Release();
@@ -101,6 +110,8 @@ HRESULT ProbeSoundDevice(const GUID *device, HWND window)
 {
     IDirectSound *directSound = nullptr;
     HRESULT hr = DirectSoundCreate(device, &directSound, nullptr);
+    if (SUCCEEDED(hr) && !directSound)
+        hr = DSERR_GENERIC;
     if (FAILED(hr))
         return hr;
 
@@ -111,6 +122,8 @@ HRESULT ProbeSoundDevice(const GUID *device, HWND window)
     DSBUFFERDESC desc = BufferDesc(DSBCAPS_CTRLFREQUENCY | DSBCAPS_CTRLPAN | DSBCAPS_CTRLVOLUME, &format);
     IDirectSoundBuffer *buffer = nullptr;
     hr = directSound->CreateSoundBuffer(&desc, &buffer, nullptr);
+    if (SUCCEEDED(hr) && !buffer)
+        hr = DSERR_GENERIC;
     if (FAILED(hr)) {
         directSound->Release();
         return hr;

@@ -8,7 +8,6 @@
 #include "panel/window_utils.h"
 #include "resource.h"
 
-EffectsPage effectsPage;
 
 namespace {
 

@@ -9,7 +9,6 @@
 #include "panel/window_utils.h"
 #include "resource.h"
 
-MixingOptionsPage mixingOptionsPage;
 
 namespace {
 

@@ -9,7 +9,6 @@
 #include "speakers/speaker_test.h"
 #include "speakers/uninstall.h"
 
-GeneralPage generalPage;
 int driverLayout = 0;
 
 namespace {

@@ -1,0 +1,15 @@
+# The shipped vtpanel.exe driven from a second program, in a prefix where the
+# card and its driver package are installed, made afresh and ended.
+add_executable(e2e_test tests/e2e_test.cpp)
+target_include_directories(e2e_test PRIVATE ${CMAKE_SOURCE_DIR})
+target_link_libraries(e2e_test PRIVATE vcdsound shlwapi comctl32 gtest vt_static_runtime)
+add_dependencies(e2e_test vtpanel vthlp32 qa3dload vtaplt vcdsound_dll)
+add_test(NAME e2e
+  COMMAND bash -c [=[
+    "$1/tools/wine-prefix" "$2" --arch "$3" --build "$4" --exe e2e_test.exe >/dev/null || exit 1
+    "$1/tools/wine-run" --arch "$3" --prefix "$2" "$5" "$6"; rc=$?
+    "$1/tools/wine-run" --arch "$3" --prefix "$2" --stop
+    exit $rc]=]
+    e2e ${CMAKE_SOURCE_DIR} ${CMAKE_BINARY_DIR}/wine-e2e ${VT_ARCH} ${CMAKE_BINARY_DIR}
+    $<TARGET_FILE:e2e_test> Z:$<TARGET_FILE:vtpanel>)
+set_tests_properties(e2e PROPERTIES TIMEOUT 240)

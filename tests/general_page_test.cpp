@@ -6,6 +6,8 @@
 
 #include "app/app.h"
 #include "pages/general/general_page.h"
+#include "panel/driver.h"
+#include "panel/panel.h"
 #include "panel/window_utils.h"
 #include "resource.h"
 #include "speakers/speaker_config.h"
@@ -23,13 +25,10 @@
 
 namespace {
 
-// The panel as far as a page sees it: its tab control, its Apply button and
-// its count of help requests.
-INT_PTR CALLBACK PanelProc(HWND, UINT message, WPARAM, LPARAM)
+// WinHelp as the panel calls it for a help request; nothing is shown.
+BOOL WINAPI NoHelp(HWND, LPCSTR, UINT, ULONG_PTR)
 {
-    if (message == WM_HELP)
-        ++helpClickCount;
-    return message == WM_HELP;
+    return TRUE;
 }
 
 enum Limits { kMax2, kMax4, kMax6, kKeyWithoutValues, kNoKey };
@@ -158,10 +157,8 @@ protected:
         CopyTestWaves(folder_);
         GetCurrentDirectoryA(sizeof previous_, previous_);
         SetCurrentDirectoryA(folder_.Path().c_str());
-        panel_ = CreateDialogParamA(appInstance, MAKEINTRESOURCEA(IDD_PANEL), nullptr, PanelProc, 0);
-        ASSERT_NE(nullptr, panel_);
-        SetWindowPos(panel_, HWND_TOP, 40, 30, 0, 0, SWP_NOSIZE);
-        ShowWindow(panel_, SW_SHOWNORMAL);
+        soundDevices[0] = VcDefaultDeviceGuid(0);
+        soundDeviceCount = 1;
         helpClickCount = 0;
         stereoX2Allowed = 0;
         generalPage.layout = 2;
@@ -204,16 +201,26 @@ protected:
         ds->SetSpeakerConfig(DSSPEAKER_SURROUND);
         ds->Release();
     }
-    // The panel's opening read, then the page's window as the panel creates it.
+    // The control panel opened afresh, on its General tab, but modeless.
     void Open()
     {
-        if (IsWindow(page_))
-            DestroyWindow(page_);
-        generalPage.ReadFromDriver(nullptr, nullptr);
-        page_ = CreateDialogParamA(appInstance, MAKEINTRESOURCEA(generalPage.DialogTemplateId()), panel_,
-                                   generalPage.DialogProcedure(), reinterpret_cast<LPARAM>(&generalPage));
+        if (IsWindow(panel_))
+            DestroyWindow(panel_);
+        panel_ = CreateDialogParamA(appInstance, MAKEINTRESOURCEA(IDD_PANEL), nullptr, PanelProc, 0);
+        ASSERT_NE(nullptr, panel_);
+        SetWindowPos(panel_, HWND_TOP, 40, 30, 0, 0, SWP_NOSIZE);
+        ShowWindow(panel_, SW_SHOWNORMAL);
+        page_ = currentPageWindow;
         ASSERT_NE(nullptr, page_);
-        ShowWindow(page_, SW_SHOWNORMAL);
+    }
+    // Another tab, as the user chooses it: the page's window goes.
+    void SelectTab(int index)
+    {
+        HWND tab = GetDlgItem(panel_, IDC_PANEL_TAB);
+        SendMessageA(tab, TCM_SETCURSEL, index, 0);
+        NMHDR change = {tab, IDC_PANEL_TAB, static_cast<UINT>(TCN_SELCHANGE)};
+        SendMessageA(panel_, WM_NOTIFY, IDC_PANEL_TAB, reinterpret_cast<LPARAM>(&change));
+        page_ = currentPageWindow;
     }
     void OpenWith(int layout)
     {
@@ -222,17 +229,7 @@ protected:
         Open();
         VcLogClear();
     }
-    // Apply as the panel does it, the page's window staying open.
-    void Apply()
-    {
-        generalPage.TakeSettings(page_);
-        if (testPlaying)
-            ToggleSpeakerTest(panel_);
-        generalPage.WriteToDriver(nullptr, nullptr);
-        generalPage.ReadFromDriver(nullptr, nullptr);
-        generalPage.ShowSettings(page_);
-        EnableWindow(GetDlgItem(panel_, IDC_APPLY), FALSE);
-    }
+    void Apply() { SendMessageA(panel_, WM_COMMAND, IDC_APPLY, 0); }
     void Click(int id) { SendDlgItemMessageA(page_, id, BM_CLICK, 0, 0); }
     bool Enabled(int id) { return IsWindowEnabled(GetDlgItem(page_, id)) != 0; }
     bool ApplyEnabled() { return IsWindowEnabled(GetDlgItem(panel_, IDC_APPLY)) != 0; }
@@ -443,8 +440,8 @@ TEST_F(GeneralPageTest, AChoiceIsWrittenOnApplyOrWhenTakenAndLostWhenShownAgain)
     Open();
     EXPECT_EQ(IDC_LAYOUT_2, CheckedLayoutButton());
     Click(IDC_LAYOUT_4);
-    DestroyWindow(page_);
-    generalPage.WriteToDriver(nullptr, nullptr);
+    SelectTab(1);
+    SendMessageA(panel_, WM_COMMAND, IDOK, 0);
     EXPECT_EQ(DWORD(DSSPEAKER_QUAD), VcSpeakerConfig(0));
 }
 
@@ -551,6 +548,7 @@ TEST_F(GeneralPageTest, StereoX2PicturesFourSpeakersWhoseRearRepeatTheFront)
 TEST_F(GeneralPageTest, AContextHelpReleaseStartsNothingAndThePagesEndEndsATest)
 {
     OpenWith(6);
+    ImportHook winHelp("user32.dll", "WinHelpA", reinterpret_cast<const void *>(NoHelp));
     HELPINFO help = {sizeof help, HELPINFO_WINDOW, 0, page_, 0, {0, 0}};
     SendMessageA(panel_, WM_HELP, 0, reinterpret_cast<LPARAM>(&help));
     ClickSpeaker(0, false); // help mode took the press; the release reaches the page
@@ -561,7 +559,7 @@ TEST_F(GeneralPageTest, AContextHelpReleaseStartsNothingAndThePagesEndEndsATest)
     ClickSpeaker(4);
     DispatchPending();
     ASSERT_EQ(1, VcPlayingBuffers());
-    DestroyWindow(page_);
+    SelectTab(1);
     EXPECT_EQ(0, testPlaying);
     EXPECT_EQ(0, VcLiveBuffers());
     EXPECT_NE(VcLogCount(), VcLogFind("buf.stop"));

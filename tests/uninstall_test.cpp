@@ -6,12 +6,15 @@
 #include "app/app.h"
 #include "app/messages.h"
 #include "pages/general/general_page.h"
+#include "panel/panel.h"
 #include "resource.h"
 #include "speakers/speaker_test.h"
 #include "speakers/uninstall.h"
 
 #include "capture.h"
 #include "import_hook.h"
+
+#include <commctrl.h>
 
 #include <gtest/gtest.h>
 
@@ -168,11 +171,6 @@ private:
     std::set<HWND> answered_;
 };
 
-INT_PTR CALLBACK PanelProc(HWND, UINT message, WPARAM, LPARAM)
-{
-    return message == WM_INITDIALOG;
-}
-
 // The resident program's hidden window and an Explorer folder window, as the
 // uninstall sees them.
 LRESULT CALLBACK TrayProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -228,13 +226,10 @@ protected:
     {
         appInstance = GetModuleHandleA(nullptr);
         LoadMessageCaption();
-        panel = CreateDialogParamA(appInstance, MAKEINTRESOURCEA(IDD_PANEL), nullptr, PanelProc, 0);
-        ASSERT_NE(panel, nullptr);
         // A library held from an earlier case: the page's creation lets go of it.
         supportLibrary = reinterpret_cast<HMODULE>(1);
         dll32Call = FakeDll32Call;
-        page = CreateDialogParamA(appInstance, MAKEINTRESOURCEA(IDD_GENERAL), panel, GeneralPageProc,
-                                  reinterpret_cast<LPARAM>(&generalPage));
+        OpenPanel();
         ASSERT_NE(page, nullptr);
         ASSERT_EQ(supportLibrary, nullptr);
         ASSERT_EQ(dll32Call, nullptr);
@@ -296,6 +291,24 @@ protected:
             text.append(buffer, read);
         CloseHandle(file);
         return text;
+    }
+
+    // The control panel, modeless, on its General tab.
+    void OpenPanel()
+    {
+        if (IsWindow(panel))
+            DestroyWindow(panel);
+        panel = CreateDialogParamA(appInstance, MAKEINTRESOURCEA(IDD_PANEL), nullptr, PanelProc, 0);
+        page = currentPageWindow;
+    }
+    // Another tab, as the user chooses it: the page's window goes.
+    void ShowTab(int index)
+    {
+        HWND tab = GetDlgItem(panel, IDC_PANEL_TAB);
+        SendMessageA(tab, TCM_SETCURSEL, index, 0);
+        NMHDR change = {tab, IDC_PANEL_TAB, static_cast<UINT>(TCN_SELCHANGE)};
+        SendMessageA(panel, WM_NOTIFY, IDC_PANEL_TAB, reinterpret_cast<LPARAM>(&change));
+        page = currentPageWindow;
     }
 
     // The page's "&Uninstall" button, as the user presses it.
@@ -397,12 +410,7 @@ TEST_F(Uninstall, AnUninstallOutlivesItsPage)
     ASSERT_TRUE(CopyFileA(SystemFile("QA3DLoad.dll").c_str(), SystemFile("VTHLP32.DLL").c_str(), FALSE));
     for (bool panelStays : {true, false}) {
         SCOPED_TRACE(panelStays);
-        if (!panel)
-            panel = CreateDialogParamA(appInstance, MAKEINTRESOURCEA(IDD_PANEL), nullptr, PanelProc, 0);
-        if (IsWindow(page))
-            DestroyWindow(page); // the one made meanwhile keeps its buttons off
-        page = CreateDialogParamA(appInstance, MAKEINTRESOURCEA(IDD_GENERAL), panel, GeneralPageProc,
-                                  reinterpret_cast<LPARAM>(&generalPage));
+        OpenPanel(); // a new page, its buttons on
         if (!IsWindow(tray))
             tray = trayWindow = CreateOfClass("Veltrona Control", TrayProc);
         DialogAnswerer answerer(IDYES);
@@ -412,14 +420,13 @@ TEST_F(Uninstall, AnUninstallOutlivesItsPage)
         dll32Call = FakeDll32Call;
         clock = 102500; // 2.5 s later
         steps.clear();
-        DestroyWindow(page);
+        ShowTab(1);
         EXPECT_TRUE(UninstallDetached());
         clock = 0;
         ASSERT_EQ(steps.size(), 2u);
         EXPECT_EQ(steps[0], "kill page 1");
         EXPECT_EQ(steps[1], "timer none 0 1500");
-        page = CreateDialogParamA(appInstance, MAKEINTRESOURCEA(IDD_GENERAL), panel, GeneralPageProc,
-                                  reinterpret_cast<LPARAM>(&generalPage));
+        ShowTab(0);
         EXPECT_EQ(dll32Call, FakeDll32Call);
         EXPECT_FALSE(ButtonEnabled(IDC_TEST_ALL));
         EXPECT_FALSE(ButtonEnabled(IDC_UNINSTALL));
@@ -441,8 +448,6 @@ TEST_F(Uninstall, AnUninstallOutlivesItsPage)
         dll32Call = nullptr;
         supportLibrary = nullptr;
     }
-    if (!panel)
-        panel = CreateDialogParamA(appInstance, MAKEINTRESOURCEA(IDD_PANEL), nullptr, PanelProc, 0);
 }
 
 // The finishing steps in their order. The applet file name comes from

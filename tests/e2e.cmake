@@ -13,3 +13,7 @@ add_test(NAME e2e
     e2e ${CMAKE_SOURCE_DIR} ${CMAKE_BINARY_DIR}/wine-e2e ${VT_ARCH} ${CMAKE_BINARY_DIR}
     $<TARGET_FILE:e2e_test> Z:$<TARGET_FILE:vtpanel>)
 set_tests_properties(e2e PROPERTIES TIMEOUT 240)
+
+# Not a test: the program that has `make demo` picture the panel's tabs.
+add_executable(demo_driver tools/demo_driver.cpp)
+target_link_libraries(demo_driver PRIVATE comctl32 vt_static_runtime)

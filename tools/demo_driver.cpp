@@ -58,7 +58,7 @@ int main(int argc, char **argv)
         return 2;
     folder = argv[1];
     HWND panel = nullptr;
-    for (DWORD start = GetTickCount(); !panel && GetTickCount() - start < 30000; Sleep(200))
+    for (DWORD start = GetTickCount(); !panel && GetTickCount() - start < 60000; Sleep(200))
         EnumWindows(FindPanel, reinterpret_cast<LPARAM>(&panel));
     if (!panel) {
         fprintf(stderr, "demo: the control panel did not open\n");

@@ -32,7 +32,6 @@ void OnMuteClicked(HWND page, int id)
 
 } // namespace
 
-
 PlaybackMixerPage::PlaybackMixerPage()
     : MixerPage(kPlaybackColumns, playbackRecords, kColumns, MIXERLINE_COMPONENTTYPE_DST_SPEAKERS)
 {

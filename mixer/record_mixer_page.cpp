@@ -48,7 +48,6 @@ void OnSelectClicked(HWND page, int id)
 
 } // namespace
 
-
 RecordMixerPage::RecordMixerPage()
     : MixerPage(kRecordColumns, recordRecords, kColumns, MIXERLINE_COMPONENTTYPE_DST_WAVEIN)
 {

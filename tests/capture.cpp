@@ -1,5 +1,6 @@
 #include "capture.h"
 
+#include <commctrl.h>
 #include <fcntl.h>
 #include <io.h>
 #include <stdio.h>
@@ -98,6 +99,29 @@ LONG CALLBACK DebugOutputCapture::Handler(EXCEPTION_POINTERS *info)
     const char *text = reinterpret_cast<const char *>(info->ExceptionRecord->ExceptionInformation[1]);
     activeDebug->lines_.push_back(text ? text : "");
     return EXCEPTION_CONTINUE_EXECUTION;
+}
+
+std::string WindowsFile(const char *name)
+{
+    char folder[MAX_PATH];
+    GetWindowsDirectoryA(folder, sizeof folder);
+    return std::string(folder) + "\\" + name;
+}
+
+std::string SystemFile(const char *name)
+{
+    char folder[MAX_PATH];
+    GetSystemDirectoryA(folder, sizeof folder);
+    return std::string(folder) + "\\" + name;
+}
+
+void ChooseTab(HWND panel, int index)
+{
+    const int kTab = 1062; // the panel's tab control
+    HWND tab = GetDlgItem(panel, kTab);
+    SendMessageA(tab, TCM_SETCURSEL, index, 0);
+    NMHDR change = {tab, static_cast<UINT_PTR>(kTab), static_cast<UINT>(TCN_SELCHANGE)};
+    SendMessageA(panel, WM_NOTIFY, kTab, reinterpret_cast<LPARAM>(&change));
 }
 
 TempFolder::TempFolder()

@@ -65,6 +65,14 @@ private:
     std::vector<std::string> lines_;
 };
 
+// A file of the Windows folder, and of the system folder.
+std::string WindowsFile(const char *name);
+std::string SystemFile(const char *name);
+
+// Chooses a tab of the control panel as a click does: the tab control's
+// selection, then its notice to the panel.
+void ChooseTab(HWND panel, int index);
+
 // A folder of its own below the temporary folder, removed with its files.
 class TempFolder {
 public:

@@ -1,8 +1,8 @@
 # The shipped vtpanel.exe driven from a second program, in a prefix where the
 # card and its driver package are installed, made afresh and ended.
 add_executable(e2e_test tests/e2e_test.cpp)
-target_include_directories(e2e_test PRIVATE ${CMAKE_SOURCE_DIR})
-target_link_libraries(e2e_test PRIVATE vcdsound shlwapi comctl32 gtest vt_static_runtime)
+target_include_directories(e2e_test PRIVATE ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/tests)
+target_link_libraries(e2e_test PRIVATE vt_test_support vcdsound shlwapi comctl32 gtest vt_static_runtime)
 add_dependencies(e2e_test vtpanel vthlp32 qa3dload vtaplt vcdsound_dll)
 add_test(NAME e2e
   COMMAND bash -c [=[

@@ -5,6 +5,8 @@
 // its message boxes answered. What it did is read from the virtual card's
 // record and stored values, the registry, SOUNDCFG.INI, the QSound loader's
 // record and its exit code. Each case sets up the machine it needs first.
+#include "capture.h"
+
 #include "virtualcard/vcard.h"
 #include "virtualcard/vcmixer.h"
 
@@ -31,20 +33,6 @@ const GUID kEffectSet = {0x7CA99CA1, 0xCD07, 0x11D0, {0xA6, 0xC0, 0x00, 0xA0, 0x
 
 std::string program; // vtpanel.exe as the package installs it
 std::string recordFile;
-
-std::string WindowsFile(const char *name)
-{
-    char folder[MAX_PATH];
-    GetWindowsDirectoryA(folder, sizeof folder);
-    return std::string(folder) + "\\" + name;
-}
-
-std::string SystemFile(const char *name)
-{
-    char folder[MAX_PATH];
-    GetSystemDirectoryA(folder, sizeof folder);
-    return std::string(folder) + "\\" + name;
-}
 
 // Waits, handling this program's own messages, until done holds (at most ms).
 bool WaitFor(const std::function<bool()> &done, DWORD ms = 10000)

@@ -216,10 +216,7 @@ protected:
     // Another tab, as the user chooses it: the page's window goes.
     void SelectTab(int index)
     {
-        HWND tab = GetDlgItem(panel_, IDC_PANEL_TAB);
-        SendMessageA(tab, TCM_SETCURSEL, index, 0);
-        NMHDR change = {tab, IDC_PANEL_TAB, static_cast<UINT>(TCN_SELCHANGE)};
-        SendMessageA(panel_, WM_NOTIFY, IDC_PANEL_TAB, reinterpret_cast<LPARAM>(&change));
+        ChooseTab(panel_, index);
         page_ = currentPageWindow;
     }
     void OpenWith(int layout)

@@ -125,12 +125,7 @@ protected:
     }
     void Press(int id) { SendMessageA(panel_, WM_COMMAND, id, 0); }
     HWND Tab() { return GetDlgItem(panel_, IDC_PANEL_TAB); }
-    void SelectTab(int index)
-    {
-        SendMessageA(Tab(), TCM_SETCURSEL, index, 0);
-        NMHDR change = {Tab(), IDC_PANEL_TAB, static_cast<UINT>(TCN_SELCHANGE)};
-        SendMessageA(panel_, WM_NOTIFY, IDC_PANEL_TAB, reinterpret_cast<LPARAM>(&change));
-    }
+    void SelectTab(int index) { ChooseTab(panel_, index); }
     bool ApplyEnabled() { return IsWindowEnabled(GetDlgItem(panel_, IDC_APPLY)) != 0; }
     // The driver property calls since from: "get Effect 5 dev=0" and so on.
     static std::vector<std::string> PropertyCalls(size_t from)

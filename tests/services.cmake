@@ -2,12 +2,6 @@
 # driver connection, the speaker configuration, card detection and the
 # speaker-test engine, against the virtual card's DirectSound.
 
-add_library(vt_test_support STATIC tests/capture.cpp tests/import_hook.cpp tests/trace.cpp tests/waves.cpp)
-target_link_libraries(vt_test_support PUBLIC vclog shlwapi vt_static_runtime)
-vt_windows_path(waves_win ${CMAKE_SOURCE_DIR}/virtualcard/waves)
-string(REPLACE "/" "\\\\" waves_win "${waves_win}")
-target_compile_definitions(vt_test_support PUBLIC "VT_WAVES_DIR=\"${waves_win}\"")
-
 # The program's resources are linked in, so that strings load from the test
 # program itself; the virtual card comes before winmm and the system DLLs.
 set(VT_SERVICE_TEST_LIBS vt_test_support vtcore vcdsound winmm shlwapi ${VT_SYSTEM_LIBS})

@@ -32,20 +32,6 @@ const char *const kSynthesizerKeys[] = {
     "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\YAMAHA SoftSynthesizer S-YXG50",
 };
 
-std::string SystemFile(const char *name)
-{
-    char folder[MAX_PATH];
-    GetSystemDirectoryA(folder, sizeof folder);
-    return std::string(folder) + "\\" + name;
-}
-
-std::string WindowsFile(const char *name)
-{
-    char folder[MAX_PATH];
-    GetWindowsDirectoryA(folder, sizeof folder);
-    return std::string(folder) + "\\" + name;
-}
-
 bool Exists(const std::string &path)
 {
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
@@ -304,10 +290,7 @@ protected:
     // Another tab, as the user chooses it: the page's window goes.
     void ShowTab(int index)
     {
-        HWND tab = GetDlgItem(panel, IDC_PANEL_TAB);
-        SendMessageA(tab, TCM_SETCURSEL, index, 0);
-        NMHDR change = {tab, IDC_PANEL_TAB, static_cast<UINT>(TCN_SELCHANGE)};
-        SendMessageA(panel, WM_NOTIFY, IDC_PANEL_TAB, reinterpret_cast<LPARAM>(&change));
+        ChooseTab(panel, index);
         page = currentPageWindow;
     }
 

@@ -8,7 +8,6 @@
 #include "panel/window_utils.h"
 #include "resource.h"
 
-
 namespace {
 
 // The driver's property ids: of the effect set, and of the Q3D set.

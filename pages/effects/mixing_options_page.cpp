@@ -9,7 +9,6 @@
 #include "panel/window_utils.h"
 #include "resource.h"
 
-
 namespace {
 
 // Ids of the Q3D set.

@@ -46,6 +46,8 @@ vt_add_test(package_test
   ARGS ${shipped_win} ${fixture_win})
 add_dependencies(package_test vtpanel dynamic_runtime_fixture)
 
+include(${CMAKE_SOURCE_DIR}/cmake/languages.cmake)
+
 # Each subsystem's test programs are declared in a file of their own.
 file(GLOB VT_TEST_RULES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/*.cmake)
 foreach(rules ${VT_TEST_RULES})

@@ -2,6 +2,7 @@
 # VT_LANGUAGES lists their tags; VT_LANGUAGE_<tag>_ID, _LOCALE, _ACP and
 # _STRINGS (yes or no) describe each.
 file(STRINGS ${CMAKE_SOURCE_DIR}/res/lang/languages.txt vt_language_rows REGEX "^[0-9]")
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/res/lang/languages.txt)
 set(VT_LANGUAGES "")
 foreach(row ${vt_language_rows})
   string(REGEX REPLACE "[ \t]+" ";" fields "${row}")

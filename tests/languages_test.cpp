@@ -6,8 +6,7 @@
 // the locale's ANSI code page, which LoadStringA, the menus and the ANSI
 // dialog functions convert every text to.
 //
-// Arguments: the program, the language id, its ANSI code page, and "yes" when
-// the language has the string table and the tray menu.
+// Arguments: the program, the language id and its ANSI code page.
 #include "resource.h"
 
 #include <gtest/gtest.h>
@@ -16,6 +15,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <iterator>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -25,8 +25,13 @@ namespace {
 const HMODULE shipped = LoadLibraryExA(__argc > 1 ? __argv[1] : "", nullptr, LOAD_LIBRARY_AS_DATAFILE);
 const LANGID language = static_cast<LANGID>(__argc > 2 ? std::atoi(__argv[2]) : 0);
 const UINT codePage = __argc > 3 ? std::atoi(__argv[3]) : 0;
-const bool hasStrings = __argc > 4 && !lstrcmpA(__argv[4], "yes");
 const LANGID kEnglish = MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US);
+
+// The program's languages; all but the last three have the string table and
+// the tray menu.
+const LANGID kLanguages[] = {1028, 1031, 1033, 1036, 1040, 1041, 1042, 1043, 1046, 1049, 2052, 3082,
+                             1034, 2058, 2070};
+const bool hasStrings = std::find(kLanguages, kLanguages + 12, language) != kLanguages + 12;
 
 const void *Resource(LPCSTR type, int id, LANGID lang)
 {
@@ -142,6 +147,23 @@ Room RoomOf(const std::wstring &text, const Control &c, const RECT &rect)
     return room;
 }
 
+// Whether the control's own font has a glyph for every character of a text:
+// Wine draws a box for the others.
+bool HasEveryGlyph(const std::wstring &text, const Control &c)
+{
+    HDC dc = GetDC(c.window);
+    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(c.window, WM_GETFONT, 0, 0)));
+    WORD glyphs[512];
+    const int count = static_cast<int>(std::min<size_t>(text.size(), 512));
+    GetGlyphIndicesW(dc, text.c_str(), count, glyphs, GGI_MARK_NONEXISTING_GLYPHS);
+    SelectObject(dc, old);
+    ReleaseDC(c.window, dc);
+    for (int i = 0; i < count; ++i)
+        if (text[i] >= L' ' && glyphs[i] == 0xFFFF)
+            return false;
+    return true;
+}
+
 bool Fits(const Room &room) { return room.needed.cx <= room.given.cx && room.needed.cy <= room.given.cy; }
 bool Fits(const std::wstring &text, const Control &c, const RECT &rect) { return Fits(RoomOf(text, c, rect)); }
 
@@ -223,6 +245,7 @@ TEST(Dialogs, KeepTheEnglishLayoutAndFitTheirTextsWithUniqueMnemonics)
             const Room room = RoomOf(c.text, c, c.rect);
             EXPECT_TRUE(c.text.empty() || !(c.style & WS_VISIBLE) || Fits(room)) << "does not fit: " << room;
             EXPECT_EQ(pure[i].text, c.text) << "a character the code page lacks";
+            EXPECT_TRUE(HasEveryGlyph(c.text, c)) << "a character the dialog's font lacks";
             if (c.style & WS_VISIBLE)
                 for (size_t j = 0; j < i; ++j)
                     EXPECT_TRUE(!(is[j].style & WS_VISIBLE) ||
@@ -317,8 +340,20 @@ TEST(Menu, OffersOpenThenExitWithTheirOwnMnemonics)
     DestroyMenu(menu);
 }
 
+BOOL CALLBACK AddLanguage(HMODULE, LPCSTR, LPCSTR, WORD lang, LONG_PTR found)
+{
+    reinterpret_cast<std::vector<LANGID> *>(found)->push_back(lang);
+    return TRUE;
+}
+
 TEST(Language, TheLocaleMakesTheSystemChooseIt)
 {
+    std::vector<LANGID> expected(std::begin(kLanguages), std::end(kLanguages)), found;
+    EnumResourceLanguagesA(shipped, MAKEINTRESOURCEA(VT_RT_LANGUAGE), MAKEINTRESOURCEA(IDR_LANGUAGE), AddLanguage,
+                           reinterpret_cast<LONG_PTR>(&found));
+    std::sort(expected.begin(), expected.end());
+    std::sort(found.begin(), found.end());
+    EXPECT_EQ(expected, found) << "the program's languages";
     EXPECT_EQ(codePage, GetACP());
     const DWORD *own = static_cast<const DWORD *>(Resource(MAKEINTRESOURCEA(VT_RT_LANGUAGE), IDR_LANGUAGE, language));
     ASSERT_NE(nullptr, own);

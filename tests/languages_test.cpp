@@ -90,17 +90,16 @@ std::wstring TextOf(HWND window)
     return text;
 }
 
-// How a kind of control draws its text: the pixels of the control that are
-// not for the text (a push button's edges; a check box's or radio button's
+// The kinds of control that show a text, and the pixels of each that are not
+// for the text: a push button's edges; a check box's or radio button's
 // 13-pixel glyph, the gap of half a digit and the focus frame; a group box's
-// frame either side of its title), and whether the text wraps.
-struct Kind { const char *name; int margin; bool wraps; };
-const Kind kKinds[] = {{"push", 6, false}, {"check", 17, false}, {"radio", 17, false},
-                       {"group", 16, false}, {"text", 0, true}, {"other", 0, false}};
+// frame either side of its title. Only static texts wrap.
+enum Kind { kPush, kCheck, kGroup, kText, kOther };
+const int kMargin[] = {6, 17, 16, 0, 0};
 
 struct Control {
     int id;
-    const Kind *kind;
+    Kind kind;
     char className[64];
     LONG_PTR style, exStyle;
     RECT rect; // in the dialog's client area
@@ -112,16 +111,15 @@ std::vector<Control> ControlsOf(HWND dialog)
 {
     std::vector<Control> controls;
     for (HWND item = GetWindow(dialog, GW_CHILD); item; item = GetWindow(item, GW_HWNDNEXT)) {
-        Control c = {GetDlgCtrlID(item), &kKinds[5], "", GetWindowLongPtrA(item, GWL_STYLE),
+        Control c = {GetDlgCtrlID(item), kOther, "", GetWindowLongPtrA(item, GWL_STYLE),
                      GetWindowLongPtrA(item, GWL_EXSTYLE), {}, L"", item};
         GetClassNameA(item, c.className, sizeof c.className);
         const LONG_PTR type = c.style & 0x0F; // BS_TYPEMASK, SS_TYPEMASK
         if (!lstrcmpiA(c.className, "Button"))
-            c.kind = &kKinds[type <= BS_DEFPUSHBUTTON ? 0 : type == BS_GROUPBOX ? 3
-                             : type == BS_RADIOBUTTON || type == BS_AUTORADIOBUTTON ? 2 : 1];
+            c.kind = type <= BS_DEFPUSHBUTTON ? kPush : type == BS_GROUPBOX ? kGroup : kCheck;
         else if (!lstrcmpiA(c.className, "Static") && type <= SS_RIGHT)
-            c.kind = &kKinds[4];
-        c.text = c.kind != &kKinds[5] ? TextOf(item) : L"";
+            c.kind = kText;
+        c.text = c.kind != kOther ? TextOf(item) : L"";
         GetWindowRect(item, &c.rect);
         MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT *>(&c.rect), 2);
         controls.push_back(c);
@@ -130,42 +128,31 @@ std::vector<Control> ControlsOf(HWND dialog)
 }
 
 // The room a text takes in a control of this kind and font with this
-// rectangle, drawn as the control draws it, and the room the control has.
-struct Room { SIZE needed, given; };
+// rectangle, drawn as the control draws it; the room the control has; and
+// whether its font has a glyph for every character (Wine draws a box for the
+// others).
+struct Room { SIZE needed, given; bool glyphs; };
 Room RoomOf(const std::wstring &text, const Control &c, const RECT &rect)
 {
     HDC dc = GetDC(c.window);
     HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(c.window, WM_GETFONT, 0, 0)));
-    Room room = {{}, {rect.right - rect.left - c.kind->margin, rect.bottom - rect.top}};
+    Room room = {{}, {rect.right - rect.left - kMargin[c.kind], rect.bottom - rect.top}, true};
     RECT needed = {0, 0, room.given.cx, 0};
-    const bool prefix = c.kind != &kKinds[5] && !(c.kind == &kKinds[4] && (c.style & SS_NOPREFIX));
+    const bool prefix = c.kind != kOther && !(c.kind == kText && (c.style & SS_NOPREFIX));
     DrawTextW(dc, text.c_str(), -1, &needed,
-              DT_CALCRECT | DT_EXPANDTABS | (c.kind->wraps ? DT_WORDBREAK : DT_SINGLELINE) | (prefix ? 0 : DT_NOPREFIX));
-    SelectObject(dc, old);
-    ReleaseDC(c.window, dc);
+              DT_CALCRECT | DT_EXPANDTABS | (c.kind == kText ? DT_WORDBREAK : DT_SINGLELINE) | (prefix ? 0 : DT_NOPREFIX));
     room.needed = {needed.right, needed.bottom};
-    return room;
-}
-
-// Whether the control's own font has a glyph for every character of a text:
-// Wine draws a box for the others.
-bool HasEveryGlyph(const std::wstring &text, const Control &c)
-{
-    HDC dc = GetDC(c.window);
-    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(c.window, WM_GETFONT, 0, 0)));
     WORD glyphs[512];
     const int count = static_cast<int>(std::min<size_t>(text.size(), 512));
     GetGlyphIndicesW(dc, text.c_str(), count, glyphs, GGI_MARK_NONEXISTING_GLYPHS);
+    for (int i = 0; i < count; ++i)
+        room.glyphs = room.glyphs && (text[i] < L' ' || glyphs[i] != 0xFFFF);
     SelectObject(dc, old);
     ReleaseDC(c.window, dc);
-    for (int i = 0; i < count; ++i)
-        if (text[i] >= L' ' && glyphs[i] == 0xFFFF)
-            return false;
-    return true;
+    return room;
 }
 
 bool Fits(const Room &room) { return room.needed.cx <= room.given.cx && room.needed.cy <= room.given.cy; }
-bool Fits(const std::wstring &text, const Control &c, const RECT &rect) { return Fits(RoomOf(text, c, rect)); }
 
 std::ostream &operator<<(std::ostream &out, const Room &room)
 {
@@ -238,20 +225,20 @@ TEST(Dialogs, KeepTheEnglishLayoutAndFitTheirTextsWithUniqueMnemonics)
             EXPECT_TRUE(c.rect.top == e.rect.top && c.rect.bottom == e.rect.bottom && c.rect.left <= e.rect.left &&
                         c.rect.right >= e.rect.right)
                 << "moved";
-            EXPECT_TRUE(EqualRect(&c.rect, &e.rect) || !Fits(c.text, c, e.rect)) << "widened without need";
+            EXPECT_TRUE(EqualRect(&c.rect, &e.rect) || !Fits(RoomOf(c.text, c, e.rect))) << "widened without need";
             IntersectRect(&inside, &c.rect, &client);
             EXPECT_TRUE(EqualRect(&inside, &c.rect)) << "outside the dialog";
             // Hidden controls are never drawn; some English ones are too narrow.
             const Room room = RoomOf(c.text, c, c.rect);
             EXPECT_TRUE(c.text.empty() || !(c.style & WS_VISIBLE) || Fits(room)) << "does not fit: " << room;
             EXPECT_EQ(pure[i].text, c.text) << "a character the code page lacks";
-            EXPECT_TRUE(HasEveryGlyph(c.text, c)) << "a character the dialog's font lacks";
+            EXPECT_TRUE(room.glyphs) << "a character the dialog's font lacks";
             if (c.style & WS_VISIBLE)
                 for (size_t j = 0; j < i; ++j)
                     EXPECT_TRUE(!(is[j].style & WS_VISIBLE) ||
                                 Relation(c.rect, is[j].rect) == Relation(e.rect, was[j].rect))
                         << "now overlaps control " << is[j].id;
-            const bool prefixed = c.kind != &kKinds[4] || !(c.style & SS_NOPREFIX);
+            const bool prefixed = c.kind != kText || !(c.style & SS_NOPREFIX);
             if ((c.style & WS_VISIBLE) && prefixed && MnemonicOf(c.text))
                 keyed.push_back(&c);
         }
@@ -266,7 +253,7 @@ TEST(Dialogs, KeepTheEnglishLayoutAndFitTheirTextsWithUniqueMnemonics)
             WCHAR text[256] = L"";
             LoadStringW(shipped, id, text, 256);
             HWND combo = GetDlgItem(dialog, IDC_ENVIRONMENT);
-            Control c = {id, &kKinds[5], "", 0, 0, {}, text, combo};
+            Control c = {id, kOther, "", 0, 0, {}, text, combo};
             GetClientRect(combo, &c.rect);
             c.rect.right -= GetSystemMetrics(SM_CXVSCROLL) + 2 * GetSystemMetrics(SM_CXEDGE);
             const Room room = RoomOf(text, c, c.rect);

@@ -54,6 +54,8 @@ vt_windows_path(waves_win ${CMAKE_SOURCE_DIR}/virtualcard/waves)
 string(REPLACE "/" "\\\\" waves_win "${waves_win}")
 target_compile_definitions(vt_test_support PUBLIC "VT_WAVES_DIR=\"${waves_win}\"")
 
+include(${CMAKE_SOURCE_DIR}/cmake/languages.cmake)
+
 # Each subsystem's test programs are declared in a file of their own.
 file(GLOB VT_TEST_RULES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/*.cmake)
 foreach(rules ${VT_TEST_RULES})

@@ -2,7 +2,12 @@
 // shows it (the pages inside the control panel's tab area), with sample
 // values, so that tools/screenshots can capture it. For each view it writes
 // NAME.rect (the window's screen rectangle) and NAME.ready into the folder of
-// its argument, then waits for NAME.done before it moves on.
+// its first argument, then waits for NAME.done before it moves on.
+//
+// The second argument, a language id (default 1033, English), chooses the
+// language of the dialogs: that language's translated dialogs, the English
+// ones where there is no translation. The tab titles are the strings that the
+// system's lookup gives, as in the program.
 #include "app/app.h"
 #include "pages/general/general_page.h"
 #include "panel/window_utils.h"
@@ -15,29 +20,41 @@
 #include <commctrl.h>
 
 #include <cstdio>
+#include <cstdlib>
 
 namespace {
 
 struct View {
     const char *name;
-    int page;       // page template shown in the panel, or 0
-    int dialog;     // a dialog shown on its own, or 0
-    int titles[2];  // the tabs' title strings
-    int selected;   // the tab that is selected
+    int page;        // page template shown in the panel, or 0
+    int dialog;      // a dialog shown on its own, or 0
+    int titles[2];   // the tabs' title strings
+    int selected;    // the tab that is selected
+    bool translated; // its dialogs exist in every language
 };
 
 const View kViews[] = {
-    {"panel-general", IDD_GENERAL, 0, {IDS_TITLE_GENERAL, IDS_TITLE_EFFECTS}, 0},
-    {"panel-effects", IDD_EFFECTS, 0, {IDS_TITLE_GENERAL, IDS_TITLE_EFFECTS}, 1},
-    {"page-voice-manager", IDD_VOICE_MANAGER, 0, {IDS_TITLE_VOICE_MANAGER, 0}, 0},
-    {"page-mixing-options", IDD_MIXING_OPTIONS, 0, {IDS_TITLE_MIXING_OPTIONS, 0}, 0},
-    {"page-playback-mixer", IDD_PLAYBACK_MIXER, 0, {IDS_TITLE_PLAYBACK_MIXER, 0}, 0},
-    {"page-record-mixer", IDD_RECORD_MIXER, 0, {IDS_TITLE_RECORD_MIXER, 0}, 0},
-    {"uninstall-warning", 0, IDD_UNINSTALL_WARNING, {0, 0}, 0},
+    {"panel-general", IDD_GENERAL, 0, {IDS_TITLE_GENERAL, IDS_TITLE_EFFECTS}, 0, true},
+    {"panel-effects", IDD_EFFECTS, 0, {IDS_TITLE_GENERAL, IDS_TITLE_EFFECTS}, 1, true},
+    {"page-voice-manager", IDD_VOICE_MANAGER, 0, {IDS_TITLE_VOICE_MANAGER, 0}, 0, false},
+    {"page-mixing-options", IDD_MIXING_OPTIONS, 0, {IDS_TITLE_MIXING_OPTIONS, 0}, 0, false},
+    {"page-playback-mixer", IDD_PLAYBACK_MIXER, 0, {IDS_TITLE_PLAYBACK_MIXER, 0}, 0, true},
+    {"page-record-mixer", IDD_RECORD_MIXER, 0, {IDS_TITLE_RECORD_MIXER, 0}, 0, true},
+    {"uninstall-warning", 0, IDD_UNINSTALL_WARNING, {0, 0}, 0, false},
 };
 
+const LANGID kEnglish = MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US);
 HINSTANCE instance;
+LANGID language = kEnglish;
 const View *current;
+
+// A dialog template in the chosen language, or the English one.
+LPCDLGTEMPLATEA TemplateOf(int id)
+{
+    HRSRC info = FindResourceExA(instance, RT_DIALOG, MAKEINTRESOURCEA(id), language);
+    info = info ? info : FindResourceExA(instance, RT_DIALOG, MAKEINTRESOURCEA(id), kEnglish);
+    return static_cast<LPCDLGTEMPLATEA>(LockResource(LoadResource(instance, info)));
+}
 
 void SetRange(HWND page, int id, int low, int high, int position)
 {
@@ -121,8 +138,8 @@ HWND CreateGeneralPage(HWND panel)
     }
     WriteSpeakerLayout(6);
     generalPage.ReadFromDriver(nullptr, nullptr);
-    HWND page = CreateDialogParamA(instance, MAKEINTRESOURCEA(IDD_GENERAL), panel, generalPage.DialogProcedure(),
-                                   reinterpret_cast<LPARAM>(&generalPage));
+    HWND page = CreateDialogIndirectParamA(instance, TemplateOf(IDD_GENERAL), panel, generalPage.DialogProcedure(),
+                                           reinterpret_cast<LPARAM>(&generalPage));
     testPlaying = 1;
     testIndex = 0;
     return page;
@@ -145,7 +162,8 @@ INT_PTR CALLBACK PanelProc(HWND panel, UINT message, WPARAM, LPARAM)
     SetDlgItemTextA(panel, IDC_DRIVER_VERSION, "5.10.00.0560");
     HWND page = current->page == IDD_GENERAL
                     ? CreateGeneralPage(panel)
-                    : CreateDialogParamA(instance, MAKEINTRESOURCEA(current->page), panel, PageProc, current->page);
+                    : CreateDialogIndirectParamA(instance, TemplateOf(current->page), panel, PageProc,
+                                                 current->page);
     // The page goes where the program puts it: the tab's display area.
     PlacePageInTab(page);
     ShowWindow(page, SW_SHOWNORMAL);
@@ -190,20 +208,25 @@ bool WriteText(const char *path, const char *text)
 
 int main(int argc, char **argv)
 {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: dialog_gallery FOLDER\n");
+    if (argc != 2 && argc != 3) {
+        std::fprintf(stderr, "usage: dialog_gallery FOLDER [LANGUAGE-ID]\n");
         return 2;
     }
+    if (argc == 3)
+        language = static_cast<LANGID>(std::atoi(argv[2]));
     instance = GetModuleHandleA(nullptr);
     appInstance = instance;
     InitCommonControls();
     const char *folder = argv[1];
-    int shown = 0;
+    int shown = 0, views = 0;
     for (const View &view : kViews) {
+        if (!view.translated && language != kEnglish)
+            continue; // the English one is shown with English
+        ++views;
         current = &view;
         HWND window = view.page
-            ? CreateDialogParamA(instance, MAKEINTRESOURCEA(IDD_PANEL), nullptr, PanelProc, 0)
-            : CreateDialogParamA(instance, MAKEINTRESOURCEA(view.dialog), nullptr, WarningProc, 0);
+            ? CreateDialogIndirectParamA(instance, TemplateOf(IDD_PANEL), nullptr, PanelProc, 0)
+            : CreateDialogIndirectParamA(instance, TemplateOf(view.dialog), nullptr, WarningProc, 0);
         if (!window) {
             std::fprintf(stderr, "dialog_gallery: %s cannot be created\n", view.name);
             continue;
@@ -231,5 +254,5 @@ int main(int argc, char **argv)
     char path[MAX_PATH];
     std::snprintf(path, sizeof path, "%s/gallery.finished", folder);
     WriteText(path, "");
-    return shown == static_cast<int>(sizeof kViews / sizeof kViews[0]) ? 0 : 1;
+    return shown == views ? 0 : 1;
 }

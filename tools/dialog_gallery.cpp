@@ -2,13 +2,19 @@
 // shows it (the pages inside the control panel's tab area), with sample
 // values, so that tools/screenshots can capture it. For each view it writes
 // NAME.rect (the window's screen rectangle) and NAME.ready into the folder of
-// its argument, then waits for NAME.done before it moves on.
+// its first argument, then waits for NAME.done before it moves on. Each page
+// is shown once more with WinHelp's popup for one of its controls (NAME-help);
+// the second argument names the help file's text source.
+#include "help_viewer.h"
+
 #include "app/app.h"
 #include "pages/general/general_page.h"
+#include "panel/help_ids.h"
 #include "panel/window_utils.h"
 #include "resource.h"
 #include "speakers/speaker_config.h"
 #include "speakers/speaker_test.h"
+#include "tools/helpgen/help_source.h"
 #include "virtualcard/vcard.h"
 
 #include <windows.h>
@@ -24,20 +30,23 @@ struct View {
     int dialog;     // a dialog shown on its own, or 0
     int titles[2];  // the tabs' title strings
     int selected;   // the tab that is selected
+    int helpControl; // the control whose help popup is shown, or 0
 };
 
 const View kViews[] = {
-    {"panel-general", IDD_GENERAL, 0, {IDS_TITLE_GENERAL, IDS_TITLE_EFFECTS}, 0},
-    {"panel-effects", IDD_EFFECTS, 0, {IDS_TITLE_GENERAL, IDS_TITLE_EFFECTS}, 1},
-    {"page-voice-manager", IDD_VOICE_MANAGER, 0, {IDS_TITLE_VOICE_MANAGER, 0}, 0},
-    {"page-mixing-options", IDD_MIXING_OPTIONS, 0, {IDS_TITLE_MIXING_OPTIONS, 0}, 0},
-    {"page-playback-mixer", IDD_PLAYBACK_MIXER, 0, {IDS_TITLE_PLAYBACK_MIXER, 0}, 0},
-    {"page-record-mixer", IDD_RECORD_MIXER, 0, {IDS_TITLE_RECORD_MIXER, 0}, 0},
-    {"uninstall-warning", 0, IDD_UNINSTALL_WARNING, {0, 0}, 0},
+    {"panel-general", IDD_GENERAL, 0, {IDS_TITLE_GENERAL, IDS_TITLE_EFFECTS}, 0, IDC_TEST_ALL},
+    {"panel-effects", IDD_EFFECTS, 0, {IDS_TITLE_GENERAL, IDS_TITLE_EFFECTS}, 1, IDC_REVERB},
+    {"page-voice-manager", IDD_VOICE_MANAGER, 0, {IDS_TITLE_VOICE_MANAGER, 0}, 0, IDC_LIMIT_TOTAL},
+    {"page-mixing-options", IDD_MIXING_OPTIONS, 0, {IDS_TITLE_MIXING_OPTIONS, 0}, 0, IDC_VOLUME},
+    {"page-playback-mixer", IDD_PLAYBACK_MIXER, 0, {IDS_TITLE_PLAYBACK_MIXER, 0}, 0, IDC_PLAYBACK_MUTE0 + 1},
+    {"page-record-mixer", IDD_RECORD_MIXER, 0, {IDS_TITLE_RECORD_MIXER, 0}, 0, IDC_RECORD_SELECT0 + 1},
+    {"uninstall-warning", 0, IDD_UNINSTALL_WARNING, {0, 0}, 0, 0},
 };
 
 HINSTANCE instance;
 const View *current;
+HWND currentPage;
+HelpSource helpSource;
 
 void SetRange(HWND page, int id, int low, int high, int position)
 {
@@ -146,6 +155,7 @@ INT_PTR CALLBACK PanelProc(HWND panel, UINT message, WPARAM, LPARAM)
     HWND page = current->page == IDD_GENERAL
                     ? CreateGeneralPage(panel)
                     : CreateDialogParamA(instance, MAKEINTRESOURCEA(current->page), panel, PageProc, current->page);
+    currentPage = page;
     // The page goes where the program puts it: the tab's display area.
     PlacePageInTab(page);
     ShowWindow(page, SW_SHOWNORMAL);
@@ -186,14 +196,64 @@ bool WriteText(const char *path, const char *text)
     return true;
 }
 
+// Hands a rectangle of the screen to tools/screenshots and waits until it
+// has been captured.
+void Capture(const char *folder, const char *name, const RECT &rect)
+{
+    char path[MAX_PATH], text[64];
+    std::snprintf(text, sizeof text, "%ld %ld %ld %ld\n", rect.left, rect.top, rect.right - rect.left,
+                  rect.bottom - rect.top);
+    std::snprintf(path, sizeof path, "%s/%s.rect", folder, name);
+    WriteText(path, text);
+    std::snprintf(path, sizeof path, "%s/%s.ready", folder, name);
+    WriteText(path, "");
+    std::snprintf(path, sizeof path, "%s/%s.done", folder, name);
+    for (int i = 0; i < 300 && !Exists(path); ++i)
+        Pump(100);
+}
+
+// WinHelp's popup for a control, asked for as the panel asks for it. A
+// WinHelp that does not take the panel's command (Wine's) shows the same
+// topic as a popup from its link in the help file's contents, in a topic
+// window put off the screen. The popup goes below the control, where the
+// panel's request would show it.
+HWND ShowHelpPopup(HWND window, HWND control)
+{
+    WinHelpA(control, kHelpFile, HELP_WM_HELP, reinterpret_cast<ULONG_PTR>(helpIdTable));
+    if (!WaitFor([] { return HelpPopup() != nullptr; }, 1000)) {
+        const HelpTopic *topic = nullptr;
+        for (const DWORD *pair = helpIdTable; pair[0]; pair += 2)
+            for (const HelpTopic &t : helpSource.topics)
+                if (pair[0] == static_cast<DWORD>(GetDlgCtrlID(control)) && t.number == pair[1])
+                    topic = &t;
+        if (!topic || !WinHelpA(window, kHelpFile, HELP_CONTENTS, 0) ||
+            !WaitFor([] { return HelpTopicWindow() && !HelpText(HelpTopicWindow()).empty(); }, 5000))
+            return nullptr;
+        HWND contents = HelpTopicWindow();
+        SetWindowPos(contents, nullptr, GetSystemMetrics(SM_CXSCREEN), 0, 0, 0,
+                     SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        if (!ClickHelpLink(contents, topic->label) || !WaitFor([] { return HelpPopup() != nullptr; }, 5000))
+            return nullptr;
+    }
+    HWND popup = HelpPopup();
+    RECT rect;
+    GetWindowRect(control, &rect);
+    SetWindowPos(popup, HWND_TOP, rect.left + 8, rect.bottom + 2, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE);
+    Pump(600);
+    return popup;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
 {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: dialog_gallery FOLDER\n");
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: dialog_gallery FOLDER HELP-SOURCE\n");
         return 2;
     }
+    std::string error;
+    if (!LoadHelpSource(argv[2], &helpSource, &error))
+        std::fprintf(stderr, "dialog_gallery: %s: %s\n", argv[2], error.c_str());
     instance = GetModuleHandleA(nullptr);
     appInstance = instance;
     InitCommonControls();
@@ -215,16 +275,20 @@ int main(int argc, char **argv)
         SetForegroundWindow(window);
         Pump(1200);
         GetWindowRect(window, &rect);
-        char path[MAX_PATH], text[64];
-        std::snprintf(text, sizeof text, "%ld %ld %ld %ld\n", rect.left, rect.top, rect.right - rect.left,
-                      rect.bottom - rect.top);
-        std::snprintf(path, sizeof path, "%s/%s.rect", folder, view.name);
-        WriteText(path, text);
-        std::snprintf(path, sizeof path, "%s/%s.ready", folder, view.name);
-        WriteText(path, "");
-        std::snprintf(path, sizeof path, "%s/%s.done", folder, view.name);
-        for (int i = 0; i < 300 && !Exists(path); ++i)
-            Pump(100);
+        Capture(folder, view.name, rect);
+        HWND popup = view.helpControl ? ShowHelpPopup(window, GetDlgItem(currentPage, view.helpControl)) : nullptr;
+        if (popup) {
+            RECT shown;
+            GetWindowRect(popup, &shown);
+            UnionRect(&rect, &rect, &shown);
+            char name[64];
+            std::snprintf(name, sizeof name, "%s-help", view.name);
+            Capture(folder, name, rect);
+        } else if (view.helpControl) {
+            std::fprintf(stderr, "dialog_gallery: no help popup for %s\n", view.name);
+        }
+        WinHelpA(window, kHelpFile, HELP_QUIT, 0);
+        WaitFor([] { return HelpProcesses() == 0; }, 5000);
         DestroyWindow(window);
         ++shown;
     }

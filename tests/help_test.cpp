@@ -210,8 +210,8 @@ private:
         p += 8;
         for (uint32_t i = 0; i < entries; ++i) {
             int order = compare(p, &length);
-            if (order == 0)
-                return p;
+            if (order >= 0)
+                return order == 0 ? p : nullptr;  // sorted: the key is not further on
             p += length + 4;
         }
         return nullptr;
@@ -426,9 +426,10 @@ protected:
     {
         if (panel_)
             DestroyWindow(panel_);
-        // Whatever happened, no viewer is left behind.
+        // Whatever happened, no viewer is left behind, and it showed no error.
         WinHelpA(nullptr, kHelpFile, HELP_QUIT, 0);
         EXPECT_TRUE(WaitFor([] { return HelpProcesses() == 0; }, 5000));
+        ExpectNoErrorBox("at the end");
     }
 
     // The controls of a dialog that the help table names, but "no help".
@@ -443,17 +444,10 @@ protected:
     // The topic WinHelp shows for a control: its number in the table.
     static const HelpTopic *TopicFor(HWND control) { return TopicOf(HelpTable()[GetDlgCtrlID(control)]); }
 
-    // No error box; one that is there is answered No (or OK).
-    static void ExpectNoErrorBox(const char *when)
-    {
-        HWND box = HelpErrorBox();
-        EXPECT_EQ(nullptr, box) << when;
-        if (box) {
-            PostMessageA(box, WM_COMMAND, IDNO, 0);
-            PostMessageA(box, WM_COMMAND, IDOK, 0);
-        }
-    }
+    // Every box WinHelp shows is noted and answered.
+    void ExpectNoErrorBox(const char *when) { EXPECT_EQ("", errorBoxes_.Seen()) << when; }
 
+    HelpErrorBoxWatch errorBoxes_;
     HWND panel_ = nullptr;
     std::vector<HWND> controls_;
 };

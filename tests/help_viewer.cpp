@@ -114,6 +114,50 @@ HWND HelpErrorBox()
     return box;
 }
 
+HelpErrorBoxWatch::HelpErrorBoxWatch()
+{
+    InitializeCriticalSection(&lock_);
+    thread_ = CreateThread(nullptr, 0, Watch, this, 0, nullptr);
+}
+
+HelpErrorBoxWatch::~HelpErrorBoxWatch()
+{
+    InterlockedExchange(&stop_, 1);
+    WaitForSingleObject(thread_, INFINITE);
+    CloseHandle(thread_);
+    DeleteCriticalSection(&lock_);
+}
+
+std::string HelpErrorBoxWatch::Seen()
+{
+    EnterCriticalSection(&lock_);
+    std::string seen = seen_;
+    LeaveCriticalSection(&lock_);
+    return seen;
+}
+
+DWORD WINAPI HelpErrorBoxWatch::Watch(void *self)
+{
+    HelpErrorBoxWatch *watch = static_cast<HelpErrorBoxWatch *>(self);
+    HWND answered = nullptr;
+    while (!watch->stop_) {
+        HWND box = HelpErrorBox();
+        if (box && box != answered) {
+            char caption[256] = {}, text[1024] = {};
+            GetWindowTextA(box, caption, sizeof caption);
+            SendMessageA(GetDlgItem(box, 0xFFFF), WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
+            EnterCriticalSection(&watch->lock_);
+            watch->seen_ += std::string(caption) + ": " + text + "\n";
+            LeaveCriticalSection(&watch->lock_);
+            PostMessageA(box, WM_COMMAND, IDNO, 0);
+            PostMessageA(box, WM_COMMAND, IDOK, 0);
+            answered = box;
+        }
+        Sleep(50);
+    }
+    return 0;
+}
+
 int HelpProcesses()
 {
     HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);

@@ -21,6 +21,23 @@ bool ClickHelpLink(HWND topicWindow, const std::string &label);
 void DismissHelpPopup(HWND topicWindow);
 // A dialog (a message box) that a WinHelp process shows, or null.
 HWND HelpErrorBox();
+
+// While it lives, every dialog a WinHelp process shows is noted and answered
+// No (or OK) at once: WinHelp shows its error boxes while the program that
+// asked for help waits for its answer.
+class HelpErrorBoxWatch {
+public:
+    HelpErrorBoxWatch();
+    ~HelpErrorBoxWatch();
+    std::string Seen();  // the text of each box seen so far, a line each
+
+private:
+    static DWORD WINAPI Watch(void *self);
+    HANDLE thread_;
+    volatile LONG stop_ = 0;
+    CRITICAL_SECTION lock_;
+    std::string seen_;
+};
 // How many WinHelp processes run.
 int HelpProcesses();
 

@@ -17,6 +17,8 @@ set_tests_properties(help_file PROPERTIES TIMEOUT 60)
 add_test(NAME help_viewer
   COMMAND bash -c [=[
     "$1/tools/wine-prefix" "$2" --arch "$3" --build "$4" --exe help_test.exe >/dev/null || exit 1
+    # WinHelp also looks in the current folder: not the build folder here.
+    cd "$2" || exit 1
     "$1/tools/wine-run" --arch "$3" --prefix "$2" "$5" "$6" "$7" --gtest_filter=HelpViewerTest.*; rc=$?
     "$1/tools/wine-run" --arch "$3" --prefix "$2" --stop
     exit $rc]=]

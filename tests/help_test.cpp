@@ -163,10 +163,14 @@ public:
         topic->title = reinterpret_cast<const char *>(link + U32(link + 16));
         topic->text.clear();
         topic->jumps.clear();
+        const uint8_t *font;
+        uint32_t fontSize;
+        if (!Find("|FONT", &font, &fontSize) || fontSize < 8)
+            return false;
         for (uint32_t pos = U32(link + 12); pos != kNoHelp; pos = U32(link + 12)) {
             if (!(link = Link(file, size, pos)) || link[20] == 2)
                 break;
-            if (link[20] != 0x20 || !Display(link, topic))
+            if (link[20] != 0x20 || !Display(link, U16(font + 2), topic))
                 return false;
         }
         return true;
@@ -249,7 +253,7 @@ private:
     }
 
     // A display record: strings and formatting commands in turn.
-    static bool Display(const uint8_t *link, Topic *topic)
+    static bool Display(const uint8_t *link, uint32_t fonts, Topic *topic)
     {
         const uint8_t *p = link + 21, *end = link + U32(link + 16);
         const char *s = reinterpret_cast<const char *>(end), *sEnd = s + U32(link + 4);
@@ -270,6 +274,8 @@ private:
             case 0xFF:
                 return p == end && s == sEnd;
             case 0x80:
+                if (U16(p) >= fonts)
+                    return false;
                 p += 2;
                 break;
             case 0x82:

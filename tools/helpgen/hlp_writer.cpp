@@ -193,9 +193,10 @@ Link HeaderLink(const std::string &title)
 }
 
 struct Topic {
+    std::string title;
     Link header;
     Link text;
-    uint32_t offset = 0;
+    uint32_t offset = 0;  // its topic offset, once placed
 };
 
 // Places topics whole into blocks, so that no topic and no link crosses a
@@ -213,8 +214,7 @@ bool Place(std::vector<Topic> *topics, Link *end, uint32_t *blocks, std::string 
     for (Topic &topic : *topics) {
         uint32_t size = topic.header.Size() + topic.text.Size();
         if (size > kBlockData || topic.text.length >= 0x8000) {
-            *error = "a topic larger than a topic block: " + std::string(
-                reinterpret_cast<const char *>(topic.header.data2.Data().data()));
+            *error = "a topic larger than a topic block: " + topic.title;
             return false;
         }
         fit(size);
@@ -243,16 +243,14 @@ void FillTopicHeader(Link *header, uint32_t topicSize, uint32_t number, uint32_t
     header->data1.Put32(24, next);
 }
 
-Bytes TopicFile(std::vector<Topic> *topics, std::string *error, bool *ok)
+bool TopicFile(std::vector<Topic> *topics, Bytes *file, std::string *error)
 {
-    Bytes file;
     // A last, empty topic header ends the last topic for readers that stop
     // at a link without a successor.
     Link end = HeaderLink("");
     uint32_t blocks = 0;
-    *ok = Place(topics, &end, &blocks, error);
-    if (!*ok)
-        return file;
+    if (!Place(topics, &end, &blocks, error))
+        return false;
 
     std::vector<Link *> links;
     for (size_t i = 0; i < topics->size(); ++i) {
@@ -277,27 +275,27 @@ Bytes TopicFile(std::vector<Topic> *topics, std::string *error, bool *ok)
                 firstLink = link->Pos();
             }
         }
-        file.U32(lastLink);
-        file.U32(firstLink);
-        file.U32(lastHeader);
-        size_t dataStart = file.Size();
+        file->U32(lastLink);
+        file->U32(firstLink);
+        file->U32(lastHeader);
+        size_t dataStart = file->Size();
         for (size_t i = 0; i < links.size(); ++i) {
             const Link *link = links[i];
             if (link->block != block)
                 continue;
-            file.U32(link->Size());
-            file.U32(static_cast<uint32_t>(link->data2.Size()));
-            file.U32(i > 0 ? links[i - 1]->Pos() : kNone);
-            file.U32(i + 1 < links.size() ? links[i + 1]->Pos() : kNone);
-            file.U32(kLinkHeaderSize + static_cast<uint32_t>(link->data1.Size()));
-            file.U8(link->type);
-            file.Append(link->data1);
-            file.Append(link->data2);
+            file->U32(link->Size());
+            file->U32(static_cast<uint32_t>(link->data2.Size()));
+            file->U32(i > 0 ? links[i - 1]->Pos() : kNone);
+            file->U32(i + 1 < links.size() ? links[i + 1]->Pos() : kNone);
+            file->U32(kLinkHeaderSize + static_cast<uint32_t>(link->data1.Size()));
+            file->U8(link->type);
+            file->Append(link->data1);
+            file->Append(link->data2);
         }
         // Whole blocks, zero-filled: readers copy block by block.
-        file.Zeros(kBlockData - (file.Size() - dataStart));
+        file->Zeros(kBlockData - (file->Size() - dataStart));
     }
-    return file;
+    return true;
 }
 
 Bytes SystemFile(const HelpSource &source, uint32_t genDate, uint32_t contents)
@@ -403,12 +401,11 @@ int32_t ContextHash(const std::string &name)
 bool WriteHelpFile(const HelpSource &source, uint32_t genDate, std::vector<uint8_t> *out, std::string *error)
 {
     std::vector<Topic> topics;
-    topics.push_back({HeaderLink(source.title), ContentsText(source), 0});
+    topics.push_back({source.title, HeaderLink(source.title), ContentsText(source)});
     for (const HelpTopic &topic : source.topics)
-        topics.push_back({HeaderLink(topic.label), PopupText(topic.text), 0});
-    bool ok = false;
-    Bytes topicFile = TopicFile(&topics, error, &ok);
-    if (!ok)
+        topics.push_back({topic.label, HeaderLink(topic.label), PopupText(topic.text)});
+    Bytes topicFile;
+    if (!TopicFile(&topics, &topicFile, error))
         return false;
 
     // The context index: hash of each context name to its topic, in the
@@ -446,7 +443,8 @@ bool WriteHelpFile(const HelpSource &source, uint32_t genDate, std::vector<uint8
         map.U32(n.second);
     }
 
-    // The internal files, then the directory, sorted by name as strcmp does.
+    // The internal files, then the directory, which lists them in the order
+    // strcmp sorts their names: readers stop at the first name past theirs.
     const std::pair<const char *, Bytes> files[] = {
         {"|CONTEXT", context},
         {"|CTXOMAP", map},
@@ -454,6 +452,11 @@ bool WriteHelpFile(const HelpSource &source, uint32_t genDate, std::vector<uint8
         {"|SYSTEM", SystemFile(source, genDate, topics[0].offset)},
         {"|TOPIC", topicFile},
     };
+    for (size_t i = 1; i < sizeof files / sizeof files[0]; ++i)
+        if (std::strcmp(files[i - 1].first, files[i].first) >= 0) {
+            *error = "the internal files are not in order";
+            return false;
+        }
     Bytes body;
     std::vector<Bytes> directoryEntries;
     const uint32_t headerSize = 16;

@@ -215,17 +215,19 @@ void Capture(const char *folder, const char *name, const RECT &rect)
 // WinHelp's popup for a control, asked for as the panel asks for it. A
 // WinHelp that does not take the panel's command (Wine's) shows the same
 // topic as a popup from its link in the help file's contents, in a topic
-// window put off the screen. The popup goes below the control, where the
-// panel's request would show it.
+// window put off the screen. The popup goes just below the control.
 HWND ShowHelpPopup(HWND window, HWND control)
 {
     WinHelpA(control, kHelpFile, HELP_WM_HELP, reinterpret_cast<ULONG_PTR>(helpIdTable));
     if (!WaitFor([] { return HelpPopup() != nullptr; }, 1000)) {
-        const HelpTopic *topic = nullptr;
+        DWORD number = 0;
         for (const DWORD *pair = helpIdTable; pair[0]; pair += 2)
-            for (const HelpTopic &t : helpSource.topics)
-                if (pair[0] == static_cast<DWORD>(GetDlgCtrlID(control)) && t.number == pair[1])
-                    topic = &t;
+            if (pair[0] == static_cast<DWORD>(GetDlgCtrlID(control)))
+                number = pair[1];
+        const HelpTopic *topic = nullptr;
+        for (const HelpTopic &t : helpSource.topics)
+            if (t.number == number)
+                topic = &t;
         if (!topic || !WinHelpA(window, kHelpFile, HELP_CONTENTS, 0) ||
             !WaitFor([] { return HelpTopicWindow() && !HelpText(HelpTopicWindow()).empty(); }, 5000))
             return nullptr;

@@ -9,8 +9,10 @@ target_include_directories(resources_test PRIVATE ${CMAKE_SOURCE_DIR}/res)
 add_dependencies(resources_test vtpanel)
 
 # Not a test: the program behind `make screenshots`, which shows every dialog
-# of the resources in turn for tools/screenshots to capture.
-add_executable(dialog_gallery WIN32 tools/dialog_gallery.cpp $<TARGET_OBJECTS:vtres>)
-target_include_directories(dialog_gallery PRIVATE ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/res)
+# of the resources in turn, and WinHelp's popup on each page, for
+# tools/screenshots to capture.
+add_executable(dialog_gallery WIN32 tools/dialog_gallery.cpp tests/help_viewer.cpp tools/helpgen/help_source.cpp
+  $<TARGET_OBJECTS:vtres>)
+target_include_directories(dialog_gallery PRIVATE ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/res ${CMAKE_SOURCE_DIR}/tests)
 target_link_libraries(dialog_gallery PRIVATE vtcore vcdsound winmm ${VT_SYSTEM_LIBS} vt_static_runtime)
 target_link_options(dialog_gallery PRIVATE -mconsole)

@@ -7,13 +7,19 @@
 // The second argument, a language id (default 1033, English), chooses the
 // language of the dialogs: that language's translated dialogs, the English
 // ones where there is no translation. The tab titles are the strings that the
-// system's lookup gives, as in the program.
+// system's lookup gives, as in the program. With a third, the help file's
+// text source, each page is shown once more with WinHelp's popup for one of
+// its controls (NAME-help).
+#include "help_viewer.h"
+
 #include "app/app.h"
 #include "pages/general/general_page.h"
+#include "panel/help_ids.h"
 #include "panel/window_utils.h"
 #include "resource.h"
 #include "speakers/speaker_config.h"
 #include "speakers/speaker_test.h"
+#include "tools/helpgen/help_source.h"
 #include "virtualcard/vcard.h"
 
 #include <windows.h>
@@ -31,22 +37,25 @@ struct View {
     int titles[2];   // the tabs' title strings
     int selected;    // the tab that is selected
     bool translated; // its dialogs exist in every language
+    int helpControl; // the control whose help popup is shown, or 0
 };
 
 const View kViews[] = {
-    {"panel-general", IDD_GENERAL, 0, {IDS_TITLE_GENERAL, IDS_TITLE_EFFECTS}, 0, true},
-    {"panel-effects", IDD_EFFECTS, 0, {IDS_TITLE_GENERAL, IDS_TITLE_EFFECTS}, 1, true},
-    {"page-voice-manager", IDD_VOICE_MANAGER, 0, {IDS_TITLE_VOICE_MANAGER, 0}, 0, false},
-    {"page-mixing-options", IDD_MIXING_OPTIONS, 0, {IDS_TITLE_MIXING_OPTIONS, 0}, 0, false},
-    {"page-playback-mixer", IDD_PLAYBACK_MIXER, 0, {IDS_TITLE_PLAYBACK_MIXER, 0}, 0, true},
-    {"page-record-mixer", IDD_RECORD_MIXER, 0, {IDS_TITLE_RECORD_MIXER, 0}, 0, true},
-    {"uninstall-warning", 0, IDD_UNINSTALL_WARNING, {0, 0}, 0, false},
+    {"panel-general", IDD_GENERAL, 0, {IDS_TITLE_GENERAL, IDS_TITLE_EFFECTS}, 0, true, IDC_TEST_ALL},
+    {"panel-effects", IDD_EFFECTS, 0, {IDS_TITLE_GENERAL, IDS_TITLE_EFFECTS}, 1, true, IDC_REVERB},
+    {"page-voice-manager", IDD_VOICE_MANAGER, 0, {IDS_TITLE_VOICE_MANAGER, 0}, 0, false, IDC_LIMIT_TOTAL},
+    {"page-mixing-options", IDD_MIXING_OPTIONS, 0, {IDS_TITLE_MIXING_OPTIONS, 0}, 0, false, IDC_VOLUME},
+    {"page-playback-mixer", IDD_PLAYBACK_MIXER, 0, {IDS_TITLE_PLAYBACK_MIXER, 0}, 0, true, IDC_PLAYBACK_MUTE0 + 1},
+    {"page-record-mixer", IDD_RECORD_MIXER, 0, {IDS_TITLE_RECORD_MIXER, 0}, 0, true, IDC_RECORD_SELECT0 + 1},
+    {"uninstall-warning", 0, IDD_UNINSTALL_WARNING, {0, 0}, 0, false, 0},
 };
 
 const LANGID kEnglish = MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US);
 HINSTANCE instance;
 LANGID language = kEnglish;
 const View *current;
+HWND currentPage;
+HelpSource helpSource;
 
 // A dialog template in the chosen language, or the English one.
 LPCDLGTEMPLATEA TemplateOf(int id)
@@ -164,6 +173,7 @@ INT_PTR CALLBACK PanelProc(HWND panel, UINT message, WPARAM, LPARAM)
                     ? CreateGeneralPage(panel)
                     : CreateDialogIndirectParamA(instance, TemplateOf(current->page), panel, PageProc,
                                                  current->page);
+    currentPage = page;
     // The page goes where the program puts it: the tab's display area.
     PlacePageInTab(page);
     ShowWindow(page, SW_SHOWNORMAL);
@@ -204,16 +214,68 @@ bool WriteText(const char *path, const char *text)
     return true;
 }
 
+// Hands a rectangle of the screen to tools/screenshots and waits until it
+// has been captured.
+void Capture(const char *folder, const char *name, const RECT &rect)
+{
+    char path[MAX_PATH], text[64];
+    std::snprintf(text, sizeof text, "%ld %ld %ld %ld\n", rect.left, rect.top, rect.right - rect.left,
+                  rect.bottom - rect.top);
+    std::snprintf(path, sizeof path, "%s/%s.rect", folder, name);
+    WriteText(path, text);
+    std::snprintf(path, sizeof path, "%s/%s.ready", folder, name);
+    WriteText(path, "");
+    std::snprintf(path, sizeof path, "%s/%s.done", folder, name);
+    for (int i = 0; i < 300 && !Exists(path); ++i)
+        Pump(100);
+}
+
+// WinHelp's popup for a control, asked for as the panel asks for it. A
+// WinHelp that does not take the panel's command (Wine's) shows the same
+// topic as a popup from its link in the help file's contents, in a topic
+// window put off the screen. The popup goes just below the control.
+HWND ShowHelpPopup(HWND window, HWND control)
+{
+    WinHelpA(control, kHelpFile, HELP_WM_HELP, reinterpret_cast<ULONG_PTR>(helpIdTable));
+    if (!WaitFor([] { return HelpPopup() != nullptr; }, 1000)) {
+        DWORD number = 0;
+        for (const DWORD *pair = helpIdTable; pair[0]; pair += 2)
+            if (pair[0] == static_cast<DWORD>(GetDlgCtrlID(control)))
+                number = pair[1];
+        const HelpTopic *topic = nullptr;
+        for (const HelpTopic &t : helpSource.topics)
+            if (t.number == number)
+                topic = &t;
+        if (!topic || !WinHelpA(window, kHelpFile, HELP_CONTENTS, 0) ||
+            !WaitFor([] { return HelpTopicWindow() && !HelpText(HelpTopicWindow()).empty(); }, 5000))
+            return nullptr;
+        HWND contents = HelpTopicWindow();
+        SetWindowPos(contents, nullptr, GetSystemMetrics(SM_CXSCREEN), 0, 0, 0,
+                     SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        if (!ClickHelpLink(contents, topic->label) || !WaitFor([] { return HelpPopup() != nullptr; }, 5000))
+            return nullptr;
+    }
+    HWND popup = HelpPopup();
+    RECT rect;
+    GetWindowRect(control, &rect);
+    SetWindowPos(popup, HWND_TOP, rect.left + 8, rect.bottom + 2, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE);
+    Pump(600);
+    return popup;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
 {
-    if (argc != 2 && argc != 3) {
-        std::fprintf(stderr, "usage: dialog_gallery FOLDER [LANGUAGE-ID]\n");
+    if (argc < 2 || argc > 4) {
+        std::fprintf(stderr, "usage: dialog_gallery FOLDER [LANGUAGE-ID [HELP-SOURCE]]\n");
         return 2;
     }
-    if (argc == 3)
+    if (argc >= 3)
         language = static_cast<LANGID>(std::atoi(argv[2]));
+    std::string error;
+    if (argc == 4 && !LoadHelpSource(argv[3], &helpSource, &error))
+        std::fprintf(stderr, "dialog_gallery: %s: %s\n", argv[3], error.c_str());
     instance = GetModuleHandleA(nullptr);
     appInstance = instance;
     InitCommonControls();
@@ -238,16 +300,21 @@ int main(int argc, char **argv)
         SetForegroundWindow(window);
         Pump(1200);
         GetWindowRect(window, &rect);
-        char path[MAX_PATH], text[64];
-        std::snprintf(text, sizeof text, "%ld %ld %ld %ld\n", rect.left, rect.top, rect.right - rect.left,
-                      rect.bottom - rect.top);
-        std::snprintf(path, sizeof path, "%s/%s.rect", folder, view.name);
-        WriteText(path, text);
-        std::snprintf(path, sizeof path, "%s/%s.ready", folder, view.name);
-        WriteText(path, "");
-        std::snprintf(path, sizeof path, "%s/%s.done", folder, view.name);
-        for (int i = 0; i < 300 && !Exists(path); ++i)
-            Pump(100);
+        Capture(folder, view.name, rect);
+        bool help = view.helpControl && !helpSource.topics.empty();
+        HWND popup = help ? ShowHelpPopup(window, GetDlgItem(currentPage, view.helpControl)) : nullptr;
+        if (popup) {
+            RECT shown;
+            GetWindowRect(popup, &shown);
+            UnionRect(&rect, &rect, &shown);
+            char name[64];
+            std::snprintf(name, sizeof name, "%s-help", view.name);
+            Capture(folder, name, rect);
+        } else if (help) {
+            std::fprintf(stderr, "dialog_gallery: no help popup for %s\n", view.name);
+        }
+        WinHelpA(window, kHelpFile, HELP_QUIT, 0);
+        WaitFor([] { return HelpProcesses() == 0; }, 5000);
         DestroyWindow(window);
         ++shown;
     }

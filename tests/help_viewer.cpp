@@ -1,0 +1,174 @@
+#include "help_viewer.h"
+
+#include <richedit.h>
+#include <tlhelp32.h>
+
+#include <cstring>
+
+namespace {
+
+const char kViewerClass[] = "MS_WINHELP";
+const char kViewerExe[] = "winhlp32.exe";
+const int kTextControl = 0x701;  // the rich edit control a viewer window shows its topic in
+
+HWND FindViewer(bool popup)
+{
+    HWND window = nullptr;
+    while ((window = FindWindowExA(nullptr, window, kViewerClass, nullptr)) != nullptr) {
+        // A popup counts until it is gone: the viewer takes commands at its
+        // first window, and one that is closing loses them.
+        bool isPopup = (GetWindowLongA(window, GWL_STYLE) & WS_POPUP) != 0;
+        if (isPopup == popup && (popup || IsWindowVisible(window)))
+            return window;
+    }
+    return nullptr;
+}
+
+bool IsViewerProcess(DWORD id)
+{
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE)
+        return false;
+    PROCESSENTRY32 entry = {};
+    entry.dwSize = sizeof entry;
+    bool found = false;
+    for (BOOL more = Process32First(snapshot, &entry); more && !found; more = Process32Next(snapshot, &entry))
+        found = entry.th32ProcessID == id && lstrcmpiA(entry.szExeFile, kViewerExe) == 0;
+    CloseHandle(snapshot);
+    return found;
+}
+
+BOOL CALLBACK FindBox(HWND window, LPARAM result)
+{
+    char name[16];
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    if (GetClassNameA(window, name, sizeof name) && std::strcmp(name, "#32770") == 0 && IsViewerProcess(process)) {
+        *reinterpret_cast<HWND *>(result) = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+} // namespace
+
+HWND HelpTopicWindow()
+{
+    return FindViewer(false);
+}
+
+HWND HelpPopup()
+{
+    return FindViewer(true);
+}
+
+std::string HelpText(HWND window)
+{
+    // WM_GETTEXT, unlike GetWindowTextA, reaches a control of another process.
+    char text[8192] = {};
+    SendMessageA(GetDlgItem(window, kTextControl), WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
+    std::string shown;
+    for (const char *p = text; *p; ++p)
+        if (*p != '\r')
+            shown += *p;
+        else if (p[1] != '\n')
+            shown += '\n';
+    if (!shown.empty() && shown.back() != '\n')
+        shown += '\n';
+    return shown;
+}
+
+bool ClickHelpLink(HWND topicWindow, const std::string &label)
+{
+    std::string text = HelpText(topicWindow);
+    // Paragraph by paragraph: the control counts one character per break.
+    size_t at = 0;
+    while (at < text.size()) {
+        size_t end = text.find('\n', at);
+        if (text.compare(at, end - at, label) == 0) {
+            HWND control = GetDlgItem(topicWindow, kTextControl);
+            // The rich edit control's first form of the message answers with
+            // the character's position; it takes no pointer from afar.
+            LRESULT where = SendMessageA(control, EM_POSFROMCHAR, at + 1, 0);
+            LPARAM point = MAKELPARAM(LOWORD(where) + 1, HIWORD(where) + 2);
+            PostMessageA(control, WM_LBUTTONDOWN, MK_LBUTTON, point);
+            PostMessageA(control, WM_LBUTTONUP, 0, point);
+            return true;
+        }
+        at = end + 1;
+    }
+    return false;
+}
+
+void DismissHelpPopup(HWND topicWindow)
+{
+    HWND control = GetDlgItem(topicWindow, kTextControl);
+    PostMessageA(control, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(1, 1));
+    PostMessageA(control, WM_LBUTTONUP, 0, MAKELPARAM(1, 1));
+}
+
+HWND HelpErrorBox()
+{
+    HWND box = nullptr;
+    EnumWindows(FindBox, reinterpret_cast<LPARAM>(&box));
+    return box;
+}
+
+HelpErrorBoxWatch::HelpErrorBoxWatch()
+{
+    InitializeCriticalSection(&lock_);
+    thread_ = CreateThread(nullptr, 0, Watch, this, 0, nullptr);
+}
+
+HelpErrorBoxWatch::~HelpErrorBoxWatch()
+{
+    InterlockedExchange(&stop_, 1);
+    WaitForSingleObject(thread_, INFINITE);
+    CloseHandle(thread_);
+    DeleteCriticalSection(&lock_);
+}
+
+std::string HelpErrorBoxWatch::Seen()
+{
+    EnterCriticalSection(&lock_);
+    std::string seen = seen_;
+    LeaveCriticalSection(&lock_);
+    return seen;
+}
+
+DWORD WINAPI HelpErrorBoxWatch::Watch(void *self)
+{
+    HelpErrorBoxWatch *watch = static_cast<HelpErrorBoxWatch *>(self);
+    HWND answered = nullptr;
+    while (!watch->stop_) {
+        HWND box = HelpErrorBox();
+        if (box && box != answered) {
+            char caption[256] = {}, text[1024] = {};
+            GetWindowTextA(box, caption, sizeof caption);
+            SendMessageA(GetDlgItem(box, 0xFFFF), WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
+            EnterCriticalSection(&watch->lock_);
+            watch->seen_ += std::string(caption) + ": " + text + "\n";
+            LeaveCriticalSection(&watch->lock_);
+            PostMessageA(box, WM_COMMAND, IDNO, 0);
+            PostMessageA(box, WM_COMMAND, IDOK, 0);
+            answered = box;
+        }
+        Sleep(50);
+    }
+    return 0;
+}
+
+int HelpProcesses()
+{
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE)
+        return -1;
+    PROCESSENTRY32 entry = {};
+    entry.dwSize = sizeof entry;
+    int count = 0;
+    for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry))
+        if (lstrcmpiA(entry.szExeFile, kViewerExe) == 0)
+            ++count;
+    CloseHandle(snapshot);
+    return count;
+}

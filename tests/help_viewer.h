@@ -1,0 +1,62 @@
+// The system's help viewer, WinHelp, seen and driven from another program:
+// its topic and popup windows, the text they show, a click on a link of a
+// topic, the error boxes it may show, and its processes.
+#ifndef VT_TESTS_HELP_VIEWER_H
+#define VT_TESTS_HELP_VIEWER_H
+
+#include <windows.h>
+
+#include <string>
+
+// WinHelp's visible topic window, or null.
+HWND HelpTopicWindow();
+// WinHelp's popup window, shown or closing, or null.
+HWND HelpPopup();
+// The text a WinHelp window shows, a "\n" after each paragraph.
+std::string HelpText(HWND window);
+// Clicks the link that makes up a paragraph of the topic window's text, as
+// the mouse would; false if no paragraph reads label.
+bool ClickHelpLink(HWND topicWindow, const std::string &label);
+// Closes an open popup as a click into the topic window does.
+void DismissHelpPopup(HWND topicWindow);
+// A dialog (a message box) that a WinHelp process shows, or null.
+HWND HelpErrorBox();
+
+// While it lives, every dialog a WinHelp process shows is noted and answered
+// No (or OK) at once: WinHelp shows its error boxes while the program that
+// asked for help waits for its answer.
+class HelpErrorBoxWatch {
+public:
+    HelpErrorBoxWatch();
+    ~HelpErrorBoxWatch();
+    std::string Seen();  // the text of each box seen so far, a line each
+
+private:
+    static DWORD WINAPI Watch(void *self);
+    HANDLE thread_;
+    volatile LONG stop_ = 0;
+    CRITICAL_SECTION lock_;
+    std::string seen_;
+};
+// How many WinHelp processes run.
+int HelpProcesses();
+
+// Dispatches this thread's messages until done() holds or ms have passed.
+template <class Done> bool WaitFor(Done done, DWORD ms)
+{
+    DWORD start = GetTickCount();
+    for (;;) {
+        if (done())
+            return true;
+        if (GetTickCount() - start >= ms)
+            return false;
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+        Sleep(20);
+    }
+}
+
+#endif

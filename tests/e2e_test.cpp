@@ -141,18 +141,18 @@ std::string Text(HWND window)
     return text;
 }
 
-HWND Panel(const Instance &run)
+HWND Panel(const Instance &run, const char *caption = "Sonaris Control Panel")
 {
     for (HWND dialog : DialogsOf(run))
-        if (Text(dialog) == "Sonaris Control Panel" && GetDlgItem(dialog, kTab))
+        if (Text(dialog) == caption && GetDlgItem(dialog, kTab))
             return dialog;
     return nullptr;
 }
 
-HWND WaitPanel(const Instance &run)
+HWND WaitPanel(const Instance &run, const char *caption = "Sonaris Control Panel")
 {
     HWND panel = nullptr;
-    WaitFor([&] { return (panel = Panel(run)) != nullptr; });
+    WaitFor([&] { return (panel = Panel(run, caption)) != nullptr; });
     return panel;
 }
 
@@ -532,6 +532,63 @@ TEST_F(EndToEnd, ThePanelWritesEveryPageToEveryDeviceAndReadsTheFirst)
     Click(panel, IDOK);
     ASSERT_TRUE(WaitFor([&] { return Panel(run) == nullptr; }));
     EXPECT_EQ((std::vector<std::string>{"set 0 x15", "set 1 x15"}), PropertyRuns());
+    EXPECT_EQ(0u, Exit());
+}
+
+// The user's language, as the system's lookup finds it in the program as it
+// ships: the panel's caption and tab titles and message 61 are those texts.
+// Run under each language's locale.
+std::string TabTitle(HANDLE process, HWND tab, int index)
+{
+    // The title is written where the tab control lives: into the program's memory.
+    char *remote = static_cast<char *>(VirtualAllocEx(process, nullptr, 4096, MEM_COMMIT, PAGE_READWRITE));
+    TCITEMA item = {};
+    item.mask = TCIF_TEXT;
+    item.pszText = remote + sizeof item;
+    item.cchTextMax = 256;
+    char title[256] = "";
+    if (remote && WriteProcessMemory(process, remote, &item, sizeof item, nullptr) &&
+        SendMessageA(tab, TCM_GETITEMA, index, reinterpret_cast<LPARAM>(remote)))
+        ReadProcessMemory(process, remote + sizeof item, title, sizeof title - 1, nullptr);
+    VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+    return title;
+}
+
+INT_PTR CALLBACK Inert(HWND, UINT, WPARAM, LPARAM)
+{
+    return FALSE;
+}
+
+TEST_F(EndToEnd, RunsInTheUsersLanguage)
+{
+    HMODULE shipped = LoadLibraryExA(program.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(nullptr, shipped);
+    char expected[3][256] = {};
+    for (int i = 0; i < 3; ++i)
+        LoadStringA(shipped, i == 0 ? 61 : 53 + i, expected[i], sizeof expected[i]);
+    HWND model = CreateDialogParamA(shipped, MAKEINTRESOURCEA(112), nullptr, Inert, 0);
+    std::string caption = Text(model);
+    DestroyWindow(model);
+    FreeLibrary(shipped);
+    char language[16];
+    GetLocaleInfoA(GetUserDefaultLCID(), LOCALE_SISO639LANGNAME, language, sizeof language);
+    printf("language %s (%04x): %s\n", language, GetUserDefaultUILanguage(), caption.c_str());
+    if (strcmp(language, "de") == 0) // a translation, not the English texts
+        EXPECT_STREQ("Allgemein", expected[1]);
+
+    ASSERT_TRUE(VcShareFault("EnumerateDevice", 0, "0x80004005"));
+    run = Start("OPEN");
+    EXPECT_EQ((std::vector<std::string>{expected[0], expected[0]}), WaitBoxes(run, 2));
+    VcClearFaults();
+    EXPECT_EQ(0u, Exit());
+    CloseHandle(run.process);
+
+    run = Start("OPEN");
+    HWND panel = WaitPanel(run, caption.c_str());
+    ASSERT_NE(nullptr, panel);
+    HWND tab = GetDlgItem(panel, kTab);
+    EXPECT_EQ(expected[1], TabTitle(run.process, tab, 0));
+    EXPECT_EQ(expected[2], TabTitle(run.process, tab, 1));
     EXPECT_EQ(0u, Exit());
 }
 

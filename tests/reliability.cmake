@@ -13,3 +13,13 @@ vt_add_test(hostile_config_test
   SOURCES tests/hostile_config_test.cpp $<TARGET_OBJECTS:vtres>
   LIBS vt_test_support vtcore vcdsound vcmixer winmm shlwapi comctl32 shell32 advapi32 gdi32 user32 kernel32
   TIMEOUT 180)
+# The shipped vtpanel.exe, driven from a second program in a prefix of its
+# own: a shortened soak (`make soak` runs the full one), then libraries and
+# a program planted in its current directory.
+add_executable(soak_test tests/soak_test.cpp)
+target_link_libraries(soak_test PRIVATE psapi gtest vt_static_runtime)
+add_dependencies(soak_test vtpanel vthlp32 qa3dload vtaplt vcdsound_dll)
+add_test(NAME soak
+  COMMAND ${CMAKE_SOURCE_DIR}/tools/soak-run ${CMAKE_SOURCE_DIR} ${CMAKE_BINARY_DIR}/wine-soak ${VT_ARCH}
+    ${CMAKE_BINARY_DIR} $<TARGET_FILE:soak_test> Z:$<TARGET_FILE:vtpanel> 25 25 10)
+set_tests_properties(soak PROPERTIES TIMEOUT 300)

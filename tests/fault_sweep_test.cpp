@@ -13,6 +13,7 @@
 #include "mixer/playback_mixer_page.h"
 #include "mixer/record_mixer_page.h"
 #include "panel/driver.h"
+#include "panel/page_registry.h"
 #include "panel/panel.h"
 #include "resource.h"
 #include "speakers/detection.h"
@@ -725,6 +726,34 @@ TEST_F(FaultSweep, EveryFlowSurvivesEveryFailingCall)
             break;
     }
     printf("%d flows, %d runs with one call failing or bent\n", flows, total);
+}
+
+// A page window gives back the pictures that the static controls of its
+// template loaded (the controls never do): page windows are made anew at
+// every tab change, and each would otherwise leave its pictures behind.
+TEST(PageWindows, GiveBackThePicturesOfTheirTemplates)
+{
+    appInstance = GetModuleHandleA(nullptr);
+    InitCommonControls();
+    VcReset();
+    HWND host = CreateDialogParamA(appInstance, MAKEINTRESOURCEA(IDD_PANEL), nullptr, Inert, 0);
+    size_t pictures = 0;
+    for (ControlPanelPage *object : PageRegistry) {
+        SCOPED_TRACE(object->DialogTemplateId());
+        HWND page = CreateDialogParamA(appInstance, MAKEINTRESOURCEA(object->DialogTemplateId()), host,
+                                       object->DialogProcedure(), reinterpret_cast<LPARAM>(object));
+        std::vector<HGDIOBJ> shown;
+        for (HWND child = GetWindow(page, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+            if (HGDIOBJ bitmap = reinterpret_cast<HGDIOBJ>(SendMessageA(child, STM_GETIMAGE, IMAGE_BITMAP, 0)))
+                shown.push_back(bitmap);
+        DestroyWindow(page);
+        for (HGDIOBJ bitmap : shown)
+            EXPECT_EQ(0u, GetObjectType(bitmap));
+        pictures += shown.size();
+    }
+    EXPECT_EQ(7u, pictures); // the separators of the six templates
+    DestroyWindow(host);
+    EXPECT_EQ(0, VcLiveDirectSounds() + VcLiveBuffers() + VcLivePropertySets());
 }
 
 } // namespace

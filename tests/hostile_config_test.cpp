@@ -130,16 +130,20 @@ LONG WINAPI DenyOpenEx(HKEY root, LPCSTR subkey, DWORD options, REGSAM access, P
 }
 
 // The Mixing Options page's reading, through a connection to the card as
-// the panel opens one: the latency field afterwards.
-int32_t ReadLatency()
+// the panel opens one: a field afterwards, -1 before.
+template <int32_t MixingOptionsPage::*field> int32_t ReadQ3DValue()
 {
-    mixingOptionsPage.latency = -1;
+    mixingOptionsPage.*field = -1;
     DriverConnection connection = {};
     if (OpenDriverConnection(nullptr, GetDesktopWindow(), &connection.directSound, &connection.propertySet, 0) == 0) {
         mixingOptionsPage.ReadFromDriver(connection.directSound, connection.propertySet);
         CloseDriverConnection(&connection);
     }
-    return mixingOptionsPage.latency;
+    return mixingOptionsPage.*field;
+}
+int32_t ReadLatency()
+{
+    return ReadQ3DValue<&MixingOptionsPage::latency>();
 }
 
 class HostileConfiguration : public testing::Test {
@@ -218,6 +222,15 @@ protected:
     }
 };
 
+// A value of at most four bytes over the low bytes of a field that was -1.
+std::string LowBytes(bool ok, const std::string &bytes)
+{
+    int32_t field = -1;
+    if (ok)
+        memcpy(&field, bytes.data(), bytes.size());
+    return std::to_string(field);
+}
+
 // Each value the program reads from the registry, read back by the program
 // after being set to each hostile form: the program's result is what the
 // registry handed its buffer, by the value's own rule, or the fallback.
@@ -253,14 +266,11 @@ TEST_F(HostileConfiguration, EveryRegistryValueOfEveryForm)
              std::string id = b + std::string(2, '\0');
              return std::to_string(ok ? uint8_t(id[0]) | uint8_t(id[1]) << 8 : 0);
          }},
-        {HKEY_LOCAL_MACHINE, kQ3D, "Latency", 4,
-         [] { return std::to_string(ReadLatency()); },
-         [](bool ok, const std::string &b) {
-             int32_t field = -1;
-             if (ok)
-                 memcpy(&field, b.data(), b.size());
-             return std::to_string(field);
-         }},
+        {HKEY_LOCAL_MACHINE, kQ3D, "Latency", 4, [] { return std::to_string(ReadLatency()); }, LowBytes},
+        {HKEY_LOCAL_MACHINE, kQ3D, "Primary", 4,
+         [] { return std::to_string(ReadQ3DValue<&MixingOptionsPage::mixIntoPrimary>()); }, LowBytes},
+        {HKEY_LOCAL_MACHINE, kQ3D, "Bypass", 4,
+         [] { return std::to_string(ReadQ3DValue<&MixingOptionsPage::bypass>()); }, LowBytes},
         {HKEY_CURRENT_USER, kQSound, "A3D preload", 32,
          [] {
              HKEY key;

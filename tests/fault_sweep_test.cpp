@@ -6,6 +6,9 @@
 // failure, the speaker test is idle, and a resident program that went on
 // running still answers its window. The flows and the messages are data; one
 // harness runs them all.
+//
+// While a sweep is looked into: SWEEP_ONLY=<flow name> runs one flow,
+// SWEEP_DEBUG=1 prints each run's record, SWEEP_ALL=1 goes on past failures.
 #include "import_hook.h"
 
 #include "app/app.h"
@@ -544,8 +547,8 @@ protected:
         DestroyWindow(panelHost);
         DestroyWindow(owner);
         SHDeleteKeyA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Veltrona");
-        SHDeleteKeyA(HKEY_LOCAL_MACHINE, kPci);
-        SHDeleteKeyA(HKEY_LOCAL_MACHINE, kProfilePci);
+        SHDeleteKeyA(HKEY_LOCAL_MACHINE, (std::string(kPci) + kCardDevice).c_str());
+        SHDeleteKeyA(HKEY_LOCAL_MACHINE, (std::string(kProfilePci) + kCardDevice).c_str());
         SHDeleteKeyA(HKEY_LOCAL_MACHINE, kMediaClass);
         WritePrivateProfileStringA("DESCRIPTION", nullptr, nullptr, "SOUNDCFG.INI");
         WritePrivateProfileStringA("SPEAKERS", nullptr, nullptr, "SOUNDCFG.INI");
@@ -560,9 +563,9 @@ protected:
         const DWORD six = 6, on = 1, mid = kVcCardMixerMid;
         SHSetValueA(HKEY_LOCAL_MACHINE, kDriverKey, "MaxSpeakers", REG_DWORD, &six, 4);
         SHSetValueA(HKEY_LOCAL_MACHINE, kDriverKey, "StereoX2", REG_DWORD, &on, 4);
-        std::string instance = std::string(kPci) + "\\VEN_1D7F&DEV_0560&SUBSYS_05601D7F&REV_01\\4&1D7F0560&0&40F0";
+        std::string instance = std::string(kPci) + kCardDevice + "\\4&1D7F0560&0&40F0";
         SHSetValueA(HKEY_LOCAL_MACHINE, instance.c_str(), "Service", REG_SZ, "vtwdm560", 9);
-        std::string profile = std::string(kProfilePci) + "\\VEN_1D7F&DEV_0560&SUBSYS_05601D7F&REV_01\\4&1D7F0560&0&40F0";
+        std::string profile = std::string(kProfilePci) + kCardDevice + "\\4&1D7F0560&0&40F0";
         SHSetValueA(HKEY_LOCAL_MACHINE, profile.c_str(), "Service", REG_SZ, "vtwdm560", 9);
         std::string media = std::string(kMediaClass) + "\\0000";
         SHSetValueA(HKEY_LOCAL_MACHINE, media.c_str(), "DriverDesc", REG_SZ, "Sonaris PCI Audio (WDM)", 24);
@@ -686,6 +689,7 @@ protected:
     static int runs_;
     static UINT mixerHandles_;
     static constexpr const char *kPci = "SYSTEM\\CurrentControlSet\\Enum\\PCI";
+    static constexpr const char *kCardDevice = "\\VEN_1D7F&DEV_0560&SUBSYS_05601D7F&REV_01";
     static constexpr const char *kProfilePci =
         "SYSTEM\\CurrentControlSet\\Hardware Profiles\\0001\\System\\CurrentControlSet\\Enum\\PCI";
     static constexpr const char *kMediaClass =

@@ -40,6 +40,7 @@ const char kDriverConfig[] =
 const char kQ3D[] = "System\\CurrentControlSet\\Services\\Class\\Q3D";
 const char kQSound[] = "Software\\QSound\\QSoft3d";
 const char kPci[] = "SYSTEM\\CurrentControlSet\\Enum\\PCI";
+const char kCardPci[] = "SYSTEM\\CurrentControlSet\\Enum\\PCI\\VEN_1D7F&DEV_0560&SUBSYS_05601D7F&REV_01";
 const char kProfile[] = "SOUNDCFG.INI";
 
 // A value as it may be found: its type and bytes.
@@ -167,7 +168,7 @@ protected:
         SHDeleteKeyA(HKEY_LOCAL_MACHINE, kMediaClass);
         SHDeleteKeyA(HKEY_LOCAL_MACHINE, kQ3D);
         SHDeleteKeyA(HKEY_CURRENT_USER, kQSound);
-        SHDeleteKeyA(HKEY_LOCAL_MACHINE, kPci);
+        SHDeleteKeyA(HKEY_LOCAL_MACHINE, kCardPci);
         std::string profile = WindowsFile();
         SetFileAttributesA(profile.c_str(), FILE_ATTRIBUTE_NORMAL);
         DeleteFileA(profile.c_str());
@@ -188,7 +189,7 @@ protected:
         SHSetValueA(HKEY_LOCAL_MACHINE, kQ3D, "Primary", REG_DWORD, &zero, 4);
         SHSetValueA(HKEY_LOCAL_MACHINE, kQ3D, "Bypass", REG_DWORD, &zero, 4);
         SHSetValueA(HKEY_CURRENT_USER, kQSound, "A3D preload", REG_SZ, "600000", 7);
-        std::string card = std::string(kPci) + "\\VEN_1D7F&DEV_0560&SUBSYS_05601D7F&REV_01\\4&1D7F0560&0&40F0";
+        std::string card = std::string(kCardPci) + "\\4&1D7F0560&0&40F0";
         SHSetValueA(HKEY_LOCAL_MACHINE, card.c_str(), "Service", REG_SZ, "vtwdm560", 9);
         WriteProfile("[DESCRIPTION]\r\nDRIVERVERSION=5.12.01.0560\r\nDRIVERDESC=Sonaris PCI Audio\r\n"
                      "LOADER=VTAPLT.CPL\r\n[SPEAKERS]\r\nFIRSTTIME=0\r\n");
@@ -309,10 +310,11 @@ TEST_F(HostileConfiguration, MissingAndUnreadableKeys)
         for (const auto &k : keys) {
             SCOPED_TRACE(std::string(k.key) + (deny ? " unreadable" : " missing"));
             Install();
+            // The card's own PCI keys go; the system's others stay.
             if (deny)
                 deniedKey = k.key;
             else
-                SHDeleteKeyA(k.root, k.key);
+                SHDeleteKeyA(k.root, k.key == kPci ? kCardPci : k.key);
             bool driverKey = strcmp(k.key, "SOFTWARE\\Veltrona\\Wdm560") == 0;
             uint8_t max = 0xEE;
             stereoX2Allowed = 0xEE;

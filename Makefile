@@ -1,6 +1,6 @@
 # The two commands: `make test` and `make demo`. Each installs what it needs,
 # configures and builds first.
-.PHONY: all bootstrap build test demo screenshots clean
+.PHONY: all bootstrap build test soak demo screenshots clean
 
 all: build
 
@@ -12,6 +12,10 @@ build: bootstrap
 
 test: bootstrap
 	@tools/run-tests
+
+# The full soak of the running program, with its figures.
+soak: bootstrap
+	@tools/soak
 
 demo: bootstrap
 	@tools/demo

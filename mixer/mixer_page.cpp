@@ -136,6 +136,7 @@ void MixerChanged(HWND page)
 
 void MixerPageDestroyed(HWND page)
 {
+    ReleaseStaticBitmaps(page);
     MixerPage *object = MixerPageOf(page);
     if (!object)
         return;

@@ -33,3 +33,17 @@ int IsButtonChecked(HWND dialog, int id)
 {
     return static_cast<int>(SendDlgItemMessageA(dialog, id, BM_GETCHECK, 0, 0));
 }
+
+void ReleaseStaticBitmaps(HWND page)
+{
+    for (HWND child = GetWindow(page, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        char name[16];
+        if (!GetClassNameA(child, name, sizeof name) || lstrcmpiA(name, "Static") != 0 ||
+            (GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) != SS_BITMAP)
+            continue;
+        // Taken from the control first, so that it never draws a deleted one.
+        HGDIOBJ bitmap = reinterpret_cast<HGDIOBJ>(SendMessageA(child, STM_SETIMAGE, IMAGE_BITMAP, 0));
+        if (bitmap)
+            DeleteObject(bitmap);
+    }
+}

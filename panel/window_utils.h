@@ -19,4 +19,9 @@ void CenterOnDesktop(HWND window);
 // The BM_GETCHECK state (0, 1 or 2) of a dialog's button.
 int IsButtonChecked(HWND dialog, int id);
 
+// Deletes the pictures that a page's static bitmap controls loaded from its
+// template: the controls never delete them, and page windows are made anew
+// at every tab change. Called while the page is destroyed.
+void ReleaseStaticBitmaps(HWND page);
+
 #endif

@@ -28,7 +28,8 @@ bool QueryFirstByte(HKEY key, const char *name, uint8_t *value)
 bool ReadSpeakerLayout(uint8_t *layout)
 {
     IDirectSound *directSound = nullptr;
-    if (FAILED(DirectSoundCreate(nullptr, &directSound, nullptr))) {
+    // Success without an object is a failure all the same.
+    if (FAILED(DirectSoundCreate(nullptr, &directSound, nullptr)) || !directSound) {
         OutputDebugStringA("DirectSoundCreate error");
         return false;
     }
@@ -52,7 +53,8 @@ bool ReadSpeakerLayout(uint8_t *layout)
 bool WriteSpeakerLayout(uint8_t layout)
 {
     IDirectSound *directSound = nullptr;
-    if (FAILED(DirectSoundCreate(nullptr, &directSound, nullptr))) {
+    // Success without an object is a failure all the same.
+    if (FAILED(DirectSoundCreate(nullptr, &directSound, nullptr)) || !directSound) {
         OutputDebugStringA("DirectSoundCreate error");
         return false;
     }

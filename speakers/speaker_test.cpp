@@ -195,7 +195,7 @@ void ToggleSpeakerTest(HWND page)
         KillTimer(page, kSpeakerTestTimer);
         ReleaseTestSound();
     }
-    if (FAILED(DirectSoundCreate(nullptr, &testSound, nullptr))) {
+    if (FAILED(DirectSoundCreate(nullptr, &testSound, nullptr)) || !testSound) {
         testSound = nullptr;
         fputs("Could not open DirectSound\n", stderr);
         return;

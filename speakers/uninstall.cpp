@@ -64,6 +64,19 @@ void DeleteSystemFile(const char *name)
         DeleteFileA(path);
 }
 
+// The Control Panel from the system directory, never a "control.exe" that
+// happens to stand in the current directory.
+void StartControlPanel()
+{
+    char folder[256];
+    UINT length = GetSystemDirectoryA(folder, sizeof folder);
+    if (length == 0 || length >= sizeof folder)
+        return;
+    char command[256 + 16];
+    if (snprintf(command, sizeof command, "\"%s\\control.exe\"", folder) < static_cast<int>(sizeof command))
+        WinExec(command, SW_SHOWNA);
+}
+
 // The finishing steps, message 48 owned by owner.
 void CompleteUninstall(HWND owner)
 {
@@ -80,7 +93,7 @@ void CompleteUninstall(HWND owner)
         DeleteSystemFile(applet);
 
         if (folder)
-            WinExec("control.exe", SW_SHOWNA);
+            StartControlPanel();
 
         dll32Call(1);
         FreeLibrary(supportLibrary);

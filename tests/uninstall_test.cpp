@@ -456,7 +456,7 @@ TEST_F(Uninstall, FinishingTakesItsStepsInOrderAndDeletesOnlyABareAppletName)
         }
         std::vector<std::string> expected = {"kill page 1", Box(kDone, "page", MB_ICONINFORMATION)};
         if (explorer)
-            expected.insert(expected.end(), {"close folder", "delete VTAPLT.CPL", "run control.exe 8"});
+            expected.insert(expected.end(), {"close folder", "delete VTAPLT.CPL", "run \"" + SystemFile("control.exe") + "\" 8"});
         expected.insert(expected.end(), {"DLL32Call 1", "free shlwapi.dll", "delete VTHLP32.DLL", "end"});
         EXPECT_EQ(steps, expected);
         EXPECT_TRUE(Exists(victim));

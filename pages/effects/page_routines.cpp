@@ -4,6 +4,7 @@
 #include <stdlib.h>
 
 #include "panel/page.h"
+#include "panel/window_utils.h"
 #include "resource.h"
 
 void EnableApply(HWND page)
@@ -13,6 +14,7 @@ void EnableApply(HWND page)
 
 void TakeSettingsOnDestroy(HWND page)
 {
+    ReleaseStaticBitmaps(page);
     ControlPanelPage *object =
         reinterpret_cast<ControlPanelPage *>(GetWindowLongPtrA(page, GWLP_USERDATA));
     if (object)

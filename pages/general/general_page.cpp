@@ -199,6 +199,7 @@ void OnDestroy(HWND page)
         ToggleSpeakerTest(page);
     EndSpeakerTest();
     DetachUninstall(page);
+    ReleaseStaticBitmaps(page);
     GeneralPage *object = reinterpret_cast<GeneralPage *>(GetWindowLongPtrA(page, GWLP_USERDATA));
     if (object)
         object->TakeSettings(page);

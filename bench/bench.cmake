@@ -3,6 +3,9 @@
 # options, static runtime, stripped), so that they measure what Wine and the
 # toolchain cost by themselves.
 set(VT_BENCH_FLAGS -Wall -Wextra -fno-exceptions -fno-rtti)
+if(CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
+  list(APPEND VT_BENCH_FLAGS -fno-asynchronous-unwind-tables)
+endif()
 
 # A hidden window and a notification icon, nothing else.
 add_executable(bare_tray WIN32 EXCLUDE_FROM_ALL ${CMAKE_SOURCE_DIR}/bench/bare_tray.cpp)

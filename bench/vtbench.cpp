@@ -79,7 +79,7 @@ std::string Format(const Series &s, const char *unit, int digits)
 }
 
 struct Row {
-    std::string figure, program, baseline, ratio;
+    std::string figure, program, baseline, ratio, fastest;
 };
 std::vector<Row> rows;
 std::vector<std::string> notes;
@@ -91,15 +91,27 @@ void AddRow(const char *figure, const Series &program, const Series *baseline, c
     row.figure = figure;
     row.program = Format(program, unit, digits);
     row.baseline = baseline ? Format(*baseline, unit, digits) : (baselineText ? baselineText : "—");
-    row.ratio = "—";
+    row.ratio = row.fastest = "—";
     if (baseline && !baseline->Empty() && !program.Empty() && baseline->Median() > 0) {
         char text[32];
         snprintf(text, sizeof text, "%.2f", program.Median() / baseline->Median());
         row.ratio = text;
+        if (baseline->Min() > 0) {
+            snprintf(text, sizeof text, "%.2f", program.Min() / baseline->Min());
+            row.fastest = text;
+        }
     }
     rows.push_back(row);
-    printf("%-52s %-36s %-36s %s\n", row.figure.c_str(), row.program.c_str(), row.baseline.c_str(),
-           row.ratio.c_str());
+    printf("%-56s %-38s %-38s %-6s %s\n", row.figure.c_str(), row.program.c_str(), row.baseline.c_str(),
+           row.ratio.c_str(), row.fastest.c_str());
+    fflush(stdout);
+}
+
+// A row whose figures are derived, given as text.
+void AddTextRow(const char *figure, const char *program, const char *baseline, const char *ratio, const char *fastest)
+{
+    rows.push_back({figure, program, baseline, ratio, fastest});
+    printf("%-56s %-38s %-38s %-6s %s\n", figure, program, baseline, ratio, fastest);
     fflush(stdout);
 }
 
@@ -526,6 +538,7 @@ struct Paths {
 
 int runs = 7;
 DWORD idleSeconds = 10;
+std::string only; // one part of the benchmark alone: tray, panel, apply or record
 
 struct TrayFigures {
     Series startup, cpuWin, cpuUnix, slices, wakeups, retrieved, timers, workingSet, privateBytes, rss, anon,
@@ -602,65 +615,98 @@ struct PanelFigures {
     Series startup, open, tabSwitch, ok, startupAll, openAll, tabSwitchAll;
 };
 
-// A start with "OPEN" to the General page painted, then rounds of a tab
-// switch to Effects, OK, and the Open command to the General page painted.
-void MeasurePanel(const std::string &path, const char *trayClass, int rounds, PanelFigures *f)
+// One program with its panel open, for the paired rounds below.
+struct PanelRun {
+    Program run;
+    HWND tray = nullptr;
+    PanelFigures *f = nullptr;
+    bool live = false;
+};
+
+// A start with "OPEN" to the General page painted.
+void StartPanel(PanelRun *p, const std::string &path, const char *trayClass)
 {
-    Program run = Start(path, "OPEN", trayClass, nullptr, true);
-    long long painted = WaitEvent(run, kGeneralPainted, 0);
-    if (painted < 0) {
+    p->run = Start(path, "OPEN", trayClass, nullptr, true);
+    long long painted = WaitEvent(p->run, kGeneralPainted, 0);
+    p->tray = FindWindowA(trayClass, nullptr);
+    p->live = painted > 0;
+    if (!p->live) {
         Note(path + ": the General page was not painted at start");
-        End(run, FindWindowA(trayClass, nullptr));
         return;
     }
-    f->startup.Add((painted - run.started) / 1000.0);
-    long long all = LastPagePaint(run, 0);
+    p->f->startup.Add((painted - p->run.started) / 1000.0);
+    long long all = LastPagePaint(p->run, 0);
     if (all > 0)
-        f->startupAll.Add((all - run.started) / 1000.0);
-    HWND tray = FindWindowA(trayClass, nullptr);
+        p->f->startupAll.Add((all - p->run.started) / 1000.0);
+}
+
+// One step timed: the message posted, to the event.
+void TimeStep(PanelRun *p, HWND target, UINT message, WPARAM wParam, DWORD kind, Series *first, Series *last,
+              const char *what)
+{
+    if (!p->live)
+        return;
+    Pump(100); // quiet
+    LONG from = Events();
+    long long t0 = BenchNow();
+    PostMessageA(target, message, wParam, 0);
+    if (message == WM_KEYDOWN)
+        PostMessageA(target, WM_KEYUP, wParam, 0);
+    long long t = WaitEvent(p->run, kind, from, 5000);
+    if (t < 0) {
+        Note(std::string(what) + ": no answer");
+        p->live = false;
+        return;
+    }
+    first->Add((t - t0) / 1000.0);
+    if (last) {
+        long long all = LastPagePaint(p->run, from);
+        if (all > 0)
+            last->Add((all - t0) / 1000.0);
+    }
+    if (shared->traceAll)
+        DumpTrace(p->run, from, t0, what);
+}
+
+// vtpanel.exe and the bare panel run side by side, each step taken by one and
+// then the other (the order alternating), so that a busy spell of the machine
+// falls on both: rounds of a tab switch to Effects, OK, and the Open command
+// to the General page painted.
+void MeasurePanels(int run, int rounds, PanelFigures *program, PanelFigures *bare)
+{
+    PanelRun p[2];
+    p[0].f = program;
+    p[1].f = bare;
+    const char *classes[2] = {"Veltrona Control", "Bare Panel"};
+    const std::string *paths[2] = {&exe.vtpanel, &exe.barePanel};
+    int order[2] = {run % 2, 1 - run % 2};
+    for (int i : order)
+        StartPanel(&p[i], *paths[i], classes[i]);
     bool trace = GetEnvironmentVariableA("VTBENCH_TRACE", nullptr, 0) > 0;
     for (int round = 0; round < rounds; ++round) {
-        shared->traceAll = trace && round == rounds - 1;
-        HWND panel = nullptr;
-        WaitFor([&] { return (panel = Panel(run)) != nullptr; }, 5000);
-        if (!panel)
-            break;
-        Pump(100); // quiet
-        HWND tab = GetDlgItem(panel, kBenchPanelTab);
-        LONG from = Events();
-        long long t0 = BenchNow();
-        PostMessageA(tab, WM_KEYDOWN, VK_RIGHT, 0);
-        PostMessageA(tab, WM_KEYUP, VK_RIGHT, 0);
-        long long t = WaitEvent(run, kEffectsPainted, from, 5000);
-        if (t > 0)
-            f->tabSwitch.Add((t - t0) / 1000.0);
-        all = LastPagePaint(run, from);
-        if (all > 0)
-            f->tabSwitchAll.Add((all - t0) / 1000.0);
-        if (shared->traceAll)
-            DumpTrace(run, from, t0, "tab switch");
-        from = Events();
-        t0 = BenchNow();
-        PostMessageA(GetDlgItem(panel, IDOK), BM_CLICK, 0, 0);
-        t = WaitEvent(run, kPanelDestroyed, from, 5000);
-        if (t > 0)
-            f->ok.Add((t - t0) / 1000.0);
-        WaitFor([&] { return Panel(run) == nullptr; }, 5000);
-        Pump(100);
-        from = Events();
-        t0 = BenchNow();
-        PostMessageA(tray, WM_COMMAND, kOpen, 0);
-        t = WaitEvent(run, kGeneralPainted, from, 5000);
-        if (t > 0)
-            f->open.Add((t - t0) / 1000.0);
-        all = LastPagePaint(run, from);
-        if (all > 0)
-            f->openAll.Add((all - t0) / 1000.0);
-        if (shared->traceAll)
-            DumpTrace(run, from, t0, "Open");
+        shared->traceAll = trace && round == rounds - 1 && run == 0;
+        int first = (run + round) % 2;
+        for (int i : {first, 1 - first}) {
+            HWND panel = Panel(p[i].run);
+            if (panel)
+                TimeStep(&p[i], GetDlgItem(panel, kBenchPanelTab), WM_KEYDOWN, VK_RIGHT, kEffectsPainted,
+                         &p[i].f->tabSwitch, &p[i].f->tabSwitchAll, i ? "bare tab switch" : "tab switch");
+        }
+        for (int i : {first, 1 - first}) {
+            HWND panel = Panel(p[i].run);
+            if (panel) {
+                TimeStep(&p[i], GetDlgItem(panel, IDOK), BM_CLICK, 0, kPanelDestroyed, &p[i].f->ok, nullptr,
+                         i ? "bare OK" : "OK");
+                WaitFor([&] { return Panel(p[i].run) == nullptr; }, 5000);
+            }
+        }
+        for (int i : {first, 1 - first})
+            TimeStep(&p[i], p[i].tray, WM_COMMAND, kOpen, kGeneralPainted, &p[i].f->open, &p[i].f->openAll,
+                     i ? "bare Open" : "Open");
     }
     shared->traceAll = 0;
-    End(run, tray);
+    for (PanelRun &r : p)
+        End(r.run, r.tray);
 }
 
 // n cards, each with the hardware buffers and the driver's sets.
@@ -729,7 +775,15 @@ void MeasureApply(int rounds, Series apply[4])
             SetCards(kDeviceCounts[k]);
             HWND panel = OpenOnEffects(run, tray);
             long long clicked = 0;
+            shared->traceAll = GetEnvironmentVariableA("VTBENCH_TRACE", nullptr, 0) > 0 && round == 0;
+            LONG from = Events();
             long long done = panel ? ClickApply(run, panel, &clicked) : -1;
+            if (shared->traceAll) {
+                char what[32];
+                snprintf(what, sizeof what, "Apply, %d devices", kDeviceCounts[k]);
+                DumpTrace(run, from, clicked, what);
+                shared->traceAll = 0;
+            }
             if (done > 0)
                 apply[k].Add((done - clicked) / 1000.0);
         }
@@ -876,6 +930,11 @@ void MeasureWithRecord(int rounds, RecordFigures *f)
     VcSetPlayTimePercent(100);
 }
 
+bool Part(const char *name)
+{
+    return only.empty() || only == name;
+}
+
 // --- The report -----------------------------------------------------------------
 
 void WriteMarkdown(const char *path)
@@ -883,10 +942,11 @@ void WriteMarkdown(const char *path)
     FILE *out = fopen(path, "w");
     if (!out)
         return;
-    fprintf(out, "| Figure | vtpanel.exe (median [min–max] n) | Baseline | Ratio |\n|---|---|---|---|\n");
+    fprintf(out, "| Figure | vtpanel.exe (median [min–max] n) | Baseline | Ratio of medians | Ratio of fastest |\n"
+                 "|---|---|---|---|---|\n");
     for (const Row &row : rows)
-        fprintf(out, "| %s | %s | %s | %s |\n", row.figure.c_str(), row.program.c_str(), row.baseline.c_str(),
-                row.ratio.c_str());
+        fprintf(out, "| %s | %s | %s | %s | %s |\n", row.figure.c_str(), row.program.c_str(), row.baseline.c_str(),
+                row.ratio.c_str(), row.fastest.c_str());
     if (!notes.empty()) {
         fprintf(out, "\nNotes from the run:\n\n");
         for (const std::string &note : notes)
@@ -909,6 +969,8 @@ int main(int argc, char **argv)
             runs = std::max(1, atoi(argv[i + 1]));
         else if (!strcmp(argv[i], "--idle"))
             idleSeconds = static_cast<DWORD>(std::max(1, atoi(argv[i + 1])));
+        else if (!strcmp(argv[i], "--only"))
+            only = argv[i + 1];
     }
     char folder[MAX_PATH];
     GetSystemDirectoryA(folder, sizeof folder);
@@ -966,11 +1028,11 @@ int main(int argc, char **argv)
     SetCards(1);
     WritePrivateProfileStringA("SPEAKERS", "FIRSTTIME", "0", "SOUNDCFG.INI");
 
-    printf("%-52s %-36s %-36s %s\n", "figure", "vtpanel.exe", "baseline", "ratio");
+    printf("%-56s %-38s %-38s %-6s %s\n", "figure", "vtpanel.exe", "baseline", "ratio", "fastest");
 
     // Start-up and idle, the program and its baseline in turn.
     TrayFigures program, bare;
-    for (int i = 0; i < runs; ++i) {
+    for (int i = 0; i < runs && Part("tray"); ++i) {
         MeasureTray(exe.vtpanel, "vtpanel.exe", "Veltrona Control", &program, &lastResident[0]);
         MeasureTray(exe.bareTray, "bare_tray.exe", "Bare Tray", &bare, &lastResident[1]);
     }
@@ -978,10 +1040,8 @@ int main(int argc, char **argv)
 
     PanelFigures panel, barePanel;
     const int rounds = 5;
-    for (int i = 0; i < runs; ++i) {
-        MeasurePanel(exe.vtpanel, "Veltrona Control", rounds, &panel);
-        MeasurePanel(exe.barePanel, "Bare Panel", rounds, &barePanel);
-    }
+    for (int i = 0; i < runs && Part("panel"); ++i)
+        MeasurePanels(i, rounds, &panel, &barePanel);
     AddRow("start-up with OPEN: to General page's WM_PAINT done (ms)", panel.startup, &barePanel.startup, "ms", 1);
     AddRow("start-up with OPEN: to its last control painted (ms)", panel.startupAll, &barePanel.startupAll, "ms", 1);
     AddRow("Open command to General page's WM_PAINT done (ms)", panel.open, &barePanel.open, "ms", 1);
@@ -991,26 +1051,35 @@ int main(int argc, char **argv)
     AddRow("OK, 1 device, to panel destroyed (ms)", panel.ok, &barePanel.ok, "ms", 1);
 
     Series apply[4];
-    MeasureApply(runs, apply);
+    if (Part("apply"))
+        MeasureApply(3 * runs, apply); // cheap, and noisy: more rounds
     for (int k = 0; k < 4; ++k) {
         char figure[96];
         snprintf(figure, sizeof figure, "Apply, %d device%s: click to Apply disabled (ms)", kDeviceCounts[k],
                  kDeviceCounts[k] > 1 ? "s" : "");
         AddRow(figure, apply[k], nullptr, "ms", 1);
     }
-    // Linearity: the cost each further device adds, against the first step's.
-    Series step[3];
+    // Linearity: what each device past the first adds, from the medians and
+    // from the fastest runs; constant when Apply grows linearly.
     for (int k = 1; k < 4; ++k) {
-        for (size_t i = 0; i < apply[k].values.size() && i < apply[k - 1].values.size(); ++i)
-            step[k - 1].Add((apply[k].values[i] - apply[k - 1].values[i]) / (kDeviceCounts[k] - kDeviceCounts[k - 1]));
+        int extra = kDeviceCounts[k] - 1;
+        char figure[96], median[64], fastest[64], ratio[32] = "—", ratioFastest[32] = "—";
+        snprintf(figure, sizeof figure, "Apply: cost per device past the first, 1→%d (ms)", kDeviceCounts[k]);
+        double m = (apply[k].Median() - apply[0].Median()) / extra, f = (apply[k].Min() - apply[0].Min()) / extra;
+        double m1 = apply[1].Median() - apply[0].Median(), f1 = apply[1].Min() - apply[0].Min();
+        snprintf(median, sizeof median, "%.2f ms (medians); %.2f ms (fastest)", m, f);
+        snprintf(fastest, sizeof fastest, "%.2f ms (medians); %.2f ms (fastest), 1→2", m1, f1);
+        if (k > 1 && m1 > 0)
+            snprintf(ratio, sizeof ratio, "%.2f", m / m1);
+        if (k > 1 && f1 > 0)
+            snprintf(ratioFastest, sizeof ratioFastest, "%.2f", f / f1);
+        AddTextRow(figure, apply[0].Empty() || apply[k].Empty() ? "—" : median, k > 1 ? fastest : "—", ratio,
+                   ratioFastest);
     }
-    const char *stepNames[3] = {"Apply: cost per added device, 1→2 (ms)", "Apply: cost per added device, 2→5 (ms)",
-                                "Apply: cost per added device, 5→10 (ms)"};
-    for (int k = 0; k < 3; ++k)
-        AddRow(stepNames[k], step[k], k ? &step[0] : nullptr, "ms", 2, k ? nullptr : "(the baseline of the rows below)");
 
     RecordFigures record;
-    MeasureWithRecord(runs, &record);
+    if (Part("record"))
+        MeasureWithRecord(runs, &record);
     for (int k = 0; k < 4; ++k) {
         char figure[112];
         snprintf(figure, sizeof figure, "Apply, %d device%s, record on: one device's writes (ms)", kDeviceCounts[k],

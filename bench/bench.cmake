@@ -13,6 +13,14 @@ target_compile_options(bare_tray PRIVATE ${VT_BENCH_FLAGS})
 target_link_libraries(bare_tray PRIVATE shell32 user32 kernel32 vt_static_runtime)
 target_link_options(bare_tray PRIVATE -s -Wl,--gc-sections)
 
+# The same with what vtpanel.exe asks of the system before its window and
+# holds while it waits (see bench/bare_tray.cpp).
+add_executable(bare_tray_dlls WIN32 EXCLUDE_FROM_ALL ${CMAKE_SOURCE_DIR}/bench/bare_tray.cpp)
+target_compile_options(bare_tray_dlls PRIVATE ${VT_BENCH_FLAGS})
+target_compile_definitions(bare_tray_dlls PRIVATE BARE_WITH_SYSTEM_DLLS _WINMM_)
+target_link_libraries(bare_tray_dlls PRIVATE dsound winmm ${VT_SYSTEM_LIBS} vt_static_runtime)
+target_link_options(bare_tray_dlls PRIVATE -s -Wl,--gc-sections)
+
 # The panel's dialogs, from the same resources, without any of its work.
 add_executable(bare_panel WIN32 EXCLUDE_FROM_ALL ${CMAKE_SOURCE_DIR}/bench/bare_panel.cpp $<TARGET_OBJECTS:vtres>)
 target_compile_options(bare_panel PRIVATE ${VT_BENCH_FLAGS})
@@ -44,5 +52,5 @@ add_executable(vtbench EXCLUDE_FROM_ALL ${CMAKE_SOURCE_DIR}/bench/vtbench.cpp)
 target_include_directories(vtbench PRIVATE ${CMAKE_SOURCE_DIR})
 target_link_libraries(vtbench PRIVATE vcdsound psapi comctl32 vt_static_runtime)
 
-add_custom_target(bench_programs DEPENDS vtbench bench_hook bare_tray bare_panel vtpanel_unstripped
+add_custom_target(bench_programs DEPENDS vtbench bench_hook bare_tray bare_tray_dlls bare_panel vtpanel_unstripped
                   bare_tray_unstripped vtpanel vthlp32 qa3dload vtaplt vcdsound_dll)

@@ -4,7 +4,8 @@
 // table: each figure as the median of repeated runs with its range, its
 // baseline and their ratio. It asserts nothing about time.
 //
-//   vtbench VTPANEL.EXE BARE_TRAY.EXE BARE_PANEL.EXE BENCH_HOOK.DLL RESULTS.MD [--runs N] [--idle S]
+//   vtbench VTPANEL.EXE BARE_TRAY.EXE BARE_TRAY_DLLS.EXE BARE_PANEL.EXE BENCH_HOOK.DLL RESULTS.MD
+//           [--runs N] [--idle S] [--only tray|panel|apply|record]
 //
 // How it observes the programs:
 // - A hook DLL is set on the program's thread (created suspended) with
@@ -517,7 +518,7 @@ std::map<std::string, double> ResidentByMapping(int pid, HANDLE process)
     return by;
 }
 
-std::map<std::string, double> lastResident[2]; // the program's and the baseline's last idle run
+std::map<std::string, double> lastResident[3]; // the last idle run of the program and of each baseline
 
 double ProcessCpuMs(HANDLE process)
 {
@@ -533,7 +534,7 @@ double ProcessCpuMs(HANDLE process)
 // --- The measurements --------------------------------------------------------
 
 struct Paths {
-    std::string vtpanel, bareTray, barePanel;
+    std::string vtpanel, bareTray, bareTrayDlls, barePanel;
 } exe;
 
 int runs = 7;
@@ -959,12 +960,13 @@ void WriteMarkdown(const char *path)
 
 int main(int argc, char **argv)
 {
-    if (argc < 6) {
-        fprintf(stderr, "usage: vtbench VTPANEL.EXE BARE_TRAY.EXE BARE_PANEL.EXE BENCH_HOOK.DLL RESULTS.MD "
-                        "[--runs N] [--idle SECONDS]\n");
+    if (argc < 7) {
+        fprintf(stderr, "usage: vtbench VTPANEL.EXE BARE_TRAY.EXE BARE_TRAY_DLLS.EXE BARE_PANEL.EXE BENCH_HOOK.DLL "
+                        "RESULTS.MD [--runs N] [--idle SECONDS] [--only tray|panel|apply|record]\n");
         return 2;
     }
-    for (int i = 6; i + 1 < argc; i += 2) {
+    const char *hookPath = argv[5], *resultsPath = argv[6];
+    for (int i = 7; i + 1 < argc; i += 2) {
         if (!strcmp(argv[i], "--runs"))
             runs = std::max(1, atoi(argv[i + 1]));
         else if (!strcmp(argv[i], "--idle"))
@@ -978,13 +980,14 @@ int main(int argc, char **argv)
     // Installed where the driver package puts vtpanel.exe; the baselines beside it.
     exe.vtpanel = Installed("vtpanel.exe");
     exe.bareTray = Installed("bare_tray.exe");
+    exe.bareTrayDlls = Installed("bare_tray_dlls.exe");
     exe.barePanel = Installed("bare_panel.exe");
     if (!CopyFileA(argv[1], exe.vtpanel.c_str(), FALSE) || !CopyFileA(argv[2], exe.bareTray.c_str(), FALSE) ||
-        !CopyFileA(argv[3], exe.barePanel.c_str(), FALSE)) {
+        !CopyFileA(argv[3], exe.bareTrayDlls.c_str(), FALSE) || !CopyFileA(argv[4], exe.barePanel.c_str(), FALSE)) {
         fprintf(stderr, "vtbench: cannot install the programs\n");
         return 2;
     }
-    hookModule = LoadLibraryA(argv[4]);
+    hookModule = LoadLibraryA(hookPath);
     callWndRet = reinterpret_cast<HOOKPROC>(
         reinterpret_cast<void (*)()>(GetProcAddress(hookModule, "BenchCallWndRetProc@12")));
     getMessage = reinterpret_cast<HOOKPROC>(
@@ -996,7 +999,7 @@ int main(int argc, char **argv)
         getMessage = reinterpret_cast<HOOKPROC>(
             reinterpret_cast<void (*)()>(GetProcAddress(hookModule, "BenchGetMessageProc")));
     if (!callWndRet || !getMessage) {
-        fprintf(stderr, "vtbench: %s has no hook procedures\n", argv[4]);
+        fprintf(stderr, "vtbench: %s has no hook procedures\n", hookPath);
         return 2;
     }
     HANDLE mapping = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(BenchShared),
@@ -1031,10 +1034,11 @@ int main(int argc, char **argv)
     printf("%-56s %-38s %-38s %-6s %s\n", "figure", "vtpanel.exe", "baseline", "ratio", "fastest");
 
     // Start-up and idle, the program and its baseline in turn.
-    TrayFigures program, bare;
+    TrayFigures program, bare, bareDlls;
     for (int i = 0; i < runs && Part("tray"); ++i) {
         MeasureTray(exe.vtpanel, "vtpanel.exe", "Veltrona Control", &program, &lastResident[0]);
         MeasureTray(exe.bareTray, "bare_tray.exe", "Bare Tray", &bare, &lastResident[1]);
+        MeasureTray(exe.bareTrayDlls, "bare_tray_dlls.exe", "Bare Tray", &bareDlls, &lastResident[2]);
     }
     AddRow("start-up: process start to tray window (ms)", program.startup, &bare.startup, "ms", 1);
 
@@ -1120,25 +1124,41 @@ int main(int argc, char **argv)
     AddRow("private, /proc smaps_rollup (KiB)", program.unixPrivate, &bare.unixPrivate, "KiB", 0);
     AddRow("proportional set, /proc smaps_rollup Pss (KiB)", program.pss, &bare.pss, "KiB", 0);
 
-    // Where the resident memory differs, by mapping (the last idle runs).
-    std::vector<std::pair<double, std::string>> differences;
-    std::map<std::string, double> all = lastResident[0];
-    for (const auto &entry : lastResident[1])
-        all[entry.first] += 0;
-    for (const auto &entry : all) {
-        double difference = entry.second - lastResident[1][entry.first];
-        if (difference >= 64 || difference <= -64)
-            differences.push_back({difference, entry.first});
-    }
-    std::sort(differences.rbegin(), differences.rend());
-    std::string breakdown = "resident memory (VmRSS) of vtpanel.exe less the bare tray's, by mapping (KiB):";
-    for (const auto &d : differences) {
-        char item[160];
-        snprintf(item, sizeof item, " %s %+.0f (of %.0f);", d.second.c_str(), d.first, lastResident[0][d.second]);
-        breakdown += item;
-    }
-    Note(breakdown);
+    // The same against the bare tray that holds vtpanel.exe's DLLs: what is
+    // left is the program's own.
+    AddTextRow("— against the bare tray holding vtpanel.exe's DLLs (bare_tray_dlls.exe):", "", "", "", "");
+    AddRow("start-up: process start to tray window (ms)", program.startup, &bareDlls.startup, "ms", 1);
+    snprintf(figure, sizeof figure, "idle %lus: times scheduled, all threads", idleSeconds);
+    AddRow(figure, program.slices, &bareDlls.slices, "", 0);
+    AddRow("Unix threads of the process", program.threads, &bareDlls.threads, "", 0);
+    AddRow("working set, GetProcessMemoryInfo (KiB)", program.workingSet, &bareDlls.workingSet, "KiB", 0);
+    AddRow("resident anonymous, /proc RssAnon (KiB)", program.anon, &bareDlls.anon, "KiB", 0);
+    AddRow("private, /proc smaps_rollup (KiB)", program.unixPrivate, &bareDlls.unixPrivate, "KiB", 0);
+    AddRow("proportional set, /proc smaps_rollup Pss (KiB)", program.pss, &bareDlls.pss, "KiB", 0);
 
-    WriteMarkdown(argv[5]);
+    // Where the resident memory differs, by mapping (the last idle runs).
+    const char *against[3] = {"", "the bare tray's", "the bare tray with vtpanel.exe's DLLs'"};
+    for (int b = 1; b <= 2; ++b) {
+        std::vector<std::pair<double, std::string>> differences;
+        std::map<std::string, double> all = lastResident[0];
+        for (const auto &entry : lastResident[b])
+            all[entry.first] += 0;
+        for (const auto &entry : all) {
+            double difference = entry.second - lastResident[b][entry.first];
+            if (difference >= 32 || difference <= -32)
+                differences.push_back({difference, entry.first});
+        }
+        std::sort(differences.rbegin(), differences.rend());
+        std::string breakdown =
+            std::string("resident memory (VmRSS) of vtpanel.exe less ") + against[b] + ", by mapping (KiB):";
+        for (const auto &d : differences) {
+            char item[160];
+            snprintf(item, sizeof item, " %s %+.0f (of %.0f);", d.second.c_str(), d.first, lastResident[0][d.second]);
+            breakdown += item;
+        }
+        Note(breakdown);
+    }
+
+    WriteMarkdown(resultsPath);
     return 0;
 }

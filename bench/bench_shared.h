@@ -8,7 +8,7 @@
 #include <windows.h>
 
 #define BENCH_SHARED_NAME "VtBenchShared"
-#define BENCH_MAX_EVENTS 8192
+#define BENCH_MAX_EVENTS 65536
 
 // Control ids of the panel the hook tells windows apart by.
 enum {

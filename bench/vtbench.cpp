@@ -186,8 +186,6 @@ std::string Installed(const char *name)
 Program Start(const std::string &exe, const char *arguments, const char *trayClass, const char *record, bool hooks)
 {
     lstrcpynA(shared->trayClass, trayClass, sizeof shared->trayClass);
-    shared->count = 0;
-    shared->retrieved = shared->timers = shared->paints = shared->posted = shared->input = 0;
     SetEnvironmentVariableA("VCARD_LOG", record);
     SetEnvironmentVariableA("VCARD_LOG_TIME", record ? "1" : nullptr);
     std::string line = "\"" + exe + "\"" + (arguments && *arguments ? std::string(" ") + arguments : "");
@@ -214,6 +212,15 @@ Program Start(const std::string &exe, const char *arguments, const char *trayCla
     SetEnvironmentVariableA("VCARD_LOG", nullptr);
     SetEnvironmentVariableA("VCARD_LOG_TIME", nullptr);
     return run;
+}
+
+// Forgets every event; only while no watched program runs, so that no slot
+// is written while it is cleared.
+void ResetEvents()
+{
+    shared->count = 0;
+    shared->retrieved = shared->timers = shared->paints = shared->posted = shared->input = 0;
+    memset(shared->events, 0, sizeof shared->events);
 }
 
 // The time of the first event of kind from the program at or after index
@@ -551,6 +558,7 @@ struct TrayFigures {
 void MeasureTray(const std::string &path, const char *exeName, const char *trayClass, TrayFigures *f,
                  std::map<std::string, double> *resident)
 {
+    ResetEvents();
     Program run = Start(path, "", trayClass, nullptr, true);
     long long created = WaitEvent(run, kTrayCreated, 0);
     if (created < 0) {
@@ -681,6 +689,7 @@ void MeasurePanels(int run, int rounds, PanelFigures *program, PanelFigures *bar
     const char *classes[2] = {"Veltrona Control", "Bare Panel"};
     const std::string *paths[2] = {&exe.vtpanel, &exe.barePanel};
     int order[2] = {run % 2, 1 - run % 2};
+    ResetEvents();
     for (int i : order)
         StartPanel(&p[i], *paths[i], classes[i]);
     bool trace = GetEnvironmentVariableA("VTBENCH_TRACE", nullptr, 0) > 0;
@@ -762,6 +771,7 @@ const int kDeviceCounts[4] = {1, 2, 5, 10};
 void MeasureApply(int rounds, Series apply[4])
 {
     SetCards(1);
+    ResetEvents();
     Program run = Start(exe.vtpanel, "OPEN", "Veltrona Control", nullptr, true);
     if (WaitEvent(run, kGeneralPainted, 0) < 0) {
         Note("Apply: the panel did not open");
@@ -848,6 +858,7 @@ void MeasureWithRecord(int rounds, RecordFigures *f)
                        sizeof sixSpeakers);
         RegCloseKey(key);
     }
+    ResetEvents();
     Program run = Start(exe.vtpanel, "OPEN", "Veltrona Control", recordFile.c_str(), true);
     if (WaitEvent(run, kGeneralPainted, 0) < 0) {
         Note("record run: the panel did not open");

@@ -779,10 +779,11 @@ void MeasureApply(int rounds, Series apply[4])
         return;
     }
     HWND tray = FindWindowA("Veltrona Control", nullptr);
-    // Device counts in turn, each round once, so that a busy spell of the
-    // machine falls on all of them.
+    // Device counts in turn, each round once and each round starting with
+    // the next, so that a busy spell of the machine falls on all of them.
     for (int round = 0; round < rounds; ++round) {
-        for (int k = 0; k < 4; ++k) {
+        for (int step = 0; step < 4; ++step) {
+            int k = (step + round) % 4;
             SetCards(kDeviceCounts[k]);
             HWND panel = OpenOnEffects(run, tray);
             long long clicked = 0;
@@ -842,6 +843,7 @@ long long FieldOf(const std::string &line, const char *key)
 
 struct RecordFigures {
     Series writePerDevice[4], reread[4];
+    Series gapBefore[VCARD_MAX_DEVICES]; // 10 devices: the previous connection's release to device i's create
     Series clickToPlay, testAllGap, pollLatency, reload;
 };
 
@@ -869,7 +871,8 @@ void MeasureWithRecord(int rounds, RecordFigures *f)
 
     // Apply's phases: each device's connection and writes, then the re-read.
     for (int round = 0; round < rounds; ++round) {
-        for (int k = 0; k < 4; ++k) {
+        for (int step = 0; step < 4; ++step) {
+            int k = (step + round) % 4;
             int n = kDeviceCounts[k];
             SetCards(n);
             HWND panel = OpenOnEffects(run, tray);
@@ -887,6 +890,22 @@ void MeasureWithRecord(int rounds, RecordFigures *f)
             }
             for (int i = 0; i < n; ++i)
                 f->writePerDevice[k].Add((creates[i + 1].time - creates[i].time) / 1000.0);
+            if (n == 10) {
+                // Between two devices: the pages' other work, and DirectSoundCreate finding the device.
+                long long released = -1;
+                for (const RecordLine &line : Record()) {
+                    if (line.time < clicked)
+                        continue;
+                    int device;
+                    if (line.text.compare(0, 11, "ds.release ") == 0)
+                        released = line.time;
+                    else if (sscanf(line.text.c_str(), "ds.create dev=%d", &device) == 1 && device > 0 &&
+                             device < n && released > 0) {
+                        f->gapBefore[device].Add((line.time - released) / 1000.0);
+                        released = -1;
+                    }
+                }
+            }
             f->reread[k].Add((done * 1.0 - creates[n].time) / 1000.0);
         }
     }
@@ -1107,6 +1126,9 @@ int main(int argc, char **argv)
                  kDeviceCounts[k] > 1 ? "s" : "");
         AddRow(figure, record.reread[k], k ? &record.reread[0] : nullptr, "ms", 2);
     }
+    AddRow("Apply, 10 devices, record on: release to device 1's create (ms)", record.gapBefore[1], nullptr, "ms", 2);
+    AddRow("Apply, 10 devices, record on: release to device 9's create (ms)", record.gapBefore[9], &record.gapBefore[1],
+           "ms", 2);
     AddRow("speaker click to the card's Play (ms)", record.clickToPlay, nullptr, "ms", 1);
     AddRow("sound's end to its release by the poll (ms)", record.pollLatency, nullptr, "ms", 1,
            "100 ms (poll period)");

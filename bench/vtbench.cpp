@@ -10,10 +10,11 @@
 // How it observes the programs:
 // - A hook DLL is set on the program's thread (created suspended) with
 //   SetWindowsHookEx; Wine loads it there. Its WH_CALLWNDPROCRET hook stamps
-//   the moment a window of interest has handled a message: the tray window's
-//   WM_CREATE, a page's first WM_PAINT ("painted"), the panel's WM_DESTROY,
-//   the Apply button's WM_ENABLE. Its WH_GETMESSAGE hook counts the messages
-//   the thread takes from its queue, by kind.
+//   the moment a window of interest has handled a sent message: the tray
+//   window's WM_CREATE, the panel's WM_DESTROY, the Apply button's WM_ENABLE.
+//   Its WH_GETMESSAGE hook counts the messages the thread takes from its
+//   queue, by kind, and subclasses a page and its controls when their first
+//   WM_PAINT is taken, so that the end of each paint is stamped ("painted").
 // - The notification icon is seen here: this program is the shell's tray
 //   window, to which Wine's Shell_NotifyIcon sends its WM_COPYDATA.
 // - The virtual card's record, with VCARD_LOG_TIME, stamps each DirectSound
@@ -47,8 +48,6 @@ BenchShared *shared;
 HMODULE hookModule;
 HOOKPROC callWndRet, getMessage;
 LONG iconAdds; // NIM_ADD calls seen by the tray window here
-long long lastIconTime;
-DWORD lastIconWindow;
 
 // --- Figures ---------------------------------------------------------------
 
@@ -129,13 +128,8 @@ LRESULT CALLBACK ShellTrayProc(HWND window, UINT message, WPARAM wParam, LPARAM 
 {
     if (message == WM_COPYDATA) {
         const COPYDATASTRUCT *data = reinterpret_cast<const COPYDATASTRUCT *>(lParam);
-        if (data->dwData == NIM_ADD && data->cbData >= sizeof(LONG)) {
-            LONG owner;
-            memcpy(&owner, data->lpData, sizeof owner);
-            lastIconTime = BenchNow();
-            lastIconWindow = static_cast<DWORD>(owner);
+        if (data->dwData == NIM_ADD)
             ++iconAdds;
-        }
         return TRUE;
     }
     return DefWindowProcA(window, message, wParam, lParam);

@@ -1,6 +1,6 @@
 # The two commands: `make test` and `make demo`. Each installs what it needs,
 # configures and builds first.
-.PHONY: all bootstrap build test soak demo screenshots clean
+.PHONY: all bootstrap build test soak demo screenshots bench clean
 
 all: build
 
@@ -19,6 +19,11 @@ soak: bootstrap
 
 demo: bootstrap
 	@tools/demo
+
+# Not a test: vtpanel.exe timed and weighed against bare programs of the
+# same build; the table goes to bench/RESULTS.md.
+bench: bootstrap
+	@tools/bench
 
 # Every dialog rendered to a PNG in build/screenshots/.
 screenshots: bootstrap

@@ -1,9 +1,9 @@
 #include "app/messages.h"
 
 #include "app/app.h"
+#include "app/format.h"
 #include "resource.h"
 
-#include <stdio.h>
 #include <string.h>
 
 char messageCaption[kMessageCaptionSize];
@@ -65,7 +65,7 @@ const char *SoundErrorText(HRESULT code)
             return soundErrorText;
         }
     }
-    snprintf(soundErrorText, kSoundErrorTextSize, "Unknown error %08lx (%ld)",
+    FormatText(soundErrorText, kSoundErrorTextSize, "Unknown error %08lx (%ld)",
              static_cast<unsigned long>(code), static_cast<long>(code));
     return soundErrorText;
 }
@@ -99,6 +99,6 @@ void ReportSoundError(HRESULT code, const char *context, int report)
     char error[256];
     size_t fixed = strlen(context) + 4;
     CopyWholeCharacters(error, fixed < sizeof text ? sizeof text - fixed : 1, SoundErrorText(code));
-    snprintf(text, sizeof text, "%s:\n\"%s\"", context, error);
+    FormatText(text, sizeof text, "%s:\n\"%s\"", context, error);
     MessageBoxA(nullptr, text, messageCaption, MB_OK);
 }

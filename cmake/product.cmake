@@ -43,3 +43,9 @@ target_link_libraries(vtpanel PRIVATE vtcore dsound winmm ${VT_SYSTEM_LIBS})
 # Small and stripped, as it ships.
 target_compile_options(vtpanel PRIVATE -Wall -Wextra -fno-exceptions -fno-rtti)
 target_link_options(vtpanel PRIVATE -s -Wl,--gc-sections)
+# No unwind tables: nothing is thrown, and 32-bit Windows unwinds its own
+# exceptions without them (64-bit Windows needs them for that).
+if(CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
+  target_compile_options(vtcore PRIVATE -fno-asynchronous-unwind-tables)
+  target_compile_options(vtpanel PRIVATE -fno-asynchronous-unwind-tables)
+endif()

@@ -1,6 +1,7 @@
 #include "speakers/detection.h"
 
 #include "app/app.h"
+#include "app/format.h"
 #include "app/messages.h"
 #include "panel/driver.h"
 #include "resource.h"
@@ -162,7 +163,7 @@ bool ProbeSpeakerRouting(ProbeMode mode)
 
     HRESULT hr = sound->SetCooperativeLevel(hidden.window, DSSCL_NORMAL);
     if (FAILED(hr)) {
-        fprintf(stderr, "SetCooperativeLevel failed (%lx)\n", static_cast<unsigned long>(hr));
+        PrintDiagnostic("SetCooperativeLevel failed (%lx)\n", static_cast<unsigned long>(hr));
     } else if (IDirectSoundBuffer *buffer = LoadWaveBuffer(sound, "fleft.wav")) {
         bool routable;
         if (FAILED(RouteBuffer(buffer, SPEAKER_FRONT_LEFT, &routable)) && routable)

@@ -1,6 +1,7 @@
 #include "speakers/speaker_test.h"
 
 #include "app/app.h"
+#include "app/format.h"
 #include "panel/driver.h"
 
 #include <ks.h>
@@ -205,7 +206,7 @@ void ToggleSpeakerTest(HWND page)
     hidden.Create("TestSpeakers", TestSpeakersProc, appInstance, nullptr);
     HRESULT hr = testSound->SetCooperativeLevel(hidden.window, DSSCL_NORMAL);
     if (FAILED(hr)) {
-        fprintf(stderr, "SetCooperativeLevel failed (%lx)\n", static_cast<unsigned long>(hr));
+        PrintDiagnostic("SetCooperativeLevel failed (%lx)\n", static_cast<unsigned long>(hr));
         hidden.Destroy();
         testSound->Release();
         testSound = nullptr;
@@ -216,7 +217,7 @@ void ToggleSpeakerTest(HWND page)
     const char *file = testIndex >= 0 && testIndex < 6 ? files[testIndex] : nullptr;
     testBuffer = file ? LoadWaveBuffer(testSound, file) : nullptr;
     if (!testBuffer) {
-        fprintf(stderr, "Could not load %s\n", file ? file : "");
+        PrintDiagnostic("Could not load %s\n", file ? file : "");
         hidden.Destroy();
         testSound->Release();
         testSound = nullptr;

@@ -1,11 +1,11 @@
 #include "speakers/uninstall.h"
 
 #include "app/app.h"
+#include "app/format.h"
 #include "app/messages.h"
 #include "resource.h"
 #include "speakers/speaker_test.h"
 
-#include <stdio.h>
 #include <string.h>
 
 HMODULE supportLibrary = nullptr;
@@ -60,7 +60,7 @@ void DeleteSystemFile(const char *name)
     if (length == 0 || length >= sizeof folder)
         return;
     char path[256 + 1 + 40];
-    if (snprintf(path, sizeof path, "%s\\%s", folder, name) < static_cast<int>(sizeof path))
+    if (FormatText(path, sizeof path, "%s\\%s", folder, name) < static_cast<int>(sizeof path))
         DeleteFileA(path);
 }
 
@@ -73,7 +73,7 @@ void StartControlPanel()
     if (length == 0 || length >= sizeof folder)
         return;
     char command[256 + 16];
-    if (snprintf(command, sizeof command, "\"%s\\control.exe\"", folder) < static_cast<int>(sizeof command))
+    if (FormatText(command, sizeof command, "\"%s\\control.exe\"", folder) < static_cast<int>(sizeof command))
         WinExec(command, SW_SHOWNA);
 }
 

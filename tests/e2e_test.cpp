@@ -18,6 +18,7 @@
 #include <shlwapi.h>
 #include <dsound.h>
 
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <vector>
@@ -156,27 +157,21 @@ HWND WaitPanel(const Instance &run, const char *caption = "Sonaris Control Panel
     return panel;
 }
 
-// The texts of the program's message boxes now up, each answered with OK.
-std::vector<std::string> AnswerBoxes(const Instance &run)
-{
-    std::vector<std::string> texts;
-    for (HWND dialog : DialogsOf(run)) {
-        HWND text = GetDlgItem(dialog, 0xFFFF);
-        if (!text)
-            continue;
-        texts.push_back(Text(text));
-        PostMessageA(dialog, WM_COMMAND, IDOK, 0);
-    }
-    return texts;
-}
-
-// Waits for count message boxes, answering each; their texts.
+// Waits for count message boxes, answering each once (an answered box may
+// still be up for a moment); their texts.
 std::vector<std::string> WaitBoxes(const Instance &run, size_t count)
 {
     std::vector<std::string> texts;
+    std::vector<HWND> answered;
     WaitFor([&] {
-        for (const std::string &t : AnswerBoxes(run))
-            texts.push_back(t);
+        for (HWND dialog : DialogsOf(run)) {
+            HWND text = GetDlgItem(dialog, 0xFFFF);
+            if (!text || std::find(answered.begin(), answered.end(), dialog) != answered.end())
+                continue;
+            answered.push_back(dialog);
+            texts.push_back(Text(text));
+            PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+        }
         return texts.size() >= count;
     });
     return texts;

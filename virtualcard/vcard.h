@@ -72,7 +72,10 @@
 //   fault method=<Method> call=<n> hr=<h>    (or output=<word>)
 //   use.after.release object=<kind> id=<n> call=<method>
 // Numbers are hexadecimal with "0x" where they are flags, masks, codes or
-// words, decimal otherwise.
+// words, decimal otherwise. When the environment variable VCARD_LOG_TIME is
+// set (any value), each line of the VCARD_LOG file ends with " t=<us>": the
+// time of the event in microseconds of QueryPerformanceCounter, a clock that
+// every process of the machine shares (the in-process record has no time).
 #ifndef VIRTUALCARD_VCARD_H
 #define VIRTUALCARD_VCARD_H
 

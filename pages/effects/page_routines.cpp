@@ -1,8 +1,8 @@
 #include "pages/effects/page_routines.h"
 
-#include <stdio.h>
 #include <stdlib.h>
 
+#include "app/format.h"
 #include "panel/page.h"
 #include "panel/window_utils.h"
 #include "resource.h"
@@ -42,7 +42,7 @@ void ShowSwitch(HWND page, int id, int32_t value)
 void ShowNumber(HWND page, int id, int32_t value)
 {
     char text[16];
-    snprintf(text, sizeof text, "%d", static_cast<int>(value));
+    FormatText(text, sizeof text, "%d", static_cast<int>(value));
     SetDlgItemTextA(page, id, text);
 }
 

@@ -47,8 +47,10 @@ vt_add_test(package_test
 add_dependencies(package_test vtpanel dynamic_runtime_fixture)
 
 # What the tests share: captures of what a program shows, stand-ins for
-# system functions, the card's record as a table, the test wave files.
-add_library(vt_test_support STATIC tests/capture.cpp tests/import_hook.cpp tests/trace.cpp tests/waves.cpp)
+# system functions, the shipped program driven from outside, the card's
+# record as a table, the test wave files.
+add_library(vt_test_support STATIC tests/capture.cpp tests/import_hook.cpp tests/program_driver.cpp
+  tests/trace.cpp tests/waves.cpp)
 target_link_libraries(vt_test_support PUBLIC vclog shlwapi vt_static_runtime)
 vt_windows_path(waves_win ${CMAKE_SOURCE_DIR}/virtualcard/waves)
 string(REPLACE "/" "\\\\" waves_win "${waves_win}")

@@ -6,6 +6,7 @@
 // record and stored values, the registry, SOUNDCFG.INI, the QSound loader's
 // record and its exit code. Each case sets up the machine it needs first.
 #include "capture.h"
+#include "program_driver.h"
 
 #include "virtualcard/vcard.h"
 #include "virtualcard/vcmixer.h"
@@ -25,7 +26,6 @@
 
 namespace {
 
-const char kTrayClass[] = "Veltrona Control";
 const char kDriverKey[] = "SOFTWARE\\Veltrona\\Wdm560";
 const char kQSoundKey[] = "Software\\QSound\\QSoft3d";
 const char kCardPci[] = "SYSTEM\\CurrentControlSet\\Enum\\PCI\\VEN_1D7F&DEV_0560&SUBSYS_05601D7F&REV_01";
@@ -34,19 +34,6 @@ const GUID kEffectSet = {0x7CA99CA1, 0xCD07, 0x11D0, {0xA6, 0xC0, 0x00, 0xA0, 0x
 
 std::string program; // vtpanel.exe as the package installs it
 std::string recordFile;
-
-// Waits, handling this program's own messages, until done holds (at most ms).
-bool WaitFor(const std::function<bool()> &done, DWORD ms = 10000)
-{
-    for (DWORD start = GetTickCount(); !done(); Sleep(20)) {
-        MSG msg;
-        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
-            DispatchMessageA(&msg);
-        if (GetTickCount() - start > ms)
-            return false;
-    }
-    return true;
-}
 
 // --- The notification area, as the shell has it ----------------------------
 
@@ -106,48 +93,15 @@ Instance Start(const std::string &arguments)
     return run;
 }
 
-HWND Tray()
-{
-    return FindWindowA(kTrayClass, nullptr);
-}
-
-// The program's top-level dialogs: the panel (by its caption) and message
-// boxes (by their text control).
-struct Dialogs {
-    DWORD process;
-    std::vector<HWND> found;
-};
-BOOL CALLBACK CollectDialogs(HWND window, LPARAM context)
-{
-    Dialogs *dialogs = reinterpret_cast<Dialogs *>(context);
-    DWORD owner = 0;
-    char name[32];
-    GetWindowThreadProcessId(window, &owner);
-    GetClassNameA(window, name, sizeof name);
-    if (owner == dialogs->process && strcmp(name, "#32770") == 0 && IsWindowVisible(window))
-        dialogs->found.push_back(window);
-    return TRUE;
-}
 std::vector<HWND> DialogsOf(const Instance &run)
 {
-    Dialogs dialogs = {run.id, {}};
-    EnumWindows(CollectDialogs, reinterpret_cast<LPARAM>(&dialogs));
-    return dialogs.found;
-}
-
-std::string Text(HWND window)
-{
-    char text[1024] = "";
-    GetWindowTextA(window, text, sizeof text);
-    return text;
+    return ::DialogsOf(run.id);
 }
 
 HWND Panel(const Instance &run, const char *caption = "Sonaris Control Panel")
 {
-    for (HWND dialog : DialogsOf(run))
-        if (Text(dialog) == caption && GetDlgItem(dialog, kTab))
-            return dialog;
-    return nullptr;
+    HWND panel = DialogOf(run.id, caption);
+    return panel && GetDlgItem(panel, kTab) ? panel : nullptr;
 }
 
 HWND WaitPanel(const Instance &run, const char *caption = "Sonaris Control Panel")
@@ -177,18 +131,6 @@ std::vector<std::string> WaitBoxes(const Instance &run, size_t count)
     return texts;
 }
 
-// The page window of the panel's selected tab.
-HWND Page(HWND panel)
-{
-    for (HWND child = GetWindow(panel, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
-        char name[32];
-        GetClassNameA(child, name, sizeof name);
-        if (strcmp(name, "#32770") == 0)
-            return child;
-    }
-    return nullptr;
-}
-
 // A tab change as the user's arrow key makes it: the tab control tells the panel.
 void ChangeTab(HWND panel, UINT key, int expected)
 {
@@ -196,11 +138,6 @@ void ChangeTab(HWND panel, UINT key, int expected)
     PostMessageA(tab, WM_KEYDOWN, key, 0);
     PostMessageA(tab, WM_KEYUP, key, 0);
     WaitFor([&] { return SendMessageA(tab, TCM_GETCURSEL, 0, 0) == expected && Page(panel); });
-}
-
-void Click(HWND dialog, int id)
-{
-    PostMessageA(GetDlgItem(dialog, id), BM_CLICK, 0, 0);
 }
 
 std::vector<std::string> Record()

@@ -17,7 +17,8 @@ vt_add_test(hostile_config_test
 # own: a shortened soak (`make soak` runs the full one), then libraries and
 # a program planted in its current directory.
 add_executable(soak_test tests/soak_test.cpp)
-target_link_libraries(soak_test PRIVATE psapi gtest vt_static_runtime)
+target_include_directories(soak_test PRIVATE ${CMAKE_SOURCE_DIR}/tests)
+target_link_libraries(soak_test PRIVATE vt_test_support psapi comctl32 gtest vt_static_runtime)
 add_dependencies(soak_test vtpanel vthlp32 qa3dload vtaplt vcdsound_dll)
 add_test(NAME soak
   COMMAND ${CMAKE_SOURCE_DIR}/tools/soak-run ${CMAKE_SOURCE_DIR} ${CMAKE_BINARY_DIR}/wine-soak ${VT_ARCH}

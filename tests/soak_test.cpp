@@ -21,9 +21,10 @@
 #include <string>
 #include <vector>
 
+#include "program_driver.h"
+
 namespace {
 
-const char kTrayClass[] = "Veltrona Control";
 const DWORD kApply = 1049, kTab = 1062, kReverb = 1053, kTestAll = 1093, kUninstall = 1082, kOpen = 40008;
 const DWORD kExit = 40002;
 
@@ -35,92 +36,6 @@ std::string Folder(UINT (WINAPI *get)(LPSTR, UINT), const char *name)
     char folder[MAX_PATH];
     get(folder, sizeof folder);
     return std::string(folder) + "\\" + name;
-}
-
-bool WaitFor(const std::function<bool()> &done, DWORD ms = 10000)
-{
-    for (DWORD start = GetTickCount(); !done(); Sleep(10)) {
-        MSG msg;
-        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
-            DispatchMessageA(&msg);
-        if (GetTickCount() - start > ms)
-            return false;
-    }
-    return true;
-}
-
-HWND Tray()
-{
-    return FindWindowA(kTrayClass, nullptr);
-}
-
-std::string Text(HWND window)
-{
-    char text[256] = "";
-    GetWindowTextA(window, text, sizeof text);
-    return text;
-}
-
-struct Found {
-    DWORD process;
-    const char *caption;
-    HWND window;
-};
-BOOL CALLBACK FindDialog(HWND window, LPARAM context)
-{
-    Found *found = reinterpret_cast<Found *>(context);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    if (owner == found->process && IsWindowVisible(window) && Text(window) == found->caption) {
-        found->window = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-HWND Dialog(DWORD process, const char *caption)
-{
-    Found found = {process, caption, nullptr};
-    EnumWindows(FindDialog, reinterpret_cast<LPARAM>(&found));
-    return found.window;
-}
-
-// The program's message box now up (its text is control 0xFFFF).
-struct Box {
-    DWORD process;
-    HWND window;
-};
-BOOL CALLBACK FindBox(HWND window, LPARAM context)
-{
-    Box *box = reinterpret_cast<Box *>(context);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    if (owner == box->process && IsWindowVisible(window) && GetDlgItem(window, 0xFFFF)) {
-        box->window = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-HWND MessageBoxOf(DWORD process)
-{
-    Box box = {process, nullptr};
-    EnumWindows(FindBox, reinterpret_cast<LPARAM>(&box));
-    return box.window;
-}
-
-HWND Page(HWND panel)
-{
-    for (HWND child = GetWindow(panel, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
-        char name[32];
-        GetClassNameA(child, name, sizeof name);
-        if (strcmp(name, "#32770") == 0)
-            return child;
-    }
-    return nullptr;
-}
-
-void Click(HWND dialog, int id)
-{
-    PostMessageA(GetDlgItem(dialog, id), BM_CLICK, 0, 0);
 }
 
 // The card's record as vtpanel.exe appends it, read on from where it was
@@ -297,7 +212,7 @@ TEST_F(Soak, ManyCyclesLeaveNothingBehind)
     HWND panel = nullptr;
     auto open = [&] {
         PostMessageA(Tray(), WM_COMMAND, kOpen, 0);
-        return WaitFor([&] { return (panel = Dialog(run_.id, "Sonaris Control Panel")) && Page(panel); });
+        return WaitFor([&] { return (panel = DialogOf(run_.id, "Sonaris Control Panel")) && Page(panel); });
     };
     auto close = [&] {
         Click(panel, IDCANCEL);
@@ -407,10 +322,10 @@ TEST_F(Soak, PlantedLibrariesAndProgramsAreNotUsed)
 
     run_ = Start(installed, "OPEN", "C:\\plant");
     HWND panel = nullptr;
-    ASSERT_TRUE(WaitFor([&] { return (panel = Dialog(run_.id, "Sonaris Control Panel")) && Page(panel); }));
+    ASSERT_TRUE(WaitFor([&] { return (panel = DialogOf(run_.id, "Sonaris Control Panel")) && Page(panel); }));
     Click(Page(panel), kUninstall);
     HWND warning = nullptr;
-    ASSERT_TRUE(WaitFor([&] { return (warning = Dialog(run_.id, "Warning")) != nullptr; }));
+    ASSERT_TRUE(WaitFor([&] { return (warning = DialogOf(run_.id, "Warning")) != nullptr; }));
     Click(warning, IDYES);
     // Message 48 at the end of the removal, answered.
     HWND done = nullptr;

@@ -23,7 +23,9 @@ function(vt_add_test name)
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 60)
   endif()
-  set_tests_properties(${name} PROPERTIES TIMEOUT ${T_TIMEOUT})
+  # They share one prefix and so one card, whose state other processes see:
+  # "ctest -j" must not run two at once.
+  set_tests_properties(${name} PROPERTIES TIMEOUT ${T_TIMEOUT} RESOURCE_LOCK vcard_registry)
 endfunction()
 
 # The program that ships is the 32-bit one; a 64-bit test build checks the

@@ -314,6 +314,7 @@ TEST_F(EffectsPagesTest, EachPageShowsTheDriversValueAndWritesBackWhatItShows)
         {v, Q, 2, {6}, IDC_PLAY_LIMITED, 1, Q, 2, {6}},       {v, Q, 2, {6}, IDC_PLAY_LONGEST, 1, Q, 2, {6}},
         {v, Q, 2, {6}, IDC_PLAY_UNLIMITED, 0, Q, 2, {6}},     {v, Q, 2, {0xF8}, IDC_PLAY_UNLIMITED, 1, Q, 2, {0}},
         {v, Q, 6, {32}, IDC_MAX_TOTAL, 32, Q, 6, {32}},       {v, Q, 7, {100}, IDC_MAX_PLAY, 64, Q, 7, {64}},
+        {v, Q, 7, {65}, IDC_MAX_PLAY, 64, Q, 7, {64}},        {v, Q, 7, {64}, IDC_MAX_PLAY, 64, Q, 7, {64}},
         {v, Q, 6, {DWORD(-5)}, IDC_MAX_TOTAL, -5, Q, 6, {DWORD(-5)}}, {v, Q, 6, {DWORD(-5)}, IDC_MAX_PLAY, 32, Q, 7, {32}},
         {m, Q, 0, {1}, IDC_FLOATING_POINT, 0, Q, 0, {0}},     {m, Q, 0, {2}, IDC_FLOATING_POINT, 1, Q, 0, {2}},
         {m, Q, 11, {F(0.5f)}, IDC_VOLUME, 6, Q, 11, {F(0.5011872f)}}, {m, Q, 11, {F(2.0f)}, IDC_VOLUME, 0, Q, 11, {F(1.0f)}},

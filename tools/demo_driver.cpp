@@ -62,6 +62,8 @@ int main(int argc, char **argv)
         EnumWindows(FindPanel, reinterpret_cast<LPARAM>(&panel));
     if (!panel) {
         fprintf(stderr, "demo: the control panel did not open\n");
+        std::string failed = folder + "\\failed";
+        CloseHandle(CreateFileA(failed.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
         return 1;
     }
     Picture("general");

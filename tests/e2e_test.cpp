@@ -64,33 +64,9 @@ LRESULT CALLBACK ShellTrayProc(HWND window, UINT message, WPARAM wParam, LPARAM 
 
 // --- The program under test -------------------------------------------------
 
-struct Instance {
-    HANDLE process = nullptr;
-    DWORD id = 0;
-
-    bool Alive() const { return WaitForSingleObject(process, 0) == WAIT_TIMEOUT; }
-    DWORD ExitCode(DWORD ms = 15000) const
-    {
-        WaitFor([this] { return !Alive(); }, ms);
-        DWORD code = STILL_ACTIVE;
-        GetExitCodeProcess(process, &code);
-        return code;
-    }
-};
-
 Instance Start(const std::string &arguments)
 {
-    std::string line = "\"" + program + "\"" + (arguments.empty() ? "" : " " + arguments);
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION info = {};
-    Instance run;
-    if (CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
-        CloseHandle(info.hThread);
-        run.process = info.hProcess;
-        run.id = info.dwProcessId;
-    }
-    return run;
+    return ::Start(program, arguments);
 }
 
 std::vector<HWND> DialogsOf(const Instance &run)

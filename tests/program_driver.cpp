@@ -28,6 +28,29 @@ BOOL CALLBACK CollectDialogs(HWND window, LPARAM context)
 
 } // namespace
 
+DWORD Instance::ExitCode(DWORD ms) const
+{
+    WaitFor([this] { return !Alive(); }, ms);
+    DWORD code = STILL_ACTIVE;
+    GetExitCodeProcess(process, &code);
+    return code;
+}
+
+Instance Start(const std::string &exe, const std::string &arguments, const char *folder)
+{
+    std::string line = "\"" + exe + "\"" + (arguments.empty() ? "" : " " + arguments);
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info = {};
+    Instance run;
+    if (CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, folder, &startup, &info)) {
+        CloseHandle(info.hThread);
+        run.process = info.hProcess;
+        run.id = info.dwProcessId;
+    }
+    return run;
+}
+
 bool WaitFor(const std::function<bool()> &done, DWORD ms)
 {
     for (DWORD start = GetTickCount(); !done(); Sleep(10)) {

@@ -12,6 +12,19 @@
 // Waits, handling this program's own messages, until done holds (at most ms).
 bool WaitFor(const std::function<bool()> &done, DWORD ms = 10000);
 
+// A started copy of the program.
+struct Instance {
+    HANDLE process = nullptr;
+    DWORD id = 0;
+
+    bool Alive() const { return process && WaitForSingleObject(process, 0) == WAIT_TIMEOUT; }
+    // The exit code once it has ended (at most ms), else STILL_ACTIVE.
+    DWORD ExitCode(DWORD ms = 15000) const;
+};
+
+// exe started with arguments in folder (null: this program's own folder).
+Instance Start(const std::string &exe, const std::string &arguments, const char *folder = nullptr);
+
 // The resident program's hidden window.
 HWND Tray();
 

@@ -175,27 +175,6 @@ void Print(const char *when, const Figures &f)
     fflush(stdout);
 }
 
-struct Instance {
-    HANDLE process = nullptr;
-    DWORD id = 0;
-    bool Alive() const { return process && WaitForSingleObject(process, 0) == WAIT_TIMEOUT; }
-};
-
-Instance Start(const std::string &exe, const std::string &arguments, const char *folder = nullptr)
-{
-    std::string line = "\"" + exe + "\" " + arguments;
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION info = {};
-    Instance run;
-    if (CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, folder, &startup, &info)) {
-        CloseHandle(info.hThread);
-        run.process = info.hProcess;
-        run.id = info.dwProcessId;
-    }
-    return run;
-}
-
 void End(Instance &run)
 {
     if (run.Alive()) {

@@ -180,6 +180,30 @@ bool FindSourceEntry(HMIXER mixer, const MixerLineRecord *record, SourceEntry *e
     return found;
 }
 
+// The selector's whole block moves: a read takes this line's entry, a write
+// sets it and clears the others. A write succeeds only when the mixer took
+// it, so that a refused selection is never shown as a choice.
+bool TransferRecordSource(HMIXER mixer, MixerLineRecord *record, bool set)
+{
+    SourceEntry entry;
+    if (!FindSourceEntry(mixer, record, &entry))
+        return false;
+    auto *values = static_cast<DWORD *>(AllocateZeroed(entry.entries * sizeof(DWORD)));
+    if (!values)
+        return false;
+    if (set)
+        values[entry.index] = record->switchValue;
+    MIXERCONTROLDETAILS details = SelectorDetails(entry.selector, entry.items, sizeof(DWORD), values);
+    bool moved = set ? mixerSetControlDetails(Object(mixer), &details,
+                                              MIXER_OBJECTF_HMIXER | MIXER_SETCONTROLDETAILSF_VALUE) == MMSYSERR_NOERROR
+                     : mixerGetControlDetailsA(Object(mixer), &details,
+                                               MIXER_OBJECTF_HMIXER | MIXER_GETCONTROLDETAILSF_VALUE) == MMSYSERR_NOERROR;
+    if (moved && !set)
+        record->switchValue = values[entry.index];
+    Free(values);
+    return moved;
+}
+
 } // namespace
 
 UINT FindCardMixer()
@@ -280,37 +304,12 @@ bool SetLineMute(HMIXER mixer, MixerLineRecord *record)
 
 bool GetRecordSource(HMIXER mixer, MixerLineRecord *record)
 {
-    SourceEntry entry;
-    if (!FindSourceEntry(mixer, record, &entry))
-        return false;
-    auto *values = static_cast<DWORD *>(AllocateZeroed(entry.entries * sizeof(DWORD)));
-    if (!values)
-        return false;
-    MIXERCONTROLDETAILS details = SelectorDetails(entry.selector, entry.items, sizeof(DWORD), values);
-    bool read = mixerGetControlDetailsA(Object(mixer), &details,
-                                        MIXER_OBJECTF_HMIXER | MIXER_GETCONTROLDETAILSF_VALUE) == MMSYSERR_NOERROR;
-    if (read)
-        record->switchValue = values[entry.index];
-    Free(values);
-    return read;
+    return TransferRecordSource(mixer, record, false);
 }
 
-// Succeeds only when the mixer took the selection: a refused write must not
-// be shown as a choice.
 bool SetRecordSource(HMIXER mixer, MixerLineRecord *record)
 {
-    SourceEntry entry;
-    if (!FindSourceEntry(mixer, record, &entry))
-        return false;
-    auto *values = static_cast<DWORD *>(AllocateZeroed(entry.entries * sizeof(DWORD)));
-    if (!values)
-        return false;
-    values[entry.index] = record->switchValue;
-    MIXERCONTROLDETAILS details = SelectorDetails(entry.selector, entry.items, sizeof(DWORD), values);
-    bool written = mixerSetControlDetails(Object(mixer), &details,
-                                          MIXER_OBJECTF_HMIXER | MIXER_SETCONTROLDETAILSF_VALUE) == MMSYSERR_NOERROR;
-    Free(values);
-    return written;
+    return TransferRecordSource(mixer, record, true);
 }
 
 uint32_t LineVolumeMax(const MixerLineRecord *record)

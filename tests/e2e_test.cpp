@@ -119,16 +119,7 @@ void ChangeTab(HWND panel, UINT key, int expected)
 std::vector<std::string> Record()
 {
     std::vector<std::string> lines;
-    HANDLE file = CreateFileA(recordFile.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                              OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return lines;
-    std::string text;
-    char buffer[4096];
-    DWORD read;
-    while (ReadFile(file, buffer, sizeof buffer, &read, nullptr) && read > 0)
-        text.append(buffer, read);
-    CloseHandle(file);
+    std::string text = ReadSharedFile(recordFile);
     for (size_t at = 0, end; (end = text.find("\r\n", at)) != std::string::npos; at = end + 2)
         lines.push_back(text.substr(at, end - at));
     return lines;

@@ -28,6 +28,24 @@ BOOL CALLBACK CollectDialogs(HWND window, LPARAM context)
 
 } // namespace
 
+std::string ReadSharedFile(const std::string &path, LONGLONG offset)
+{
+    std::string text;
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return text;
+    LARGE_INTEGER at;
+    at.QuadPart = offset;
+    SetFilePointerEx(file, at, nullptr, FILE_BEGIN);
+    char buffer[65536];
+    DWORD read;
+    while (ReadFile(file, buffer, sizeof buffer, &read, nullptr) && read > 0)
+        text.append(buffer, read);
+    CloseHandle(file);
+    return text;
+}
+
 DWORD Instance::ExitCode(DWORD ms) const
 {
     WaitFor([this] { return !Alive(); }, ms);

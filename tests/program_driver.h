@@ -25,6 +25,10 @@ struct Instance {
 // exe started with arguments in folder (null: this program's own folder).
 Instance Start(const std::string &exe, const std::string &arguments, const char *folder = nullptr);
 
+// A file another process is writing (the card's record), from offset on;
+// empty when it cannot be opened.
+std::string ReadSharedFile(const std::string &path, LONGLONG offset = 0);
+
 // The resident program's hidden window.
 HWND Tray();
 

@@ -48,19 +48,7 @@ struct Record {
 
     void Update()
     {
-        HANDLE file = CreateFileA(recordFile.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                  OPEN_EXISTING, 0, nullptr);
-        if (file == INVALID_HANDLE_VALUE)
-            return;
-        LARGE_INTEGER at;
-        at.QuadPart = offset;
-        SetFilePointerEx(file, at, nullptr, FILE_BEGIN);
-        std::string text;
-        char buffer[65536];
-        DWORD read;
-        while (ReadFile(file, buffer, sizeof buffer, &read, nullptr) && read > 0)
-            text.append(buffer, read);
-        CloseHandle(file);
+        std::string text = ReadSharedFile(recordFile, offset);
         size_t start = 0;
         for (size_t end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2) {
             std::string line = text.substr(start, end - start);

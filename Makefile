@@ -1,6 +1,6 @@
 # The two commands: `make test` and `make demo`. Each installs what it needs,
 # configures and builds first.
-.PHONY: all bootstrap build test soak demo screenshots bench clean
+.PHONY: all bootstrap build test soak demo screenshots bench mutants clean
 
 all: build
 
@@ -24,6 +24,11 @@ demo: bootstrap
 # same build; the table goes to bench/RESULTS.md.
 bench: bootstrap
 	@tools/bench
+
+# The listed deliberate faults, each tried in a scratch clone: which test
+# catches it (tests/mutants.txt).
+mutants: bootstrap
+	@tools/mutants
 
 # Every dialog rendered to a PNG in build/screenshots/.
 screenshots: bootstrap

@@ -17,20 +17,3 @@ foreach(row ${vt_language_rows})
   set(VT_LANGUAGE_${tag}_ACP ${acp})
   set(VT_LANGUAGE_${tag}_STRINGS ${strings})
 endforeach()
-
-# vt_add_locale_test(NAME LOCALE ll_CC COMMAND target [ARGS...] [TIMEOUT seconds])
-# Runs a Windows program of the build under Wine with a language's Unix
-# locale, as a user of that language runs it: the system's resource lookup
-# picks that language and the ANSI code page is the language's. Such tests
-# run one at a time, since Wine sets the prefix's fonts for the locale that
-# a program starts with.
-function(vt_add_locale_test name)
-  cmake_parse_arguments(T "" "LOCALE;TIMEOUT" "COMMAND" ${ARGN})
-  list(POP_FRONT T_COMMAND program)
-  add_test(NAME ${name}
-    COMMAND ${CMAKE_CROSSCOMPILING_EMULATOR} --locale ${T_LOCALE} $<TARGET_FILE:${program}> ${T_COMMAND})
-  if(NOT T_TIMEOUT)
-    set(T_TIMEOUT 60)
-  endif()
-  set_tests_properties(${name} PROPERTIES TIMEOUT ${T_TIMEOUT} RESOURCE_LOCK "wine_locale;vcard_registry")
-endfunction()

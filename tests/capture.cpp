@@ -1,4 +1,4 @@
-#include "capture.h"
+#include "harness.h"
 
 #include <commctrl.h>
 #include <fcntl.h>
@@ -99,60 +99,4 @@ LONG CALLBACK DebugOutputCapture::Handler(EXCEPTION_POINTERS *info)
     const char *text = reinterpret_cast<const char *>(info->ExceptionRecord->ExceptionInformation[1]);
     activeDebug->lines_.push_back(text ? text : "");
     return EXCEPTION_CONTINUE_EXECUTION;
-}
-
-std::string WindowsFile(const char *name)
-{
-    char folder[MAX_PATH];
-    GetWindowsDirectoryA(folder, sizeof folder);
-    return std::string(folder) + "\\" + name;
-}
-
-std::string SystemFile(const char *name)
-{
-    char folder[MAX_PATH];
-    GetSystemDirectoryA(folder, sizeof folder);
-    return std::string(folder) + "\\" + name;
-}
-
-void ChooseTab(HWND panel, int index)
-{
-    const int kTab = 1062; // the panel's tab control
-    HWND tab = GetDlgItem(panel, kTab);
-    SendMessageA(tab, TCM_SETCURSEL, index, 0);
-    NMHDR change = {tab, static_cast<UINT_PTR>(kTab), static_cast<UINT>(TCN_SELCHANGE)};
-    SendMessageA(panel, WM_NOTIFY, kTab, reinterpret_cast<LPARAM>(&change));
-}
-
-TempFolder::TempFolder()
-{
-    char folder[MAX_PATH], name[MAX_PATH];
-    GetTempPathA(sizeof folder, folder);
-    GetTempFileNameA(folder, "vt", 0, name);
-    DeleteFileA(name);
-    CreateDirectoryA(name, nullptr);
-    path_ = name;
-}
-
-TempFolder::~TempFolder()
-{
-    WIN32_FIND_DATAA found;
-    HANDLE find = FindFirstFileA((path_ + "\\*").c_str(), &found);
-    if (find != INVALID_HANDLE_VALUE) {
-        do {
-            if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-                DeleteFileA(File(found.cFileName).c_str());
-        } while (FindNextFileA(find, &found));
-        FindClose(find);
-    }
-    RemoveDirectoryA(path_.c_str());
-}
-
-void TempFolder::Write(const char *name, const void *data, size_t size) const
-{
-    HANDLE file = CreateFileA(File(name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    DWORD written = 0;
-    WriteFile(file, data, static_cast<DWORD>(size), &written, nullptr);
-    CloseHandle(file);
 }

@@ -1,10 +1,7 @@
 // Card detection, the routing probe and DirectSound's defaults, under each
 // Windows version the program must tell apart: the version is what
 // GetVersionExA answers this program.
-#include "capture.h"
-#include "import_hook.h"
-#include "trace.h"
-#include "waves.h"
+#include "harness.h"
 
 #include "app/app.h"
 #include "resource.h"
@@ -94,13 +91,9 @@ protected:
         askedSize = 0;
         VcReset();
         CleanRegistry();
-        CopyTestWaves(folder_);
-        GetCurrentDirectoryA(sizeof previous_, previous_);
-        SetCurrentDirectoryA(folder_.Path().c_str());
     }
     void TearDown() override
     {
-        SetCurrentDirectoryA(previous_);
         CleanRegistry();
         EXPECT_EQ(0, VcLiveDirectSounds() + VcLiveBuffers() + VcLivePropertySets() + VcUsesAfterRelease());
         VcReset();
@@ -118,8 +111,7 @@ protected:
         VcSetDevices(&card, 1);
     }
     ImportHook versionHook_{"kernel32.dll", "GetVersionExA", reinterpret_cast<const void *>(FakeGetVersionExA)};
-    TempFolder folder_;
-    char previous_[MAX_PATH];
+    WaveFolder folder_;
 };
 
 // The probe's calls, in order: the probe buffer's question in modes Open and
@@ -191,7 +183,7 @@ TEST_F(Detection, ProbeFailuresWriteTheirLinesAndReportAsTheModeSays)
         if (step.method)
             VcFailCall(step.method, 1, step.result);
         else
-            DeleteFileA(folder_.File("fleft.wav").c_str());
+            folder_.Remove("fleft.wav");
         EXPECT_EQ(step.routed, ProbeSpeakerRouting(step.mode));
         EXPECT_EQ(step.line, err.Text());
         ASSERT_EQ(step.boxes, boxes.Boxes().size());

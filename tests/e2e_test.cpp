@@ -5,8 +5,7 @@
 // its message boxes answered. What it did is read from the virtual card's
 // record and stored values, the registry, SOUNDCFG.INI, the QSound loader's
 // record and its exit code. Each case sets up the machine it needs first.
-#include "capture.h"
-#include "program_driver.h"
+#include "harness.h"
 
 #include "virtualcard/vcard.h"
 #include "virtualcard/vcmixer.h"
@@ -25,6 +24,13 @@
 #include <vector>
 
 namespace {
+
+using ::WaitFor;
+// Until each wait states its own bound.
+bool WaitFor(const std::function<bool()> &done)
+{
+    return ::WaitFor(done, 10000);
+}
 
 const char kDriverKey[] = "SOFTWARE\\Veltrona\\Wdm560";
 const char kQSoundKey[] = "Software\\QSound\\QSoft3d";
@@ -119,7 +125,7 @@ void ChangeTab(HWND panel, UINT key, int expected)
 std::vector<std::string> Record()
 {
     std::vector<std::string> lines;
-    std::string text = ReadSharedFile(recordFile);
+    std::string text = ReadWholeFile(recordFile);
     for (size_t at = 0, end; (end = text.find("\r\n", at)) != std::string::npos; at = end + 2)
         lines.push_back(text.substr(at, end - at));
     return lines;

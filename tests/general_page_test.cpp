@@ -1,8 +1,6 @@
 // The General page inside the control panel's dialog, driven with the
 // messages a user's actions send, against the virtual card.
-#include "capture.h"
-#include "import_hook.h"
-#include "waves.h"
+#include "harness.h"
 
 #include "app/app.h"
 #include "pages/general/general_page.h"
@@ -154,9 +152,6 @@ protected:
         VcReset();
         VcSetPlayTimePercent(5);
         SHDeleteKeyA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Veltrona");
-        CopyTestWaves(folder_);
-        GetCurrentDirectoryA(sizeof previous_, previous_);
-        SetCurrentDirectoryA(folder_.Path().c_str());
         soundDevices[0] = VcDefaultDeviceGuid(0);
         soundDeviceCount = 1;
         helpClickCount = 0;
@@ -166,7 +161,6 @@ protected:
     void TearDown() override
     {
         DestroyWindow(panel_); // and the page with it
-        SetCurrentDirectoryA(previous_);
         EXPECT_EQ(0, VcLiveDirectSounds());
         EXPECT_EQ(0, VcLiveBuffers());
         EXPECT_EQ(0, VcLivePropertySets());
@@ -344,8 +338,7 @@ protected:
         return marked;
     }
 
-    TempFolder folder_;
-    char previous_[MAX_PATH] = "";
+    WaveFolder folder_;
     HWND panel_ = nullptr;
     HWND page_ = nullptr;
 };

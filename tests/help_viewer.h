@@ -4,7 +4,7 @@
 #ifndef VT_TESTS_HELP_VIEWER_H
 #define VT_TESTS_HELP_VIEWER_H
 
-#include <windows.h>
+#include "harness.h"
 
 #include <string>
 
@@ -40,23 +40,5 @@ private:
 };
 // How many WinHelp processes run.
 int HelpProcesses();
-
-// Dispatches this thread's messages until done() holds or ms have passed.
-template <class Done> bool WaitFor(Done done, DWORD ms)
-{
-    DWORD start = GetTickCount();
-    for (;;) {
-        if (done())
-            return true;
-        if (GetTickCount() - start >= ms)
-            return false;
-        MSG msg;
-        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageA(&msg);
-        }
-        Sleep(20);
-    }
-}
 
 #endif

@@ -5,9 +5,7 @@
 // The program reads each into its own bounded buffer, as the registry and
 // the profile functions hand it over, and falls back to its defaults when a
 // read fails.
-#include "capture.h"
-#include "import_hook.h"
-#include "waves.h"
+#include "harness.h"
 
 #include "app/app.h"
 #include "app/startup.h"

@@ -1,5 +1,6 @@
-#include "import_hook.h"
+#include "harness.h"
 
+#include <stdio.h>
 #include <string.h>
 
 namespace {
@@ -49,12 +50,16 @@ void Write(void **slot, const void *value)
 ImportHook::ImportHook(const char *dll, const char *function, const void *replacement)
 {
     slot_ = FindSlot(dll, function, &original_);
-    if (slot_)
-        Write(slot_, replacement);
+    if (!slot_) {
+        // A hook that cannot take hold would leave a test passing for nothing.
+        fprintf(stderr, "ImportHook: this program does not import %s from %s\n", function, dll);
+        fflush(stderr);
+        ExitProcess(3);
+    }
+    Write(slot_, replacement);
 }
 
 ImportHook::~ImportHook()
 {
-    if (slot_)
-        Write(slot_, original_);
+    Write(slot_, original_);
 }

@@ -2,13 +2,11 @@
 # its own locale; and the translated resource scripts as their generator
 # writes them from the English one and the tables of translated texts.
 add_executable(languages_test tests/languages_test.cpp)
-target_include_directories(languages_test PRIVATE ${CMAKE_SOURCE_DIR}/res)
-target_link_libraries(languages_test PRIVATE comctl32 gtest_main vt_static_runtime)
+target_link_libraries(languages_test PRIVATE vt_test_support comctl32 gtest_main vt_static_runtime)
 add_dependencies(languages_test vtpanel)
 foreach(tag ${VT_LANGUAGES})
-  vt_add_locale_test(languages_${tag} LOCALE ${VT_LANGUAGE_${tag}_LOCALE}
-    COMMAND languages_test ${shipped_win} ${VT_LANGUAGE_${tag}_ID} ${VT_LANGUAGE_${tag}_ACP}
-    TIMEOUT 30)
+  vt_add_test(languages_${tag} PROGRAM languages_test LOCALE ${VT_LANGUAGE_${tag}_LOCALE} TIMEOUT 30
+    ARGS ${shipped_win} ${VT_LANGUAGE_${tag}_ID} ${VT_LANGUAGE_${tag}_ACP})
 endforeach()
 
 add_test(NAME lang_resources_current COMMAND python3 ${CMAKE_SOURCE_DIR}/tools/lang-resources --check)

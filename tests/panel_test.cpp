@@ -2,10 +2,7 @@
 // the tabs and templates of the page registry, the driver reads and writes
 // of every page on every listed device, the Apply button's state, the test
 // sound's stop, and context help.
-#include "capture.h"
-#include "import_hook.h"
-#include "trace.h"
-#include "waves.h"
+#include "harness.h"
 
 #include "app/app.h"
 #include "pages/effects/effects_page.h"
@@ -84,9 +81,6 @@ protected:
         InitCommonControls();
         VcReset();
         VcSetPlayTimePercent(5);
-        CopyTestWaves(folder_);
-        GetCurrentDirectoryA(sizeof previous_, previous_);
-        SetCurrentDirectoryA(folder_.Path().c_str());
         // The card, a second card, and a device without hardware buffers.
         VcDevice devices[3];
         for (int i = 0; i < 3; ++i)
@@ -110,7 +104,6 @@ protected:
         if (IsWindow(panel_))
             DestroyWindow(panel_);
         DestroyWindow(owner_);
-        SetCurrentDirectoryA(previous_);
         SHDeleteKeyA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Veltrona");
         EXPECT_EQ(0, VcLiveDirectSounds() + VcLiveBuffers() + VcLivePropertySets() + VcUsesAfterRelease());
         VcReset();
@@ -155,8 +148,7 @@ protected:
         return calls;
     }
 
-    TempFolder folder_;
-    char previous_[MAX_PATH] = "";
+    WaveFolder folder_;
     HWND owner_ = nullptr, panel_ = nullptr;
 };
 

@@ -1,4 +1,6 @@
-#include "program_driver.h"
+#include "harness.h"
+
+#include <algorithm>
 
 #include <string.h>
 
@@ -28,30 +30,23 @@ BOOL CALLBACK CollectDialogs(HWND window, LPARAM context)
 
 } // namespace
 
-std::string ReadSharedFile(const std::string &path, LONGLONG offset)
-{
-    std::string text;
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                              OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return text;
-    LARGE_INTEGER at;
-    at.QuadPart = offset;
-    SetFilePointerEx(file, at, nullptr, FILE_BEGIN);
-    char buffer[65536];
-    DWORD read;
-    while (ReadFile(file, buffer, sizeof buffer, &read, nullptr) && read > 0)
-        text.append(buffer, read);
-    CloseHandle(file);
-    return text;
-}
-
 DWORD Instance::ExitCode(DWORD ms) const
 {
     WaitFor([this] { return !Alive(); }, ms);
     DWORD code = STILL_ACTIVE;
     GetExitCodeProcess(process, &code);
     return code;
+}
+
+void Instance::Close()
+{
+    if (Alive())
+        TerminateProcess(process, 99);
+    if (process) {
+        WaitForSingleObject(process, 5000);
+        CloseHandle(process);
+    }
+    *this = Instance{};
 }
 
 Instance Start(const std::string &exe, const std::string &arguments, const char *folder)
@@ -67,18 +62,6 @@ Instance Start(const std::string &exe, const std::string &arguments, const char 
         run.id = info.dwProcessId;
     }
     return run;
-}
-
-bool WaitFor(const std::function<bool()> &done, DWORD ms)
-{
-    for (DWORD start = GetTickCount(); !done(); Sleep(10)) {
-        MSG msg;
-        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
-            DispatchMessageA(&msg);
-        if (GetTickCount() - start > ms)
-            return false;
-    }
-    return true;
 }
 
 HWND Tray()
@@ -114,6 +97,25 @@ HWND MessageBoxOf(DWORD process)
         if (GetDlgItem(dialog, 0xFFFF))
             return dialog;
     return nullptr;
+}
+
+std::vector<std::string> AnswerBoxes(DWORD process, size_t count, DWORD ms)
+{
+    // An answered box may still be up for a moment: each is answered once.
+    std::vector<std::string> texts;
+    std::vector<HWND> answered;
+    WaitFor([&] {
+        for (HWND dialog : DialogsOf(process)) {
+            HWND text = GetDlgItem(dialog, 0xFFFF);
+            if (!text || std::find(answered.begin(), answered.end(), dialog) != answered.end())
+                continue;
+            answered.push_back(dialog);
+            texts.push_back(Text(text));
+            PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+        }
+        return texts.size() >= count;
+    }, ms);
+    return texts;
 }
 
 HWND Page(HWND panel)

@@ -1,11 +1,7 @@
 # The resources of the program as it ships: the dialog templates, the string
 # table, the tray menu, the language marker, the version information and the
 # pictures.
-vt_add_test(resources_test
-  SOURCES tests/resources_test.cpp
-  LIBS comctl32 version
-  ARGS ${shipped_win})
-target_include_directories(resources_test PRIVATE ${CMAKE_SOURCE_DIR}/res)
+vt_add_test(resources_test SOURCES tests/resources_test.cpp LIBS comctl32 version ARGS ${shipped_win})
 add_dependencies(resources_test vtpanel)
 
 # Not a test: the program behind `make screenshots`, which shows every dialog
@@ -13,6 +9,5 @@ add_dependencies(resources_test vtpanel)
 # tools/screenshots to capture.
 add_executable(dialog_gallery WIN32 tools/dialog_gallery.cpp tests/help_viewer.cpp tools/helpgen/help_source.cpp
   $<TARGET_OBJECTS:vtres>)
-target_include_directories(dialog_gallery PRIVATE ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/res ${CMAKE_SOURCE_DIR}/tests)
-target_link_libraries(dialog_gallery PRIVATE vtcore vcdsound winmm ${VT_SYSTEM_LIBS} vt_static_runtime)
+target_link_libraries(dialog_gallery PRIVATE vtcore vcdsound vt_test_support winmm ${VT_SYSTEM_LIBS} vt_static_runtime)
 target_link_options(dialog_gallery PRIVATE -mconsole)

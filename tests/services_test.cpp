@@ -1,6 +1,6 @@
 // Messages, the driver connection and the device list, and the speaker
 // configuration, against the virtual card's DirectSound and Wine's registry.
-#include "capture.h"
+#include "harness.h"
 
 #include "app/app.h"
 #include "app/messages.h"

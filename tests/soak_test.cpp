@@ -8,6 +8,7 @@
 // the driver package's own and starts the system's Control Panel.
 //
 //   soak_test VTPANEL.EXE EXCHANGE-FOLDER [OPENINGS APPLIES TESTS]
+#include "harness.h"
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <commctrl.h>
@@ -21,9 +22,15 @@
 #include <string>
 #include <vector>
 
-#include "program_driver.h"
 
 namespace {
+
+using ::WaitFor;
+// Until each wait states its own bound.
+bool WaitFor(const std::function<bool()> &done)
+{
+    return ::WaitFor(done, 10000);
+}
 
 const DWORD kApply = 1049, kTab = 1062, kReverb = 1053, kTestAll = 1093, kUninstall = 1082, kOpen = 40008;
 const DWORD kExit = 40002;
@@ -48,7 +55,7 @@ struct Record {
 
     void Update()
     {
-        std::string text = ReadSharedFile(recordFile, offset);
+        std::string text = ReadWholeFile(recordFile, offset);
         size_t start = 0;
         for (size_t end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2) {
             std::string line = text.substr(start, end - start);

@@ -1,10 +1,7 @@
 // The speaker-test engine's steps and failures, its hidden window and the
 // wave loader, with the virtual card playing faster than real time.
 // The sequences themselves are checked where the General page plays them.
-#include "capture.h"
-#include "import_hook.h"
-#include "trace.h"
-#include "waves.h"
+#include "harness.h"
 
 #include "app/app.h"
 #include "speakers/speaker_test.h"
@@ -24,9 +21,6 @@ protected:
         appInstance = GetModuleHandleA(nullptr);
         VcReset();
         VcSetPlayTimePercent(5);
-        CopyTestWaves(folder_);
-        GetCurrentDirectoryA(sizeof previous_, previous_);
-        SetCurrentDirectoryA(folder_.Path().c_str());
         page_ = CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
         shownLayout = 6;
         testIndex = testEnd = testPlaying = 0;
@@ -38,13 +32,12 @@ protected:
         EndSpeakerTest();
         if (sound_)
             sound_->Release();
-        SetCurrentDirectoryA(previous_);
         EXPECT_EQ(0, VcLiveDirectSounds() + VcLiveBuffers() + VcLivePropertySets() + VcUsesAfterRelease());
         VcReset();
     }
     IDirectSoundBuffer *Load(const std::string &bytes)
     {
-        folder_.Write("test.wav", bytes.data(), bytes.size());
+        folder_.Write("test.wav", bytes);
         return LoadWaveBuffer(sound_, "test.wav");
     }
     // Polled as the page's timer would, until idle or ten seconds pass.
@@ -55,8 +48,7 @@ protected:
     }
     static size_t Plays(size_t from = 0) { return Trace(from, {"buf.play"}).size(); }
 
-    TempFolder folder_;
-    char previous_[MAX_PATH];
+    WaveFolder folder_;
     HWND page_ = nullptr;
     IDirectSound *sound_ = nullptr;
 };
@@ -82,7 +74,7 @@ TEST_F(Engine, AFailingStepEndsTheSequenceWithItsDiagnosticButARefusedRouteDoesN
         if (step.method)
             VcFailCall(step.method, 1, step.result);
         else
-            DeleteFileA(folder_.File("rleft.wav").c_str());
+            folder_.Remove("rleft.wav");
         testEnd = 6;
         ToggleSpeakerTest(page_);
         EXPECT_EQ(step.plays != 0, testSound != nullptr);

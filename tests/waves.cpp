@@ -1,21 +1,9 @@
-#include "waves.h"
+#include "harness.h"
 
 #include <windows.h>
 
 #include <stdio.h>
 #include <string.h>
-
-static const char *const kWaveFiles[] = {
-    "fleft.wav", "fright.wav", "rleft.wav", "rright.wav", "center.wav", "subw.wav", "left.wav", "right.wav",
-};
-
-void CopyTestWaves(const TempFolder &folder)
-{
-    for (const char *name : kWaveFiles) {
-        std::string source = std::string(VT_WAVES_DIR) + "\\" + name;
-        CopyFileA(source.c_str(), folder.File(name).c_str(), FALSE);
-    }
-}
 
 uint32_t Crc32(const void *data, size_t size)
 {
@@ -31,15 +19,7 @@ uint32_t Crc32(const void *data, size_t size)
 
 bool WaveDataChecksum(const std::string &path, uint32_t *crc, uint32_t *size)
 {
-    FILE *f = fopen(path.c_str(), "rb");
-    if (!f)
-        return false;
-    std::string bytes;
-    char buffer[4096];
-    size_t n;
-    while ((n = fread(buffer, 1, sizeof buffer, f)) > 0)
-        bytes.append(buffer, n);
-    fclose(f);
+    std::string bytes = ReadWholeFile(path);
     for (size_t at = 12; at + 8 <= bytes.size();) {
         uint32_t chunkSize;
         memcpy(&chunkSize, bytes.data() + at + 4, 4);

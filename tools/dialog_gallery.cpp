@@ -188,20 +188,6 @@ INT_PTR CALLBACK WarningProc(HWND dialog, UINT message, WPARAM, LPARAM)
     return TRUE;
 }
 
-// Dispatches messages for the given time.
-void Pump(DWORD milliseconds)
-{
-    DWORD start = GetTickCount();
-    while (GetTickCount() - start < milliseconds) {
-        MSG msg;
-        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageA(&msg);
-        }
-        Sleep(20);
-    }
-}
-
 bool Exists(const char *path) { return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES; }
 
 bool WriteText(const char *path, const char *text)

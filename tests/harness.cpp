@@ -1,0 +1,275 @@
+#include "harness.h"
+
+#include "app/app.h"
+
+#include <commctrl.h>
+#include <shlwapi.h>
+#include <tlhelp32.h>
+
+#include <stdio.h>
+#include <string.h>
+
+const char kDriverKeyPath[] = "SOFTWARE\\Veltrona\\Wdm560";
+const char kPciKey[] = "SYSTEM\\CurrentControlSet\\Enum\\PCI";
+const char kCardPciKey[] = "SYSTEM\\CurrentControlSet\\Enum\\PCI\\VEN_1D7F&DEV_0560&SUBSYS_05601D7F&REV_01";
+const char kProfilePciKey[] =
+    "SYSTEM\\CurrentControlSet\\Hardware Profiles\\0001\\System\\CurrentControlSet\\Enum\\PCI";
+const char kMediaClassKey[] = "System\\CurrentControlSet\\Control\\Class\\{4D36E96C-E325-11CE-BFC1-08002BE10318}";
+const char kQ3DKey[] = "System\\CurrentControlSet\\Services\\Class\\Q3D";
+const char kQSoundKey[] = "Software\\QSound\\QSoft3d";
+const char kSynthesizerKeys[2][96] = {
+    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\YAMAHA Soft Synthesizer S-YXG50",
+    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\YAMAHA SoftSynthesizer S-YXG50",
+};
+
+const WindowsVersion kWin98 = {VER_PLATFORM_WIN32_WINDOWS, 4, 10}, kNt4 = {VER_PLATFORM_WIN32_NT, 4, 0},
+                     kWin2000 = {VER_PLATFORM_WIN32_NT, 5, 0}, kXp = {VER_PLATFORM_WIN32_NT, 5, 1},
+                     kServer2003 = {VER_PLATFORM_WIN32_NT, 5, 2}, kVista = {VER_PLATFORM_WIN32_NT, 6, 0};
+
+// ---- The package ---------------------------------------------------------------
+
+void ForgetProfile()
+{
+    // The documented flush: the profile functions let go of the file.
+    WritePrivateProfileStringA(nullptr, nullptr, nullptr, "SOUNDCFG.INI");
+}
+
+void RestorePackage()
+{
+    // tools/wine-prefix keeps what it installed at the root of drive C.
+    std::string reg = ReadWholeFile("C:\\vt-package.reg");
+    for (size_t at = 0; (at = reg.find("\n[", at)) != std::string::npos; ++at) {
+        size_t end = reg.find(']', at);
+        std::string key = reg.substr(at + 2, end - at - 2);
+        bool user = key.compare(0, 18, "HKEY_CURRENT_USER\\") == 0;
+        SHDeleteKeyA(user ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE, key.c_str() + (user ? 18 : 19));
+    }
+    char line[] = "regedit.exe /s C:\\vt-package.reg";
+    STARTUPINFOA startup = {sizeof startup};
+    PROCESS_INFORMATION info;
+    if (CreateProcessA(nullptr, line, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
+        WaitForSingleObject(info.hProcess, 30000);
+        CloseHandle(info.hProcess);
+        CloseHandle(info.hThread);
+    }
+    ForgetProfile();
+    std::string profile = WindowsFile("SOUNDCFG.INI");
+    SetFileAttributesA(profile.c_str(), FILE_ATTRIBUTE_NORMAL);
+    WriteWholeFile(profile, ReadWholeFile("C:\\vt-package.ini"));
+    ForgetProfile();
+}
+
+void SetValue(HKEY root, const std::string &key, const char *name, DWORD type, const void *data, DWORD size)
+{
+    SHDeleteValueA(root, key.c_str(), name);
+    SHSetValueA(root, key.c_str(), name, type, data, size);
+}
+
+void SetDword(HKEY root, const std::string &key, const char *name, DWORD value)
+{
+    SetValue(root, key, name, REG_DWORD, &value, sizeof value);
+}
+
+void SetString(HKEY root, const std::string &key, const char *name, const char *text)
+{
+    SetValue(root, key, name, REG_SZ, text, static_cast<DWORD>(strlen(text) + 1));
+}
+
+DWORD GetDword(HKEY root, const std::string &key, const char *name, DWORD absent)
+{
+    DWORD value = absent, size = sizeof value, type = 0;
+    if (SHGetValueA(root, key.c_str(), name, &type, &value, &size) != ERROR_SUCCESS || type != REG_DWORD)
+        return absent;
+    return value;
+}
+
+bool KeyExists(HKEY root, const std::string &key)
+{
+    HKEY k;
+    if (RegOpenKeyExA(root, key.c_str(), 0, KEY_READ, &k) != ERROR_SUCCESS)
+        return false;
+    RegCloseKey(k);
+    return true;
+}
+
+// ---- Files ---------------------------------------------------------------------
+
+std::string WindowsFile(const char *name)
+{
+    char folder[MAX_PATH];
+    GetWindowsDirectoryA(folder, sizeof folder);
+    return std::string(folder) + "\\" + name;
+}
+
+std::string SystemFile(const char *name)
+{
+    char folder[MAX_PATH];
+    GetSystemDirectoryA(folder, sizeof folder);
+    return std::string(folder) + "\\" + name;
+}
+
+std::string ReadWholeFile(const std::string &path, LONGLONG offset)
+{
+    std::string bytes;
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return bytes;
+    LARGE_INTEGER at;
+    at.QuadPart = offset;
+    SetFilePointerEx(file, at, nullptr, FILE_BEGIN);
+    char buffer[65536];
+    DWORD read;
+    while (ReadFile(file, buffer, sizeof buffer, &read, nullptr) && read > 0)
+        bytes.append(buffer, read);
+    CloseHandle(file);
+    return bytes;
+}
+
+bool WriteWholeFile(const std::string &path, const std::string &bytes)
+{
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD written = 0;
+    bool ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+              written == bytes.size();
+    CloseHandle(file);
+    return ok;
+}
+
+TempFolder::TempFolder()
+{
+    char folder[MAX_PATH], name[MAX_PATH];
+    GetTempPathA(sizeof folder, folder);
+    GetTempFileNameA(folder, "vt", 0, name);
+    DeleteFileA(name);
+    CreateDirectoryA(name, nullptr);
+    path_ = name;
+}
+
+TempFolder::~TempFolder()
+{
+    WIN32_FIND_DATAA found;
+    HANDLE find = FindFirstFileA((path_ + "\\*").c_str(), &found);
+    if (find != INVALID_HANDLE_VALUE) {
+        do {
+            SetFileAttributesA(File(found.cFileName).c_str(), FILE_ATTRIBUTE_NORMAL);
+            DeleteFileA(File(found.cFileName).c_str());
+        } while (FindNextFileA(find, &found));
+        FindClose(find);
+    }
+    RemoveDirectoryA(path_.c_str());
+}
+
+WaveFolder::WaveFolder()
+{
+    for (const char *name : {"fleft.wav", "fright.wav", "rleft.wav", "rright.wav", "center.wav", "subw.wav",
+                             "left.wav", "right.wav"})
+        CopyFileA(SystemFile(name).c_str(), File(name).c_str(), FALSE);
+    GetCurrentDirectoryA(sizeof previous_, previous_);
+    SetCurrentDirectoryA(Path().c_str());
+}
+
+WaveFolder::~WaveFolder()
+{
+    for (const std::string &name : removed_)
+        MoveFileA(File((name + ".aside").c_str()).c_str(), SystemFile(name.c_str()).c_str());
+    SetCurrentDirectoryA(previous_);
+}
+
+void WaveFolder::Remove(const char *name)
+{
+    DeleteFileA(File(name).c_str());
+    if (MoveFileA(SystemFile(name).c_str(), File((std::string(name) + ".aside").c_str()).c_str()))
+        removed_.push_back(name);
+}
+
+// ---- The Windows version ---------------------------------------------------------
+
+namespace {
+FakeVersion *activeVersion;
+
+BOOL WINAPI AnswerVersion(OSVERSIONINFOA *info)
+{
+    activeVersion->askedSize = info->dwOSVersionInfoSize;
+    if (info->dwOSVersionInfoSize != sizeof(OSVERSIONINFOA) && info->dwOSVersionInfoSize != sizeof(OSVERSIONINFOEXA))
+        return FALSE;
+    info->dwPlatformId = activeVersion->version.platform;
+    info->dwMajorVersion = activeVersion->version.major;
+    info->dwMinorVersion = activeVersion->version.minor;
+    return TRUE;
+}
+} // namespace
+
+FakeVersion::FakeVersion(const WindowsVersion &v) : version(v), hook_(HOOK("kernel32.dll", GetVersionExA, AnswerVersion))
+{
+    activeVersion = this;
+}
+
+FakeVersion::~FakeVersion()
+{
+    activeVersion = nullptr;
+}
+
+// ---- Waiting ---------------------------------------------------------------------
+
+void DispatchPending()
+{
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+}
+
+bool WaitFor(const std::function<bool()> &done, DWORD ms)
+{
+    for (DWORD start = GetTickCount();; Sleep(5)) {
+        DispatchPending();
+        if (done())
+            return true;
+        if (GetTickCount() - start >= ms)
+            return false;
+    }
+}
+
+void Pump(DWORD ms)
+{
+    WaitFor([] { return false; }, ms);
+}
+
+// ---- Dialogs ---------------------------------------------------------------------
+
+INT_PTR CALLBACK InertDialog(HWND, UINT message, WPARAM, LPARAM)
+{
+    return message == WM_INITDIALOG;
+}
+
+void ChooseTab(HWND panel, int index)
+{
+    const int kTab = 1062; // the panel's tab control
+    HWND tab = GetDlgItem(panel, kTab);
+    SendMessageA(tab, TCM_SETCURSEL, index, 0);
+    NMHDR change = {tab, static_cast<UINT_PTR>(kTab), static_cast<UINT>(TCN_SELCHANGE)};
+    SendMessageA(panel, WM_NOTIFY, kTab, reinterpret_cast<LPARAM>(&change));
+}
+
+std::string LoadText(UINT id)
+{
+    char text[1024] = "";
+    LoadStringA(GetModuleHandleA(nullptr), id, text, sizeof text);
+    return text;
+}
+
+int ProcessCount(const char *exe)
+{
+    int n = 0;
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    PROCESSENTRY32 entry = {};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry))
+        n += lstrcmpiA(entry.szExeFile, exe) == 0;
+    CloseHandle(snapshot);
+    return n;
+}

@@ -1,6 +1,6 @@
 # The two commands: `make test` and `make demo`. Each installs what it needs,
 # configures and builds first.
-.PHONY: all bootstrap build test soak demo screenshots bench mutants clean
+.PHONY: all bootstrap build test soak demo screenshots bench mutants dist clean
 
 all: build
 
@@ -24,6 +24,10 @@ demo: bootstrap
 # same build; the table goes to bench/RESULTS.md.
 bench: bootstrap
 	@tools/bench
+
+# The release archive of the program as it ships, made by every build.
+dist: bootstrap
+	@tools/build >/dev/null && ls build/dist/sonaris-panel-*.zip
 
 # The listed deliberate faults, each tried in a scratch clone: which test
 # catches it (tests/mutants.txt).

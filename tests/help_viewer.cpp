@@ -24,18 +24,19 @@ HWND FindViewer(bool popup)
     return nullptr;
 }
 
-bool IsViewerProcess(DWORD id)
+// WinHelp processes: how many run, or (id given) whether that one is one.
+int ViewerProcesses(DWORD id = 0)
 {
     HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
     if (snapshot == INVALID_HANDLE_VALUE)
-        return false;
+        return -1;
     PROCESSENTRY32 entry = {};
     entry.dwSize = sizeof entry;
-    bool found = false;
-    for (BOOL more = Process32First(snapshot, &entry); more && !found; more = Process32Next(snapshot, &entry))
-        found = entry.th32ProcessID == id && lstrcmpiA(entry.szExeFile, kViewerExe) == 0;
+    int count = 0;
+    for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry))
+        count += (!id || entry.th32ProcessID == id) && lstrcmpiA(entry.szExeFile, kViewerExe) == 0;
     CloseHandle(snapshot);
-    return found;
+    return count;
 }
 
 BOOL CALLBACK FindBox(HWND window, LPARAM result)
@@ -43,7 +44,7 @@ BOOL CALLBACK FindBox(HWND window, LPARAM result)
     char name[16];
     DWORD process = 0;
     GetWindowThreadProcessId(window, &process);
-    if (GetClassNameA(window, name, sizeof name) && std::strcmp(name, "#32770") == 0 && IsViewerProcess(process)) {
+    if (GetClassNameA(window, name, sizeof name) && std::strcmp(name, "#32770") == 0 && ViewerProcesses(process) > 0) {
         *reinterpret_cast<HWND *>(result) = window;
         return FALSE;
     }
@@ -100,20 +101,6 @@ bool ClickHelpLink(HWND topicWindow, const std::string &label)
     return false;
 }
 
-void DismissHelpPopup(HWND topicWindow)
-{
-    HWND control = GetDlgItem(topicWindow, kTextControl);
-    PostMessageA(control, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(1, 1));
-    PostMessageA(control, WM_LBUTTONUP, 0, MAKELPARAM(1, 1));
-}
-
-HWND HelpErrorBox()
-{
-    HWND box = nullptr;
-    EnumWindows(FindBox, reinterpret_cast<LPARAM>(&box));
-    return box;
-}
-
 HelpErrorBoxWatch::HelpErrorBoxWatch()
 {
     InitializeCriticalSection(&lock_);
@@ -141,7 +128,8 @@ DWORD WINAPI HelpErrorBoxWatch::Watch(void *self)
     HelpErrorBoxWatch *watch = static_cast<HelpErrorBoxWatch *>(self);
     HWND answered = nullptr;
     while (!watch->stop_) {
-        HWND box = HelpErrorBox();
+        HWND box = nullptr;
+        EnumWindows(FindBox, reinterpret_cast<LPARAM>(&box));
         if (box && box != answered) {
             char caption[256] = {}, text[1024] = {};
             GetWindowTextA(box, caption, sizeof caption);
@@ -160,15 +148,5 @@ DWORD WINAPI HelpErrorBoxWatch::Watch(void *self)
 
 int HelpProcesses()
 {
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    if (snapshot == INVALID_HANDLE_VALUE)
-        return -1;
-    PROCESSENTRY32 entry = {};
-    entry.dwSize = sizeof entry;
-    int count = 0;
-    for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry))
-        if (lstrcmpiA(entry.szExeFile, kViewerExe) == 0)
-            ++count;
-    CloseHandle(snapshot);
-    return count;
+    return ViewerProcesses();
 }

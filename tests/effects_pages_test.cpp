@@ -2,32 +2,26 @@
 // card's driver property sets, through a real driver connection, and their
 // dialogs inside the control panel's dialog, driven with the messages a
 // user's actions send.
+#include "harness.h"
+
 #include "app/app.h"
 #include "pages/effects/effects_page.h"
 #include "pages/effects/mixing_options_page.h"
 #include "pages/effects/voice_manager_page.h"
 #include "panel/driver.h"
 #include "resource.h"
-#include "virtualcard/vcard.h"
 #include "virtualcard/vclog.h"
 
 #include <commctrl.h>
 #include <shlwapi.h>
-
-#include <gtest/gtest.h>
-
 #include <math.h>
 #include <string.h>
 
-#include <string>
-#include <vector>
-
 namespace {
 
-using Trace = std::vector<std::string>;
-const char kQ3DKey[] = "System\\CurrentControlSet\\Services\\Class\\Q3D";
 ControlPanelPage *const e = &effectsPage, *const v = &voiceManagerPage, *const m = &mixingOptionsPage;
 const GUID *const E = &Q3DEffectPropertySet, *const Q = &Q3DPropertySet;
+const DWORD kNone = DWORD(-1);
 
 DWORD F(float value)
 {
@@ -36,53 +30,43 @@ DWORD F(float value)
     return bits;
 }
 
-INT_PTR CALLBACK PanelProc(HWND, UINT message, WPARAM, LPARAM) { return message == WM_INITDIALOG; }
-
-// A page's properties in its reading order: the value the card holds in the
-// test and that of a page object that has read nothing.
+// A page's properties in its reading order: size, the value the card holds
+// in the test and that of a page object that has read nothing.
 struct Property {
     const char *set;
-    int id;
+    int id, size;
     const char *driver, *start;
 };
 const Property kEffects[] = {
-    {"Effect", 0, "0x00000000", "0x00000001"}, {"Effect", 4, "0x00000001", "0x00000000"},
-    {"Effect", 5, "0x00000001", "0x00000000"}, {"Q3D", 5, "0x00000001", "0x00000000"},
-    {"Effect", 8, "0x00000001", "0x00000000"}, {"Q3D", 12, "0x00000001,0x00000002", "0x00000000,0xffffffff"},
-    {"Effect", 3, "0x00000001", "0x00000000"}, {"Effect", 9, "0x3e800000", "0x00000000"},
-    {"Effect", 10, "0x3f400000", "0x00000000"}, {"Effect", 1, "0x000000fa", "0x00000000"}};
+    {"Effect", 0, 4, "0x00000000", "0x00000001"}, {"Effect", 4, 4, "0x00000001", "0x00000000"},
+    {"Effect", 5, 4, "0x00000001", "0x00000000"}, {"Q3D", 5, 4, "0x00000001", "0x00000000"},
+    {"Effect", 8, 4, "0x00000001", "0x00000000"}, {"Q3D", 12, 8, "0x00000001,0x00000002", "0x00000000,0xffffffff"},
+    {"Effect", 3, 4, "0x00000001", "0x00000000"}, {"Effect", 9, 4, "0x3e800000", "0x00000000"},
+    {"Effect", 10, 4, "0x3f400000", "0x00000000"}, {"Effect", 1, 4, "0x000000fa", "0x00000000"}};
 const size_t kEffectsWriteOrder[] = {0, 1, 2, 4, 3, 5, 6, 7, 8, 9};
 const Property kVoiceManager[] = {
-    {"Q3D", 2, "0x00000005", "0x00000000"}, {"Q3D", 6, "0x00000030", "0x00000000"}, {"Q3D", 7, "0x00000018", "0x00000000"}};
+    {"Q3D", 2, 4, "0x00000005", "0x00000000"}, {"Q3D", 6, 4, "0x00000030", "0x00000000"},
+    {"Q3D", 7, 4, "0x00000018", "0x00000000"}};
 const size_t kVoiceManagerOrder[] = {0, 1, 2};
-const Property kMixingOptions[] = {{"Q3D", 0, "0x00000001", "0x00000000"}, {"Q3D", 11, "0x3e800000", "0x3f800000"}};
+const Property kMixingOptions[] = {{"Q3D", 0, 4, "0x00000001", "0x00000000"}, {"Q3D", 11, 4, "0x3e800000", "0x3f800000"}};
 const size_t kMixingOptionsOrder[] = {0, 1};
 
-size_t SizeOf(const GUID *set, ULONG id) { return set == Q && id == 12 ? 8 : 4; }
-
-// A call as the card records it, without its buffer: only the effect set's
-// writes carry instance data, the 36-byte block.
+// A call as the card records it: only the effect set's writes carry
+// instance data, the 36-byte block.
 std::string Call(const char *verb, const Property &p, const char *value, const char *hr = "0x00000000")
 {
-    bool block = verb[0] == 's' && p.set[0] == 'E';
-    return std::string("ks.") + verb + " set=" + p.set + " id=" + std::to_string(p.id) + " inst=" + (block ? "36" : "0") +
-           " size=" + std::to_string(SizeOf(p.set[0] == 'E' ? E : Q, p.id)) + " value=" + value + " hr=" + hr;
+    return std::string("ks.") + verb + " set=" + p.set + " id=" + std::to_string(p.id) +
+           " inst=" + (verb[0] == 's' && p.set[0] == 'E' ? "36" : "0") + " size=" + std::to_string(p.size) +
+           " value=" + value + " hr=" + hr;
 }
 
-Trace PropertyCalls()
+std::vector<std::string> Calls()
 {
-    Trace calls;
-    for (size_t i = VcLogFind("ks."); i < VcLogCount(); i = VcLogFind("ks.", i + 1)) {
-        std::string line = VcLogLine(i);
-        if (line.compare(0, 7, "ks.get ") == 0 || line.compare(0, 7, "ks.set ") == 0)
-            calls.push_back(line.erase(6, line.find(' ', 7) - 6)); // " buf=<n>"
-    }
-    return calls;
+    return Trace(0, {"ks.get ", "ks.set "});
 }
 
 // Forwards writes to the card and keeps their instance data.
 struct InstanceWitness : IKsPropertySet {
-    explicit InstanceWitness(IKsPropertySet *card) : card(card) {}
     STDMETHODIMP QueryInterface(REFIID, void **) override { return E_NOINTERFACE; }
     STDMETHODIMP_(ULONG) AddRef() override { return 1; }
     STDMETHODIMP_(ULONG) Release() override { return 1; }
@@ -97,6 +81,15 @@ struct InstanceWitness : IKsPropertySet {
     std::vector<std::string> blocks;
 };
 
+// The registry values the program queries, "name:size" each, in order.
+std::string queries;
+ImportHook *queryHook;
+LONG WINAPI RecordQuery(HKEY key, LPCSTR name, LPDWORD reserved, LPDWORD type, LPBYTE data, LPDWORD size)
+{
+    queries += std::string(name) + ":" + std::to_string(*size) + " ";
+    return queryHook->Original<decltype(&RegQueryValueExA)>()(key, name, reserved, type, data, size);
+}
+
 } // namespace
 
 class EffectsPagesTest : public testing::Test {
@@ -105,21 +98,20 @@ protected:
     {
         appInstance = GetModuleHandleA(nullptr);
         InitCommonControls();
-        VcReset();
-        SHDeleteKeyA(HKEY_LOCAL_MACHINE, kQ3DKey);
         effectsPage = EffectsPage();
         voiceManagerPage = VoiceManagerPage();
         mixingOptionsPage = MixingOptionsPage();
-        panel_ = CreateDialogParamA(appInstance, MAKEINTRESOURCEA(IDD_PANEL), nullptr, PanelProc, 0);
+        panel_ = CreateDialogParamA(appInstance, MAKEINTRESOURCEA(IDD_PANEL), nullptr, InertDialog, 0);
         ASSERT_NE(nullptr, panel_);
         ASSERT_EQ(0, OpenDriverConnection(nullptr, panel_, &c_.directSound, &c_.propertySet, 0));
+        VcLogClear();
     }
     void TearDown() override
     {
         DestroyWindow(panel_);
         CloseDriverConnection(&c_);
-        EXPECT_EQ(0, VcLiveDirectSounds() + VcLiveBuffers() + VcLivePropertySets());
-        SHDeleteKeyA(HKEY_LOCAL_MACHINE, kQ3DKey);
+        ExpectNothingHeld();
+        RestorePackage(); // the Q3D key and the card's stored values
         VcReset();
     }
 
@@ -127,13 +119,14 @@ protected:
     void Preset(const GUID *set, ULONG id, DWORD low, DWORD high = 0)
     {
         DWORD block[9] = {1}, value[2] = {low, high};
-        ASSERT_EQ(S_OK, c_.propertySet->Set(*set, id, set == E ? block : nullptr, set == E ? sizeof block : 0,
-                                            value, SizeOf(set, id)));
+        bool effect = set == E;
+        ASSERT_EQ(S_OK, c_.propertySet->Set(*set, id, effect ? block : nullptr, effect ? sizeof block : 0, value,
+                                            set == Q && id == 12 ? 8 : 4));
     }
     DWORD Stored(const GUID *set, ULONG id, int word = 0)
     {
         DWORD value[2] = {};
-        EXPECT_TRUE(VcStoredProperty(0, *set, id, value, SizeOf(set, id)));
+        EXPECT_TRUE(VcStoredProperty(0, *set, id, value, set == Q && id == 12 ? 8 : 4));
         return value[word];
     }
     // Reads every property into a page object that has read nothing, the nth
@@ -152,16 +145,16 @@ protected:
             VcLogClear();
             page.ReadFromDriver(c_.directSound, c_.propertySet);
             VcClearFaults();
-            Trace reads, writes;
+            std::vector<std::string> reads, writes;
             for (size_t i = 0; i < N; ++i)
                 reads.push_back(i + 1 == failing ? Call("get", properties[i], "null", "0x80004005")
                                                  : Call("get", properties[i], properties[i].driver));
             for (size_t i : order)
                 writes.push_back(Call("set", properties[i], i + 1 == failing ? properties[i].start : properties[i].driver));
-            EXPECT_EQ(reads, PropertyCalls());
+            EXPECT_EQ(reads, Calls());
             VcLogClear();
             page.WriteToDriver(c_.directSound, c_.propertySet);
-            EXPECT_EQ(writes, PropertyCalls());
+            EXPECT_EQ(writes, Calls());
         }
     }
 
@@ -191,32 +184,34 @@ protected:
     {
         return SendDlgItemMessageA(page_, id, message, wParam, lParam);
     }
-    std::string Kind(int id)
+    // A control's kind by the first letter of its class: b(utton), c(ombo
+    // box), e(dit), m(sctls_trackbar32).
+    char Kind(int id)
     {
         char name[32] = "";
         GetClassNameA(GetDlgItem(page_, id), name, sizeof name);
-        return CharLowerA(name);
+        return static_cast<char>(tolower(name[0]));
     }
     // What a control shows: a button's check, a track bar's or a list's
     // position, an edit field's number.
     int Shown(int id)
     {
-        std::string kind = Kind(id);
         char text[32] = "";
         GetDlgItemTextA(page_, id, text, sizeof text);
-        return kind == "button" ? Send(id, BM_GETCHECK) : kind == "msctls_trackbar32" ? Send(id, TBM_GETPOS)
-             : kind == "combobox" ? Send(id, CB_GETCURSEL) : strtol(text, nullptr, 10);
+        char kind = Kind(id);
+        return kind == 'b' ? Send(id, BM_GETCHECK) : kind == 'm' ? Send(id, TBM_GETPOS)
+             : kind == 'c' ? Send(id, CB_GETCURSEL) : strtol(text, nullptr, 10);
     }
     // Sets a control as the user does; a list and a track bar tell the page.
     void Put(int id, int value, const char *text = nullptr)
     {
-        std::string kind = Kind(id);
+        char kind = Kind(id);
         LPARAM control = reinterpret_cast<LPARAM>(GetDlgItem(page_, id));
         if (text) {
             Send(id, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text));
-        } else if (kind == "button") {
+        } else if (kind == 'b') {
             Send(id, BM_SETCHECK, value);
-        } else if (kind == "combobox") {
+        } else if (kind == 'c') {
             Send(id, CB_SETCURSEL, value);
             SendMessageA(page_, WM_COMMAND, MAKEWPARAM(id, CBN_SELCHANGE), control);
         } else {
@@ -225,7 +220,6 @@ protected:
                          TB_ENDTRACK, control);
         }
     }
-    bool ApplyEnabled() { return IsWindowEnabled(GetDlgItem(panel_, IDC_APPLY)) != 0; }
 
     HWND panel_ = nullptr, page_ = nullptr;
     DriverConnection c_ = {};
@@ -239,7 +233,8 @@ TEST_F(EffectsPagesTest, EachPageReadsAndWritesItsPropertiesInItsOrderAndAFailed
     ExpectReadAndWrite<VoiceManagerPage>(kVoiceManager, kVoiceManagerOrder);
     ExpectReadAndWrite<MixingOptionsPage>(kMixingOptions, kMixingOptionsOrder);
 
-    InstanceWitness witness(c_.propertySet);
+    InstanceWitness witness;
+    witness.card = c_.propertySet;
     effectsPage.WriteToDriver(c_.directSound, &witness);
     const std::string none, block("\1\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0", 36);
     EXPECT_EQ((std::vector<std::string>{block, block, block, block, none, none, block, block, block, block}),
@@ -250,39 +245,30 @@ TEST_F(EffectsPagesTest, EachPageReadsAndWritesItsPropertiesInItsOrderAndAFailed
         page->WriteToDriver(nullptr, nullptr);
         page->WriteToDriver(c_.directSound, nullptr);
     }
-    EXPECT_EQ(Trace(), PropertyCalls());
+    EXPECT_EQ(std::vector<std::string>(), Calls());
 }
 
-// Property 1: on with the driver's value, or off. The template has no
-// controls for it, so once its window has gone the page writes it off; with
-// controls added, the page fills and reads them, and without a number field
-// it keeps the driver's value.
-TEST_F(EffectsPagesTest, PropertyOneIsWrittenBackUntilThePageWindowHasBeenShownAndFillsControlsThatExist)
+// Property 1: on with the driver's value, or off keeping the last value.
+// The template has no controls for it, so once its window has gone the page
+// writes it off; with controls added, the page fills and reads them.
+TEST_F(EffectsPagesTest, PropertyOneIsWrittenOffOnceThePageWindowHasBeenShownAndFillsControlsThatExist)
 {
-    const struct { int32_t driver; int controls; int shownOn, shown; const char *typed; int takenOn; int32_t written; } cases[] = {
-        {250, 0, 0, 0, nullptr, 0, 0},      {250, 2, 1, 250, "12abc", 1, 12}, {250, 2, 1, 250, "", 1, 0},
-        {250, 2, 1, 250, " -7", 1, -7},     {0, 2, 0, 250, "300", 1, 300},     {250, 1, 1, 0, nullptr, 1, 250},
-        {250, 1, 1, 0, nullptr, 0, 0}};
+    const struct { int32_t driver; bool controls; int shownOn, shown; const char *typed; int32_t written; } cases[] = {
+        {250, false, 0, 0, nullptr, 0}, {250, true, 1, 250, "12abc", 12}, {0, true, 0, 250, "300", 300}};
     for (const auto &c : cases) {
-        SCOPED_TRACE(testing::Message() << c.driver << ", " << c.controls << " controls, typed " << (c.typed ? c.typed : "-"));
+        SCOPED_TRACE(c.driver);
         Preset(E, 1, 250);
         effectsPage.ReadFromDriver(c_.directSound, c_.propertySet);
         Preset(E, 1, c.driver);
-        VcFailCall("Get", 10, DSERR_GENERIC); // its read fails: still on with 250
-        effectsPage.ReadFromDriver(c_.directSound, c_.propertySet);
-        VcClearFaults();
-        effectsPage.WriteToDriver(c_.directSound, c_.propertySet);
-        EXPECT_EQ(250u, Stored(E, 1));
-        Preset(E, 1, c.driver);
         ReadAndOpen(e);
-        const char *const classes[] = {"BUTTON", "EDIT"};
-        for (int i = 0; i < c.controls; ++i)
-            CreateWindowExA(0, classes[i], "", WS_CHILD | (i ? 0 : BS_AUTOCHECKBOX), 0, 0, 40, 12, page_,
-                            reinterpret_cast<HMENU>(INT_PTR(i ? IDC_PROPERTY1_VALUE : IDC_PROPERTY1_ON)), appInstance, nullptr);
+        for (int id : {IDC_PROPERTY1_ON, IDC_PROPERTY1_VALUE})
+            if (c.controls)
+                CreateWindowExA(0, id == IDC_PROPERTY1_ON ? "BUTTON" : "EDIT", "", WS_CHILD | BS_AUTOCHECKBOX, 0, 0, 40,
+                                12, page_, reinterpret_cast<HMENU>(INT_PTR(id)), appInstance, nullptr);
         effectsPage.ShowSettings(page_); // as after Apply
         EXPECT_EQ(c.shownOn, Shown(IDC_PROPERTY1_ON));
         EXPECT_EQ(c.shown, Shown(IDC_PROPERTY1_VALUE));
-        Put(IDC_PROPERTY1_ON, c.takenOn);
+        Put(IDC_PROPERTY1_ON, 1);
         if (c.typed)
             Put(IDC_PROPERTY1_VALUE, 0, c.typed);
         CloseAndWrite(e);
@@ -294,13 +280,10 @@ TEST_F(EffectsPagesTest, PropertyOneIsWrittenBackUntilThePageWindowHasBeenShownA
 
 TEST_F(EffectsPagesTest, EachPageShowsTheDriversValueAndWritesBackWhatItShows)
 {
-    const DWORD kNone = DWORD(-1);
     const struct { ControlPanelPage *page; const GUID *set; ULONG id; DWORD driver[2]; int control, shown;
                    const GUID *writtenSet; ULONG writtenId; DWORD written[2]; } rows[] = {
         {e, E, 0, {0}, IDC_MODE_QSOUND, 0, E, 0, {0}},        {e, E, 0, {0}, IDC_MODE_STEREO, 1, E, 0, {0}},
         {e, E, 0, {2}, IDC_MODE_QSOUND, 1, E, 0, {1}},        {e, E, 0, {2}, IDC_MODE_STEREO, 0, E, 0, {1}},
-        {e, E, 8, {0}, IDC_CPU_USAGE, 0, E, 4, {0}},          {e, E, 4, {1}, IDC_CPU_USAGE, 1, E, 4, {0}},
-        {e, E, 4, {1}, IDC_CPU_USAGE, 1, E, 8, {1}},          {e, E, 8, {1}, IDC_CPU_USAGE, 1, E, 8, {1}},
         {e, Q, 12, {0, kNone}, IDC_ENVIRONMENT, 0, Q, 12, {0, kNone}}, {e, Q, 12, {0, 0}, IDC_ENVIRONMENT, 1, Q, 12, {0, 0}},
         {e, Q, 12, {0, 25}, IDC_ENVIRONMENT, 26, Q, 12, {0, 25}},      {e, Q, 12, {1, 0}, IDC_ENVIRONMENT, 27, Q, 12, {1, 0}},
         {e, Q, 12, {1, 2}, IDC_ENVIRONMENT, 29, Q, 12, {1, 2}},        {e, Q, 12, {2, 1}, IDC_ENVIRONMENT, 28, Q, 12, {1, 1}},
@@ -337,10 +320,25 @@ TEST_F(EffectsPagesTest, EachPageShowsTheDriversValueAndWritesBackWhatItShows)
         EXPECT_EQ(r.written[0], Stored(r.writtenSet, r.writtenId));
         EXPECT_EQ(r.written[1], Stored(r.writtenSet, r.writtenId, 1)); // 0 past a 4-byte value
     }
+
+    // CPU Usage counts the two switches the driver reports, elevation and
+    // interpolation; taken back, its position decides both.
+    const struct { DWORD elevation, interpolation; int shown; DWORD writtenElevation, writtenInterpolation; } cpu[] = {
+        {0, 0, 0, 0, 0}, {1, 0, 1, 0, 1}, {0, 1, 1, 0, 1}, {1, 1, 2, 1, 1}, {5, 9, 2, 1, 1}};
+    for (const auto &c : cpu) {
+        Preset(E, 4, c.elevation);
+        Preset(E, 8, c.interpolation);
+        ReadAndOpen(e);
+        EXPECT_EQ(c.shown, Shown(IDC_CPU_USAGE)) << c.elevation << "," << c.interpolation;
+        CloseAndWrite(e);
+        EXPECT_EQ(c.writtenElevation, Stored(E, 4)) << c.elevation << "," << c.interpolation;
+        EXPECT_EQ(c.writtenInterpolation, Stored(E, 8)) << c.elevation << "," << c.interpolation;
+    }
 }
 
 TEST_F(EffectsPagesTest, EachPageTakesWhatTheUserSets)
 {
+    const std::string padded = std::string(29, ' ') + "123"; // 31 characters are fetched
     const struct { ControlPanelPage *page; int control, value; const char *typed; const GUID *set; ULONG id; DWORD written[2]; } rows[] = {
         {e, IDC_ENVIRONMENT, 0, nullptr, Q, 12, {0, DWORD(-1)}}, {e, IDC_ENVIRONMENT, 1, nullptr, Q, 12, {0, 0}},
         {e, IDC_ENVIRONMENT, 26, nullptr, Q, 12, {0, 25}},       {e, IDC_ENVIRONMENT, 27, nullptr, Q, 12, {1, 0}},
@@ -353,7 +351,7 @@ TEST_F(EffectsPagesTest, EachPageTakesWhatTheUserSets)
         {v, IDC_MAX_TOTAL, 0, "12abc", Q, 6, {12}},       {v, IDC_MAX_TOTAL, 0, "", Q, 6, {0}},
         {v, IDC_MAX_TOTAL, 0, "-5", Q, 6, {DWORD(-5)}},   {v, IDC_MAX_TOTAL, 0, "5000", Q, 6, {5000}},
         {v, IDC_MAX_TOTAL, 0, " +7x", Q, 6, {7}},         {v, IDC_MAX_TOTAL, 0, "99999999999", Q, 6, {0x7FFFFFFF}},
-        {v, IDC_MAX_TOTAL, 0, "10", Q, 6, {10}},          {v, IDC_MAX_PLAY, 0, "20", Q, 7, {20}},
+        {v, IDC_MAX_PLAY, 0, "20", Q, 7, {20}},           {v, IDC_MAX_PLAY, 0, padded.c_str(), Q, 7, {12}},
         {v, IDC_LIMIT_TOTAL, 1, nullptr, Q, 2, {1}},      {m, IDC_FLOATING_POINT, 1, nullptr, Q, 0, {2}},
         {m, IDC_FLOATING_POINT, 0, nullptr, Q, 0, {0}},   {m, IDC_VOLUME, 0, nullptr, Q, 11, {F(1.0f)}},
         {m, IDC_VOLUME, 1, nullptr, Q, 11, {F(0.8912509f)}}, {m, IDC_VOLUME, 6, nullptr, Q, 11, {F(0.5011872f)}},
@@ -369,15 +367,8 @@ TEST_F(EffectsPagesTest, EachPageTakesWhatTheUserSets)
         EXPECT_EQ(r.written[1], Stored(r.set, r.id, 1));
     }
 
-    // An environment the list lacks clears the selection shown before.
-    Open(e);
-    Put(IDC_ENVIRONMENT, 3);
-    Preset(Q, 12, 1, 5);
-    e->ReadFromDriver(c_.directSound, c_.propertySet);
-    e->ShowSettings(page_);
-    EXPECT_EQ(-1, Shown(IDC_ENVIRONMENT));
-
-    // Every position comes back as it went, through single precision.
+    // Every position comes back as it went, through single precision; an
+    // environment the list lacks clears the selection shown before.
     const struct { ControlPanelPage *page; int control, first, last; } trips[] = {
         {e, IDC_SPREAD, 0, 1000}, {e, IDC_CENTER, 0, 1000}, {e, IDC_ENVIRONMENT, -1, 29}, {m, IDC_VOLUME, 0, 60}};
     for (const auto &t : trips) {
@@ -392,46 +383,64 @@ TEST_F(EffectsPagesTest, EachPageTakesWhatTheUserSets)
     }
 }
 
-TEST_F(EffectsPagesTest, AFreshPageShowsItsStartValuesOnTheTabsDisplayArea)
+// Start values, the controls' ranges and ticks, and the place on the
+// panel: the top left corner of the tab control's display area.
+TEST_F(EffectsPagesTest, AFreshPageShowsItsStartValuesAndRangesOnTheTabsDisplayArea)
 {
     EffectsPage effects;
     VoiceManagerPage voices;
     MixingOptionsPage mixing;
-    const struct { ControlPanelPage *page; int control, shown; } rows[] = {
-        {&effects, IDC_MODE_QSOUND, 1}, {&effects, IDC_MODE_STEREO, 0}, {&effects, IDC_CPU_USAGE, 0},
-        {&effects, IDC_REVERB, 0},      {&effects, IDC_ENVIRONMENT, 0}, {&effects, IDC_STEREO_EXPANSION, 0},
-        {&effects, IDC_SPREAD, 0},      {&effects, IDC_CENTER, 0},      {&effects, IDC_LOW_FREQUENCY, 0},
-        {&voices, IDC_PLAY_UNLIMITED, 1}, {&voices, IDC_LIMIT_TOTAL, 0}, {&voices, IDC_MAX_TOTAL, 0},
-        {&voices, IDC_MAX_PLAY, 0},     {&mixing, IDC_FLOATING_POINT, 0}, {&mixing, IDC_LATENCY, 20},
-        {&mixing, IDC_VOLUME, 0},       {&mixing, IDC_MIX_PRIMARY, 0},  {&mixing, IDC_BYPASS, 0}};
+    const int kSpin = -1; // an up-down control's range
+    const struct { ControlPanelPage *page; int control, shown, low, high, ticks; } rows[] = {
+        {&effects, IDC_MODE_QSOUND, 1},         {&effects, IDC_MODE_STEREO, 0},     {&effects, IDC_REVERB, 0},
+        {&effects, IDC_ENVIRONMENT, 0},         {&effects, IDC_STEREO_EXPANSION, 0}, {&effects, IDC_LOW_FREQUENCY, 0},
+        {&effects, IDC_CPU_USAGE, 0, 0, 2, 3},  {&effects, IDC_SPREAD, 0, 0, 1000}, {&effects, IDC_CENTER, 0, 0, 1000},
+        {&voices, IDC_PLAY_UNLIMITED, 1},       {&voices, IDC_LIMIT_TOTAL, 0},      {&voices, IDC_MAX_TOTAL, 0},
+        {&voices, IDC_MAX_PLAY, 0},             {&voices, IDC_MAX_TOTAL_SPIN, kSpin, 2, 1000},
+        {&voices, IDC_MAX_PLAY_SPIN, kSpin, 1, 1000}, {&mixing, IDC_FLOATING_POINT, 0}, {&mixing, IDC_LATENCY, 20},
+        {&mixing, IDC_MIX_PRIMARY, 0},          {&mixing, IDC_BYPASS, 0},           {&mixing, IDC_LATENCY_SPIN, kSpin, 10, 200},
+        {&mixing, IDC_VOLUME, 0, 0, 60, 11}, // a tick every 6 dB
+    };
     RECT area, page;
     GetWindowRect(GetDlgItem(panel_, IDC_PANEL_TAB), &area);
     SendDlgItemMessageA(panel_, IDC_PANEL_TAB, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&area));
     for (const auto &r : rows) {
+        SCOPED_TRACE(r.control);
         Open(r.page);
-        EXPECT_EQ(r.shown, Shown(r.control)) << r.control;
+        if (r.shown != kSpin)
+            EXPECT_EQ(r.shown, Shown(r.control));
+        int low = 0, high = 0;
+        if (r.shown == kSpin)
+            Send(r.control, UDM_GETRANGE32, reinterpret_cast<WPARAM>(&low), reinterpret_cast<LPARAM>(&high));
+        else if (r.high)
+            low = Send(r.control, TBM_GETRANGEMIN), high = Send(r.control, TBM_GETRANGEMAX);
+        EXPECT_EQ(r.low, low);
+        EXPECT_EQ(r.high, high);
+        if (r.ticks)
+            EXPECT_EQ(r.ticks, Send(r.control, TBM_GETNUMTICS));
         GetWindowRect(page_, &page);
         EXPECT_TRUE(page.left == area.left && page.top == area.top);
     }
-    char text[64] = "";
     Open(e);
     EXPECT_EQ(30, Send(IDC_ENVIRONMENT, CB_GETCOUNT));
-    const char *const names[] = {"- none -", "Generic", "Psychotic", "Jedi Knight", "Motocross Madness"};
-    const int entries[] = {0, 1, 26, 27, 29};
-    for (int i = 0; i < 5; ++i) {
-        Send(IDC_ENVIRONMENT, CB_GETLBTEXT, entries[i], reinterpret_cast<LPARAM>(text));
-        EXPECT_STREQ(names[i], text);
-    }
+    char text[5][64] = {};
+    for (int i : {0, 1, 2, 3, 4})
+        Send(IDC_ENVIRONMENT, CB_GETLBTEXT, (int[]){0, 1, 26, 27, 29}[i], reinterpret_cast<LPARAM>(text[i]));
+    EXPECT_EQ((std::vector<std::string>{"- none -", "Generic", "Psychotic", "Jedi Knight", "Motocross Madness"}),
+              std::vector<std::string>(text, text + 5));
 }
 
-// The registry values under the Q3D key: a short value replaces the low
-// bytes of its field whatever its type; a missing or longer one leaves it.
+// The registry values under the Q3D key, read in the order Latency, Primary,
+// Bypass, 4 bytes each: a short value replaces the low bytes of its field
+// whatever its type; a missing or longer one leaves it; none is stored.
 TEST_F(EffectsPagesTest, MixingOptionsShowsTheRegistryValuesAndStoresThemNowhere)
 {
+    ImportHook hook = HOOK("advapi32.dll", RegQueryValueExA, RecordQuery);
+    queryHook = &hook;
     struct Value { const char *name; DWORD type; const char *data; DWORD size; };
     const struct { bool key; Value values[3]; int latency, primary, bypass; } steps[] = {
         {false, {}, 321, 1, 1},
-        {true, {{"Latency", REG_DWORD, "\x28\0\0", 4}, {"Primary", REG_DWORD, "\0\0\0", 4}, {"Bypass", REG_DWORD, "\0\0\0", 4}}, 40, 0, 0},
+        {true, {}, 40, 0, 0}, // as the driver package installed them
         {true, {{"Latency", REG_DWORD, "\x29\0\0", 4}, {"Primary", REG_DWORD, nullptr, 0}, {"Bypass", REG_DWORD, "\0\0\0", 4}}, 41, 1, 0},
         {true, {{"Latency", REG_BINARY, "\5", 1}, {"Primary", REG_SZ, "longer", 7}, {"Bypass", REG_BINARY, "\0", 2}}, 0x105, 1, 0},
         {true, {{"Latency", REG_SZ, "7", 2}, {"Primary", REG_BINARY, "\0\0\0\0", 5}, {"Bypass", REG_BINARY, "\1", 1}}, 0x37, 1, 1},
@@ -444,14 +453,18 @@ TEST_F(EffectsPagesTest, MixingOptionsShowsTheRegistryValuesAndStoresThemNowhere
         Put(IDC_MIX_PRIMARY, 1);
         Put(IDC_BYPASS, 1);
         DestroyWindow(page_);
-        SHDeleteKeyA(HKEY_LOCAL_MACHINE, kQ3DKey);
-        HKEY key = nullptr;
-        ASSERT_TRUE(!s.key || RegCreateKeyA(HKEY_LOCAL_MACHINE, kQ3DKey, &key) == ERROR_SUCCESS);
+        RestorePackage();
+        if (!s.key)
+            SHDeleteKeyA(HKEY_LOCAL_MACHINE, kQ3DKey);
         for (const Value &value : s.values)
-            if (value.data)
-                RegSetValueExA(key, value.name, 0, value.type, reinterpret_cast<const BYTE *>(value.data), value.size);
+            if (value.name && value.data)
+                SetValue(HKEY_LOCAL_MACHINE, kQ3DKey, value.name, value.type, value.data, value.size);
+            else if (value.name)
+                SHDeleteValueA(HKEY_LOCAL_MACHINE, kQ3DKey, value.name);
         VcLogClear();
+        queries.clear();
         ReadAndOpen(m);
+        EXPECT_EQ(s.key ? "Latency:4 Primary:4 Bypass:4 " : "", queries);
         EXPECT_EQ(s.latency, Shown(IDC_LATENCY));
         EXPECT_EQ(s.primary, Shown(IDC_MIX_PRIMARY));
         EXPECT_EQ(s.bypass, Shown(IDC_BYPASS));
@@ -459,21 +472,13 @@ TEST_F(EffectsPagesTest, MixingOptionsShowsTheRegistryValuesAndStoresThemNowhere
         Put(IDC_MIX_PRIMARY, !s.primary);
         Put(IDC_BYPASS, !s.bypass);
         CloseAndWrite(m); // they go to neither the driver nor the registry
-        EXPECT_EQ((Trace{Call("get", kMixingOptions[0], "0x00000000"), Call("get", kMixingOptions[1], "0x3f800000"),
-                         Call("set", kMixingOptions[0], "0x00000000"), Call("set", kMixingOptions[1], "0x3f800000")}),
-                  PropertyCalls());
-        if (key)
-            RegCloseKey(key);
-        EXPECT_EQ(s.key, RegOpenKeyA(HKEY_LOCAL_MACHINE, kQ3DKey, &key) == ERROR_SUCCESS);
-        if (!s.key)
-            continue;
-        for (const Value &value : s.values) {
-            char data[16] = "";
-            DWORD size = sizeof data;
-            LONG result = RegQueryValueExA(key, value.name, nullptr, nullptr, reinterpret_cast<BYTE *>(data), &size);
-            EXPECT_EQ(value.data ? std::string(value.data, value.size) : "", result ? "" : std::string(data, size));
-        }
-        RegCloseKey(key);
+        EXPECT_EQ((std::vector<std::string>{Call("get", kMixingOptions[0], "0x00000000"), Call("get", kMixingOptions[1], "0x3f800000"),
+                                            Call("set", kMixingOptions[0], "0x00000000"), Call("set", kMixingOptions[1], "0x3f800000")}),
+                  Calls());
+        EXPECT_EQ(s.key, KeyExists(HKEY_LOCAL_MACHINE, kQ3DKey));
+        if (s.key && !s.values[0].name)
+            EXPECT_TRUE(GetDword(HKEY_LOCAL_MACHINE, kQ3DKey, "Latency") == 40 &&
+                        GetDword(HKEY_LOCAL_MACHINE, kQ3DKey, "Primary") == 0 && GetDword(HKEY_LOCAL_MACHINE, kQ3DKey, "Bypass") == 0);
     }
 }
 
@@ -523,7 +528,7 @@ TEST_F(EffectsPagesTest, ApplyIsEnabledByExactlyTheListedControlsCodesAndScrolls
                     SendMessageA(control, r.message, code, r.message == WM_SETTEXT ? reinterpret_cast<LPARAM>("57") : 0);
                 else
                     SendMessageA(page_, r.message, r.message == WM_COMMAND ? MAKEWPARAM(id, code) : code, LPARAM(control));
-                EXPECT_EQ(r.enables, ApplyEnabled());
+                EXPECT_EQ(r.enables, IsWindowEnabled(GetDlgItem(panel_, IDC_APPLY)) != 0);
             }
         }
     }

@@ -3,23 +3,17 @@
 // with the messages a user's slider moves and clicks send; each action is
 // checked in the mixer's stored values, then on the page once the mixer's
 // change message is handled.
+#include "harness.h"
+
 #include "mixer/playback_mixer_page.h"
 #include "mixer/record_mixer_page.h"
 #include "resource.h"
 #include "virtualcard/vclog.h"
 #include "virtualcard/vcmixer.h"
-#include "virtualcard/vthlp32.h"
 
 #include <commctrl.h>
-#include <shlwapi.h>
-
-#include <gtest/gtest.h>
-
 #include <stdio.h>
 #include <string.h>
-
-#include <string>
-#include <vector>
 
 namespace {
 
@@ -46,9 +40,9 @@ TEST(MixerArithmetic, SlidersAndChannelValuesConvertBothWays)
     struct Case {
         uint32_t position;
         bool balanceSlider;
-        uint32_t left, right, balance;  // afterwards, and as BalanceFromVolume gives it back
+        uint32_t left, right, balance; // afterwards, and as BalanceFromVolume gives it back
     } const cases[] = {
-        {0, true, 65535, 0, 0},  {32, true, 0, 65535, 32}, {8, true, 65535, 32767, 8},
+        {0, true, 65535, 0, 0}, {32, true, 0, 65535, 32}, {8, true, 65535, 32767, 8},
         {16, true, 65535, 65535, 16}, {7, false, 34952, 34952, 16},
     };
     for (const Case &c : cases) {
@@ -97,11 +91,10 @@ TestLine AddLine(DWORD destination, DWORD type, DWORD channels, const char *name
 }
 
 // A control's values now, as "1,0" (as many as it holds).
-std::string Values(DWORD control, UINT device = 0)
+std::string Values(DWORD control)
 {
-    DWORD values[256] = {};
-    DWORD count = 1;
-    while (count < 256 && !VcMixerGetValues(device, control, values, count))
+    DWORD values[256] = {}, count = 1;
+    while (count < 256 && !VcMixerGetValues(0, control, values, count))
         ++count;
     std::string text;
     for (DWORD i = 0; i < count; ++i)
@@ -111,15 +104,7 @@ std::string Values(DWORD control, UINT device = 0)
 
 size_t Writes()
 {
-    size_t n = 0;
-    for (size_t i = 0; i < VcLogCount(); ++i)
-        n += strncmp(VcLogLine(i), "mixerSetControlDetails", 22) == 0;
-    return n;
-}
-
-INT_PTR CALLBACK PanelProc(HWND, UINT, WPARAM, LPARAM)
-{
-    return FALSE;
+    return Trace(0, {"mixerSetControlDetails"}).size();
 }
 
 // Each column's name, volume slider, balance slider and box: the playback
@@ -129,7 +114,10 @@ const int kIds[11][4] = {
     {1111, 1103, 1117, 1124}, {1112, 1104, 1118, 1125}, {1127, 1132, 1140, 1136}, {1128, 1133, 1141, 1137},
     {1129, 1134, 1142, 1138}, {1130, 1135, 1143, 1139}, {1131, 1145, 1144, 1146},
 };
-enum Action { kVolumeSlider = 1, kBalanceSlider, kClick, kOtherProgram };
+// What a step does: a user's slider move or click, a notification of a box
+// other than a click, another program's change of a control, or of a line
+// after such a change.
+enum Action { kVolumeSlider = 1, kBalanceSlider, kClick, kNotify, kOtherProgram, kLineChange };
 
 class Mixer : public testing::Test {
 protected:
@@ -137,7 +125,7 @@ protected:
     {
         InitCommonControls();
         VcMixerClearDevices();
-        panel_ = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_PANEL), nullptr, PanelProc, 0);
+        panel_ = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_PANEL), nullptr, InertDialog, 0);
         ShowWindow(panel_, SW_SHOWNORMAL);
         playbackMixerPage.mixerPageDevice = recordMixerPage.mixerPageDevice = 0;
     }
@@ -150,19 +138,8 @@ protected:
         EXPECT_EQ(0u, VcMixerOpenHandleCount());
         EXPECT_EQ(nullptr, playbackMixerPage.mixerHandle);
         EXPECT_EQ(nullptr, recordMixerPage.mixerHandle);
-        SHDeleteKeyA(HKEY_LOCAL_MACHINE, kMediaClassKey);
-        WritePrivateProfileStringA("DESCRIPTION", "DRIVERDESC", nullptr, kProfileFileName);
+        VcClearFaults();
         VcMixerUseCardTopology();
-    }
-    // The card's media driver and the description SOUNDCFG.INI gives.
-    static void Driver(const char *profile, const char *description, DWORD idSize)
-    {
-        WritePrivateProfileStringA("DESCRIPTION", "DRIVERDESC", profile, kProfileFileName);
-        std::string key = std::string(kMediaClassKey) + "\\0000";
-        DWORD id = kVcCardMixerMid;
-        SHSetValueA(HKEY_LOCAL_MACHINE, key.c_str(), "DriverDesc", REG_SZ, description, strlen(description) + 1);
-        if (idSize)
-            SHSetValueA(HKEY_LOCAL_MACHINE, (key + "\\Config").c_str(), "ManufactureID", REG_BINARY, &id, idSize);
     }
     static DWORD Card(DWORD type, DWORD channels, const char *name)
     {
@@ -175,7 +152,6 @@ protected:
             mixer_ = OpenCardMixer(panel_, 0);
         ASSERT_EQ(kLineFound, FindColumnLine(mixer_, record, type, source));
     }
-
     void Open(MixerPage &object)
     {
         VcLogClear();
@@ -183,14 +159,7 @@ protected:
                                    object.DialogProcedure(),
                                    reinterpret_cast<LPARAM>(static_cast<ControlPanelPage *>(&object)));
         ShowWindow(page_, SW_SHOWNORMAL);
-        Dispatch();
-    }
-    // Handles the change messages the mixer has posted.
-    static void Dispatch()
-    {
-        MSG msg;
-        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
-            DispatchMessageA(&msg);
+        DispatchPending();
     }
     int Position(int id) { return static_cast<int>(SendDlgItemMessageA(page_, id, TBM_GETPOS, 0, 0)); }
     // Columns as the user sees them, "name v<volume> b<balance> m<box>" with
@@ -217,14 +186,19 @@ protected:
         return boxes;
     }
     // A user's action on a column: a slider moved to a position with a
-    // scroll code, or its box clicked.
+    // scroll code, its box clicked, or checked and then telling the page of
+    // a notification code other than a click.
     void Act(int column, Action action, int position = 0, int code = 0)
     {
-        HWND control = GetDlgItem(page_, kIds[column][action]);
-        if (action == kClick) {
+        HWND control = GetDlgItem(page_, kIds[column][action == kNotify ? kClick : action]);
+        if (action == kClick)
             SendMessageA(control, BM_CLICK, 0, 0);
-            return;
+        if (action == kNotify) {
+            SendMessageA(control, BM_SETCHECK, BST_CHECKED, 0);
+            SendMessageA(page_, WM_COMMAND, MAKEWPARAM(kIds[column][3], code), reinterpret_cast<LPARAM>(control));
         }
+        if (action != kVolumeSlider && action != kBalanceSlider)
+            return;
         SendMessageA(control, TBM_SETPOS, TRUE, position);
         SendMessageA(page_, action == kBalanceSlider ? WM_HSCROLL : WM_VSCROLL, MAKEWPARAM(code, position),
                      reinterpret_cast<LPARAM>(control));
@@ -243,16 +217,23 @@ protected:
     void Run(const Step *steps, size_t n)
     {
         for (const Step *s = steps; s < steps + n; ++s) {
+            SCOPED_TRACE(testing::Message() << "step " << s - steps);
             VcLogClear();
             const DWORD values[2] = {DWORD(s->position), DWORD(s->code)};
-            if (s->action == kOtherProgram)
+            bool other = s->action == kOtherProgram || s->action == kLineChange;
+            if (other)
                 ASSERT_TRUE(VcMixerChangeByOtherProgram(0, *s->control, values, s->count));
             else
                 Act(s->column, s->action, s->position, s->code);
-            EXPECT_EQ(s->control && s->action != kOtherProgram ? 1u : 0u, Writes()) << "step " << s - steps;
-            EXPECT_EQ(s->stored, s->control ? Values(*s->control) : "") << "step " << s - steps;
-            Dispatch();
-            EXPECT_EQ(s->view, Views(s->column, s->column)) << "step " << s - steps;
+            MSG msg; // a line change only: the control's own notice is lost
+            while (s->action == kLineChange && PeekMessageA(&msg, page_, MM_MIXM_CONTROL_CHANGE, MM_MIXM_CONTROL_CHANGE, PM_REMOVE))
+                continue;
+            if (s->action == kLineChange)
+                ASSERT_TRUE(VcMixerChangeLineByOtherProgram(0, VcMixerFindLine(0, kSpeakers)));
+            EXPECT_EQ(s->control && !other ? 1u : 0u, Writes());
+            EXPECT_EQ(s->stored, s->control ? Values(*s->control) : "");
+            DispatchPending();
+            EXPECT_EQ(s->view, Views(s->column, s->column));
         }
     }
 
@@ -260,33 +241,41 @@ protected:
     HMIXER mixer_ = nullptr;
 };
 
-TEST_F(Mixer, TheCardsMixerIsTheFirstDeviceOfItsDriversManufacturer)
+// With the driver package as installed: SOUNDCFG.INI's DRIVERDESC "Sonaris
+// PCI Audio" names the media driver whose ManufactureID is 0x1A7.
+TEST_F(Mixer, TheCardsMixerIsTheFirstReadableDeviceOfItsDriversManufacturer)
 {
     const std::string head = "Sonaris PCI Audio " + std::string(41, 'x'), longer = head + " and more";
-    const char *card = "Sonaris PCI Audio";
-    struct Case {
-        const char *profile, *driver;
-        DWORD idSize;  // 0: no ManufactureID
+    const std::string cardKey = std::string(kMediaClassKey) + "\\0001";
+    const struct {
+        const char *profile, *driver; // DRIVERDESC and the card driver's DriverDesc, if changed
         int devices;
         WORD mids[3];
+        bool firstUnreadable;
         UINT expected;
-    } const cases[] = {
-        {card, kCardDriverDesc, 2, 3, {0x11, 0x22, 0x1A7}, 2}, {card, kCardDriverDesc, 2, 3, {0x11, 0x1A7, 0x1A7}, 1},
-        {card, kCardDriverDesc, 2, 2, {0x11, 0x22}, 0},        {card, kCardDriverDesc, 2, 0, {}, 0},
-        {card, kCardDriverDesc, 4, 2, {0x11, 0x1A7}, 0},  // an id that cannot be read
-        {card, kCardDriverDesc, 0, 2, {0x11, 0x00}, 0},   // no id: 0 is no manufacturer
-        {card, "Other Audio", 2, 2, {0x11, 0x1A7}, 0},
-        {nullptr, "Other Audio", 2, 2, {0x11, 0x1A7}, 1},        // an empty description is in every text
-        {longer.c_str(), head.c_str(), 2, 2, {0x11, 0x1A7}, 1},  // 59 characters are read
+    } cases[] = {
+        {nullptr, nullptr, 3, {0x11, 0x22, 0x1A7}, false, 2}, {nullptr, nullptr, 3, {0x11, 0x1A7, 0x1A7}, false, 1},
+        {nullptr, nullptr, 2, {0x11, 0x22}, false, 0},         {nullptr, nullptr, 0, {}, false, 0},
+        {nullptr, nullptr, 2, {0x1A7, 0x1A7}, true, 1},        {nullptr, nullptr, 2, {0x11, 0x1A7}, true, 1},
+        {"Other Audio", nullptr, 2, {0x11, 0x1A7}, false, 0},
+        {longer.c_str(), head.c_str(), 2, {0x11, 0x1A7}, false, 1}, // 59 characters are read
     };
-    for (const Case &c : cases) {
-        SHDeleteKeyA(HKEY_LOCAL_MACHINE, kMediaClassKey);
-        Driver(c.profile, c.driver, c.idSize);
+    for (const auto &c : cases) {
+        SCOPED_TRACE(&c - cases);
+        RestorePackage();
+        if (c.profile)
+            WritePrivateProfileStringA("DESCRIPTION", "DRIVERDESC", c.profile, "SOUNDCFG.INI");
+        if (c.driver)
+            SetString(HKEY_LOCAL_MACHINE, cardKey, "DriverDesc", c.driver);
         VcMixerClearDevices();
         for (int i = 0; i < c.devices; ++i)
             VcMixerAddDevice(c.mids[i], 1, "Mixer");
-        EXPECT_EQ(c.expected, FindCardMixer()) << &c - cases;
+        if (c.firstUnreadable)
+            VcFailCall("mixerGetDevCapsA", 1, MMSYSERR_NODRIVER);
+        EXPECT_EQ(c.expected, FindCardMixer());
+        VcClearFaults();
     }
+    RestorePackage();
 }
 
 // Each transfer takes the first control of its type, else slot 0 (volume)
@@ -298,12 +287,12 @@ TEST_F(Mixer, TransfersNeverReachPastTheRecordOrAnEarlierLinesControls)
     DWORD destination = Card(kSpeakers, 2, "Speakers");
     struct Case {
         DWORD channels;
-        DWORD controls[6][2];  // type, flags
+        DWORD controls[6][2]; // type, flags
         bool loads;
-        const char *read;      // channelVolume after GetLineVolume ("-": untouched)
-        int volumeSlot;        // the control SetLineVolume of 1000, 2000 moves (-1: none)
+        const char *read;     // channelVolume after GetLineVolume ("-": untouched)
+        int volumeSlot;       // the control SetLineVolume of 1000, 2000 moves (-1: none)
         const char *volumeStored;
-        int muteSlot;          // the control SetLineMute of 1 moves (-1: none)
+        int muteSlot;         // the control SetLineMute of 1 moves (-1: none)
         const char *muteStored;
     } const cases[] = {
         {2, {{kVolume, 0}, {kMute, kUniform}}, true, "49149,49149", 0, "1000,2000", 1, "1"},
@@ -313,8 +302,7 @@ TEST_F(Mixer, TransfersNeverReachPastTheRecordOrAnEarlierLinesControls)
         {2, {{kVolume, kUniform}, {kMute, 0}}, true, "49149,-", 0, "1000", 1, "1,1"},
         {2, {{kBass, kUniform}}, true, "49149,-", 0, "1000", -1, ""},
         {2, {{kBass, 0}, {kBass, 0}, {kBass, 0}, {kVolume, 0}}, true, "49149,49149", 3, "1000,2000", 1, "1,1"},
-        {2, {{kVolume, 0}, {kMute, kUniform}, {kBass, 0}, {kBass, 0}, {kBass, 0}, {kBass, 0}}, false, "-,-", -1, "",
-         -1, ""},
+        {2, {{kVolume, 0}, {kMute, kUniform}, {kBass, 0}, {kBass, 0}, {kBass, 0}, {kBass, 0}}, false, "-,-", -1, "", -1, ""},
     };
     struct {
         MixerLineRecord record;
@@ -342,8 +330,7 @@ TEST_F(Mixer, TransfersNeverReachPastTheRecordOrAnEarlierLinesControls)
         EXPECT_EQ(size_t(c.volumeSlot >= 0) + (c.muteSlot >= 0), Writes());
         EXPECT_EQ(c.volumeStored, c.volumeSlot < 0 ? "" : Values(ids[c.volumeSlot]));
         EXPECT_EQ(c.muteStored, c.muteSlot < 0 ? "" : Values(ids[c.muteSlot]));
-        EXPECT_TRUE(g.record.channelVolume[0] == 1000 && g.record.channelVolume[1] == 2000 &&
-                    g.record.switchValue == 1);
+        EXPECT_TRUE(g.record.channelVolume[0] == 1000 && g.record.channelVolume[1] == 2000 && g.record.switchValue == 1);
         for (BYTE b : g.guard)
             ASSERT_EQ(0xA5, b);
     }
@@ -388,7 +375,6 @@ TEST_F(Mixer, APageObjectFindsTheCardsMixerWhenMadeAndOpensItWithItsDialog)
     EXPECT_EQ(0u, VcLogCount()); // not even an open
     DestroyWindow(page_);
 
-    Driver("Sonaris PCI Audio", kCardDriverDesc, 2);
     VcMixerAddDevice(0x22, 1, "Other");
     VcMixerAddDestination(0, kSpeakers, 2, "Other Speakers");
     VcMixerAddDevice(kVcCardMixerMid, kVcCardMixerPid, kVcCardMixerName);
@@ -402,9 +388,8 @@ TEST_F(Mixer, APageObjectFindsTheCardsMixerWhenMadeAndOpensItWithItsDialog)
         Open(*object);
         EXPECT_EQ(0u, std::string(VcLogLine(0)).find("mixerOpen device=1 "));
         EXPECT_EQ(1u, VcMixerOpenHandleCount());
-        if (object == &playback) {
+        if (object == &playback)
             EXPECT_EQ("Card Speakers !v0 !b16 !m0", Views(0, 0)); // a line without controls
-        }
         DestroyWindow(page_);
         EXPECT_EQ(0u, VcMixerOpenHandleCount());
         EXPECT_EQ(nullptr, object->mixerHandle);
@@ -445,11 +430,12 @@ TEST_F(Mixer, PlaybackColumnsFollowTheSpeakerLinesAndMoveThemAtOnce)
         {0, kClick, 0, 0, &front.mute, "1", "Front v4 b20 m1"},
         {0, kClick, 0, 0, &front.mute, "0", "Front v4 b20 m0"},
         {3, kClick, 0, 0, &six.mute, "1,1,1,1,1,1", "Six v0 b16 m1"},
-        {3, kVolumeSlider, 3, TB_ENDTRACK, nullptr, "", "Six v3 b16 m1"},  // six channels: not moved
-        {5, kVolumeSlider, 3, TB_ENDTRACK, nullptr, "", "Line-In v3 b16 m0"},  // no line
+        {3, kVolumeSlider, 3, TB_ENDTRACK, nullptr, "", "Six v3 b16 m1"},     // six channels: not moved
+        {5, kVolumeSlider, 3, TB_ENDTRACK, nullptr, "", "Line-In v3 b16 m0"}, // no line
         {5, kBalanceSlider, 9, TB_ENDTRACK, nullptr, "", "Line-In v3 b9 m0"},
         {1, kOtherProgram, 0, 65535, &wave.volume, "0,65535", "Wave v0 b32 m0", 2},
-        {1, kOtherProgram, 0, 0, &wave.volume, "0,0", "Wave v15 b32 m0", 2},  // silent: the balance stays
+        {1, kLineChange, 65535, 0, &wave.volume, "65535,0", "Wave v0 b32 m0", 2}, // a line's change is not shown
+        {1, kOtherProgram, 0, 0, &wave.volume, "0,0", "Wave v15 b32 m0", 2},     // silent: the balance stays
         {2, kOtherProgram, 1, 0, &mic.mute, "1", "Mic v15 !b16 m1", 1},
     };
     Run(steps, sizeof steps / sizeof *steps);
@@ -458,12 +444,19 @@ TEST_F(Mixer, PlaybackColumnsFollowTheSpeakerLinesAndMoveThemAtOnce)
     for (int code = TB_LINEUP; code <= TB_ENDTRACK; ++code) {
         Act(1, kVolumeSlider, 14 - code, code);
         EXPECT_EQ("0," + std::to_string(4369 * (1 + code)), Values(wave.volume)); // balanced fully right
-        Dispatch();
+        DispatchPending();
         EXPECT_EQ(14 - code, Position(kIds[1][1]));
     }
     VcLogClear();
     DestroyWindow(page_);
-    EXPECT_STREQ("mixerClose device=0", VcLogLine(0));
+    EXPECT_EQ((std::vector<std::string>{"mixerClose device=0"}), Trace());
+    // Opened again on a silent stereo line, a column starts centred, whatever
+    // its balance was.
+    const DWORD silent[2] = {0, 0};
+    ASSERT_TRUE(VcMixerChangeByOtherProgram(0, wave.volume, silent, 2));
+    Open(playbackMixerPage);
+    Act(1, kVolumeSlider, 0, TB_ENDTRACK);
+    EXPECT_EQ("65535,65535", Values(wave.volume));
 }
 
 TEST_F(Mixer, RecordBoxesKeepExactlyOneKnownSourceSelected)
@@ -487,9 +480,10 @@ TEST_F(Mixer, RecordBoxesKeepExactlyOneKnownSourceSelected)
     const Step steps[] = {
         {6, kClick, 0, 0, &mux, "0,1,0,0,0", "Microphone v4 !b16 m1"},
         {7, kClick, 0, 0, &mux, "1,0,0,0,0", "CD Player v4 b16 m1"},
-        {7, kClick, 0, 0, nullptr, "", "CD Player v4 b16 m1"},   // the selected source stays
-        {9, kClick, 0, 0, nullptr, "", "Stereo Mix v4 b16 m0"},  // no item of its own
-        {10, kClick, 0, 0, nullptr, "", "Aux v0 b16 m1"},        // no line
+        {7, kClick, 0, 0, nullptr, "", "CD Player v4 b16 m1"},              // the selected source stays
+        {8, kNotify, 0, BN_DOUBLECLICKED, nullptr, "", "Line In v4 b16 m1"}, // not a click: nothing written
+        {9, kClick, 0, 0, nullptr, "", "Stereo Mix v4 b16 m0"},             // no item of its own
+        {10, kClick, 0, 0, nullptr, "", "Aux v0 b16 m1"},                   // no line
         {7, kVolumeSlider, 7, TB_THUMBPOSITION, &cd.volume, "34952,34952", "CD Player v7 b16 m1"},
     };
     Run(steps, sizeof steps / sizeof *steps);
@@ -501,19 +495,19 @@ TEST_F(Mixer, RecordBoxesKeepExactlyOneKnownSourceSelected)
     const DWORD line[5] = {0, 0, 0, 1, 0}, microphone[5] = {0, 0, 1, 0, 0};
     const struct {
         const DWORD *values;
-        DWORD reported;  // items the selector then reports (0: those it holds)
-        int click;       // the column then clicked, or -1
+        DWORD reported; // items the selector then reports (0: those it holds)
+        int click;      // the column then clicked, or -1
         const char *boxes;
     } changes[] = {
         {line, 0, -1, "0010"}, {microphone, 0, -1, "0000"}, {line, 0x40000001, 6, "0000"}, {line, 5, 7, "0010"},
     };
     for (const auto &c : changes) {
         ASSERT_TRUE(VcMixerChangeByOtherProgram(0, mux, line, 5)); // Line In selected before
-        Dispatch();
+        DispatchPending();
         if (c.reported)
             VcMixerReportItems(0, mux, c.reported);
         ASSERT_TRUE(VcMixerChangeByOtherProgram(0, mux, c.values, 5));
-        Dispatch();
+        DispatchPending();
         if (c.click >= 0)
             Act(c.click, kClick);
         EXPECT_EQ(c.boxes, Boxes(6, 9)) << &c - changes;

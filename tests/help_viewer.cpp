@@ -53,15 +53,9 @@ BOOL CALLBACK FindBox(HWND window, LPARAM result)
 
 } // namespace
 
-HWND HelpTopicWindow()
-{
-    return FindViewer(false);
-}
+HWND HelpTopicWindow() { return FindViewer(false); }
 
-HWND HelpPopup()
-{
-    return FindViewer(true);
-}
+HWND HelpPopup() { return FindViewer(true); }
 
 std::string HelpText(HWND window)
 {
@@ -102,51 +96,35 @@ bool ClickHelpLink(HWND topicWindow, const std::string &label)
 }
 
 HelpErrorBoxWatch::HelpErrorBoxWatch()
+    : thread_([this] {
+          for (HWND answered = nullptr; !stop_; Sleep(50)) {
+              HWND box = nullptr;
+              EnumWindows(FindBox, reinterpret_cast<LPARAM>(&box));
+              if (!box || box == answered)
+                  continue;
+              char caption[256] = {}, text[1024] = {};
+              GetWindowTextA(box, caption, sizeof caption);
+              SendMessageA(GetDlgItem(box, 0xFFFF), WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
+              std::lock_guard<std::mutex> hold(lock_);
+              seen_ += std::string(caption) + ": " + text + "\n";
+              PostMessageA(box, WM_COMMAND, IDNO, 0);
+              PostMessageA(box, WM_COMMAND, IDOK, 0);
+              answered = box;
+          }
+      })
 {
-    InitializeCriticalSection(&lock_);
-    thread_ = CreateThread(nullptr, 0, Watch, this, 0, nullptr);
 }
 
 HelpErrorBoxWatch::~HelpErrorBoxWatch()
 {
-    InterlockedExchange(&stop_, 1);
-    WaitForSingleObject(thread_, INFINITE);
-    CloseHandle(thread_);
-    DeleteCriticalSection(&lock_);
+    stop_ = true;
+    thread_.join();
 }
 
 std::string HelpErrorBoxWatch::Seen()
 {
-    EnterCriticalSection(&lock_);
-    std::string seen = seen_;
-    LeaveCriticalSection(&lock_);
-    return seen;
+    std::lock_guard<std::mutex> hold(lock_);
+    return seen_;
 }
 
-DWORD WINAPI HelpErrorBoxWatch::Watch(void *self)
-{
-    HelpErrorBoxWatch *watch = static_cast<HelpErrorBoxWatch *>(self);
-    HWND answered = nullptr;
-    while (!watch->stop_) {
-        HWND box = nullptr;
-        EnumWindows(FindBox, reinterpret_cast<LPARAM>(&box));
-        if (box && box != answered) {
-            char caption[256] = {}, text[1024] = {};
-            GetWindowTextA(box, caption, sizeof caption);
-            SendMessageA(GetDlgItem(box, 0xFFFF), WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
-            EnterCriticalSection(&watch->lock_);
-            watch->seen_ += std::string(caption) + ": " + text + "\n";
-            LeaveCriticalSection(&watch->lock_);
-            PostMessageA(box, WM_COMMAND, IDNO, 0);
-            PostMessageA(box, WM_COMMAND, IDOK, 0);
-            answered = box;
-        }
-        Sleep(50);
-    }
-    return 0;
-}
-
-int HelpProcesses()
-{
-    return ViewerProcesses();
-}
+int HelpProcesses() { return ViewerProcesses(); }

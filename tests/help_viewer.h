@@ -6,7 +6,10 @@
 
 #include "harness.h"
 
+#include <atomic>
+#include <mutex>
 #include <string>
+#include <thread>
 
 // WinHelp's visible topic window, or null.
 HWND HelpTopicWindow();
@@ -30,11 +33,10 @@ public:
     std::string Seen(); // the text of each box seen so far, a line each
 
 private:
-    static DWORD WINAPI Watch(void *self);
-    HANDLE thread_;
-    volatile LONG stop_ = 0;
-    CRITICAL_SECTION lock_;
+    std::atomic<bool> stop_{false};
+    std::mutex lock_;
     std::string seen_;
+    std::thread thread_;
 };
 
 #endif

@@ -17,14 +17,6 @@ const HRESULT kUnsupported = static_cast<HRESULT>(0x80070490);
 const DWORD kHardware3D = DSBCAPS_LOCHARDWARE | DSBCAPS_CTRL3D, kDesc1 = sizeof(DSBUFFERDESC1);
 DWORD block[9] = {1}; // the effect set's instance data
 
-IDirectSound *Open(int device)
-{
-    GUID guid = VcDefaultDeviceGuid(device);
-    IDirectSound *sound = nullptr;
-    EXPECT_EQ(DS_OK, DirectSoundCreate(&guid, &sound, nullptr));
-    return sound;
-}
-
 // A 1024-byte 16-bit buffer, kept in *out when asked for.
 HRESULT Buffer(IDirectSound *sound, DWORD size, DWORD flags, WORD channels = 1, IDirectSoundBuffer **out = nullptr,
                WORD align = 0, DWORD bytes = 1024)
@@ -40,24 +32,19 @@ HRESULT Buffer(IDirectSound *sound, DWORD size, DWORD flags, WORD channels = 1, 
     return hr;
 }
 
-IKsPropertySet *Properties(IDirectSound *sound, IDirectSoundBuffer **buffer)
-{
-    IKsPropertySet *ks = nullptr;
-    if (Buffer(sound, kDesc1, kHardware3D, 1, buffer) == DS_OK)
-        (*buffer)->QueryInterface(kIidKsPropertySet, reinterpret_cast<void **>(&ks));
-    return ks;
-}
-
 TEST(VirtualCard, RefusesWhatDirectSoundAndTheDriverRefuse)
 {
     VcDevice devices[2];
     for (int i = 0; i < 2; ++i)
         VcDefaultDevice(i, &devices[i]);
     ASSERT_TRUE(VcSetDevices(devices, 2)); // the card, and a device without hardware buffers
-    IDirectSound *card = Open(0), *plain = Open(1);
+    IDirectSound *card = nullptr, *plain = nullptr;
+    GUID guids[2] = {VcDefaultDeviceGuid(0), VcDefaultDeviceGuid(1)};
+    ASSERT_TRUE(DirectSoundCreate(&guids[0], &card, nullptr) == DS_OK && DirectSoundCreate(&guids[1], &plain, nullptr) == DS_OK);
     IDirectSoundBuffer *buffer = nullptr;
-    IKsPropertySet *ks = Properties(card, &buffer);
-    ASSERT_NE(nullptr, ks);
+    IKsPropertySet *ks = nullptr;
+    ASSERT_EQ(DS_OK, Buffer(card, kDesc1, kHardware3D, 1, &buffer));
+    ASSERT_EQ(S_OK, buffer->QueryInterface(kIidKsPropertySet, reinterpret_cast<void **>(&ks)));
     DWORD value[3] = {}, geometry = DSSPEAKER_COMBINED(DSSPEAKER_STEREO, 2);
     ULONG got = 0;
     void *p1, *p2;

@@ -23,30 +23,20 @@ const DWORD kBass = MIXERCONTROL_CONTROLTYPE_BASS, kMux = MIXERCONTROL_CONTROLTY
 const DWORD kUniform = MIXERCONTROL_CONTROLF_UNIFORM, kMultiple = MIXERCONTROL_CONTROLF_MULTIPLE;
 const DWORD kSource = MIXERLINE_COMPONENTTYPE_SRC_ANALOG;
 
-MixerLineRecord Line(DWORD channels, uint32_t left, uint32_t right, int32_t balance)
-{
-    MixerLineRecord r = {};
-    r.line.cChannels = channels;
-    r.channelVolume[0] = left;
-    r.channelVolume[1] = right;
-    r.balance = balance;
-    return r;
-}
-
 // The values the sliders stand for; the pages' tests add what the mixer
 // makes of them.
 TEST(MixerArithmetic, SlidersAndChannelValuesConvertBothWays)
 {
-    struct Case {
-        uint32_t position;
-        bool balanceSlider;
-        uint32_t left, right, balance; // afterwards, and as BalanceFromVolume gives it back
-    } const cases[] = {
+    // A stereo line at full volume, centred.
+    MixerLineRecord full = {};
+    full.line.cChannels = 2, full.channelVolume[0] = full.channelVolume[1] = 65535, full.balance = 16;
+    // A slider position, and the channel values afterwards and the balance
+    // BalanceFromVolume gives them.
+    const struct { uint32_t position; bool balanceSlider; uint32_t left, right, balance; } cases[] = {
         {0, true, 65535, 0, 0}, {32, true, 0, 65535, 32}, {8, true, 65535, 32767, 8},
-        {16, true, 65535, 65535, 16}, {7, false, 34952, 34952, 16},
-    };
-    for (const Case &c : cases) {
-        MixerLineRecord r = Line(2, 65535, 65535, 16);
+        {16, true, 65535, 65535, 16}, {7, false, 34952, 34952, 16}};
+    for (const auto &c : cases) {
+        MixerLineRecord r = full;
         ApplySliderPosition(&r, c.position, c.balanceSlider);
         EXPECT_EQ(c.left, r.channelVolume[0]) << &c - cases;
         EXPECT_EQ(c.right, r.channelVolume[1]) << &c - cases;
@@ -58,7 +48,7 @@ TEST(MixerArithmetic, SlidersAndChannelValuesConvertBothWays)
     // mono and a silent line.
     for (uint32_t balance = 0; balance <= 32; ++balance) {
         for (uint32_t volume = 0; volume <= 15; ++volume) {
-            MixerLineRecord r = Line(2, 65535, 65535, 16);
+            MixerLineRecord r = full;
             ApplySliderPosition(&r, balance, true);
             ApplySliderPosition(&r, volume, false);
             r.balance = -1;
@@ -70,9 +60,7 @@ TEST(MixerArithmetic, SlidersAndChannelValuesConvertBothWays)
 
 // A line and its controls on device 0: a source of a destination, or (for
 // kVcMixerNoLine) a destination.
-struct TestLine {
-    DWORD id, volume, mute;
-};
+struct TestLine { DWORD id, volume, mute; };
 TestLine AddLine(DWORD destination, DWORD type, DWORD channels, const char *name, DWORD volumeFlags = 0,
                  DWORD muteFlags = kUniform, bool mute = true)
 {
@@ -127,7 +115,6 @@ protected:
         if (mixer_)
             CloseCardMixer(mixer_);
         EXPECT_TRUE(VcMixerOpenHandleCount() == 0 && !playbackMixerPage.mixerHandle && !recordMixerPage.mixerHandle);
-        VcMixerUseCardTopology();
     }
     static DWORD Card(DWORD type, DWORD channels, const char *name)
     {
@@ -143,8 +130,7 @@ protected:
     {
         VcLogClear();
         page_ = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(object.DialogTemplateId()), panel_,
-                                   object.DialogProcedure(),
-                                   reinterpret_cast<LPARAM>(static_cast<ControlPanelPage *>(&object)));
+                                   object.DialogProcedure(), reinterpret_cast<LPARAM>(static_cast<ControlPanelPage *>(&object)));
         ShowWindow(page_, SW_SHOWNORMAL);
         DispatchPending();
     }
@@ -171,30 +157,21 @@ protected:
     void Act(int column, Action action, int position = 0, int code = 0)
     {
         HWND control = GetDlgItem(page_, kIds[column][action == kNotify ? kClick : action]);
+        LPARAM from = reinterpret_cast<LPARAM>(control);
         if (action == kClick)
             SendMessageA(control, BM_CLICK, 0, 0);
-        if (action == kNotify) {
-            SendMessageA(control, BM_SETCHECK, BST_CHECKED, 0);
-            SendMessageA(page_, WM_COMMAND, MAKEWPARAM(kIds[column][3], code), reinterpret_cast<LPARAM>(control));
-        }
-        if (action != kVolumeSlider && action != kBalanceSlider)
-            return;
-        SendMessageA(control, TBM_SETPOS, TRUE, position);
-        SendMessageA(page_, action == kBalanceSlider ? WM_HSCROLL : WM_VSCROLL, MAKEWPARAM(code, position),
-                     reinterpret_cast<LPARAM>(control));
+        else if (action == kNotify)
+            SendMessageA(control, BM_SETCHECK, BST_CHECKED, 0), SendMessageA(page_, WM_COMMAND, MAKEWPARAM(kIds[column][3], code), from);
+        else
+            SendMessageA(control, TBM_SETPOS, TRUE, position),
+                SendMessageA(page_, action == kBalanceSlider ? WM_HSCROLL : WM_VSCROLL, MAKEWPARAM(code, position), from);
     }
     // A user's action or another program's change (which sets a control to
     // the position and code as its values, count of them), checked in the
     // mixer (control null: nothing written) and on the column.
-    struct Step {
-        int column;
-        Action action;
-        int position, code;
-        const DWORD *control;
-        const char *stored, *view;
-        DWORD count = 0;
-        const DWORD *values = nullptr; // another program's, if more than position and code
-    };
+    // (values: another program's, if more than position and code)
+    struct Step { int column; Action action; int position, code; const DWORD *control; const char *stored, *view;
+                  DWORD count = 0; const DWORD *values = nullptr; };
     void Run(const Step *steps, size_t n)
     {
         for (const Step *s = steps; s < steps + n; ++s) {
@@ -206,8 +183,8 @@ protected:
                 ASSERT_TRUE(VcMixerChangeByOtherProgram(0, *s->control, s->values ? s->values : values, s->count));
             else
                 Act(s->column, s->action, s->position, s->code);
-            MSG msg; // a line change only: the control's own notice is lost
-            while (s->action == kLineChange && PeekMessageA(&msg, page_, MM_MIXM_CONTROL_CHANGE, MM_MIXM_CONTROL_CHANGE, PM_REMOVE))
+            // A line change only: the control's own notice is lost.
+            for (MSG m; s->action == kLineChange && PeekMessageA(&m, page_, MM_MIXM_CONTROL_CHANGE, MM_MIXM_CONTROL_CHANGE, PM_REMOVE);)
                 continue;
             if (s->action == kLineChange)
                 ASSERT_TRUE(VcMixerChangeLineByOtherProgram(0, VcMixerFindLine(0, kSpeakers)));
@@ -228,13 +205,9 @@ TEST_F(Mixer, TheCardsMixerIsTheFirstReadableDeviceOfItsDriversManufacturer)
 {
     const std::string head = "Sonaris PCI Audio " + std::string(41, 'x'), longer = head + " and more";
     const std::string cardKey = std::string(kMediaClassKey) + "\\0001";
-    const struct {
-        const char *profile, *driver; // DRIVERDESC and the card driver's DriverDesc, if changed
-        int devices;
-        WORD mids[3];
-        bool firstUnreadable;
-        UINT expected;
-    } cases[] = {
+    // DRIVERDESC and the card driver's DriverDesc if changed, the devices'
+    // manufacturers, whether the first device's capabilities can be read.
+    const struct { const char *profile, *driver; int devices; WORD mids[3]; bool firstUnreadable; UINT expected; } cases[] = {
         {nullptr, nullptr, 3, {0x11, 0x22, 0x1A7}, false, 2}, {nullptr, nullptr, 3, {0x11, 0x1A7, 0x1A7}, false, 1},
         {nullptr, nullptr, 2, {0x11, 0x22}, false, 0},         {nullptr, nullptr, 0, {}, false, 0},
         {nullptr, nullptr, 2, {0x1A7, 0x1A7}, true, 1},        {nullptr, nullptr, 2, {0x11, 0x1A7}, true, 1},
@@ -360,16 +333,13 @@ TEST_F(Mixer, APageObjectFindsTheCardsMixerWhenMadeAndOpensItWithItsDialog)
     RecordMixerPage record;
     EXPECT_EQ(0u, VcMixerOpenHandleCount());
     for (MixerPage *object : {static_cast<MixerPage *>(&playback), static_cast<MixerPage *>(&record)}) {
-        EXPECT_EQ(1u, object->mixerPageDevice);
-        EXPECT_EQ(nullptr, object->mixerHandle);
+        EXPECT_TRUE(object->mixerPageDevice == 1 && !object->mixerHandle);
         Open(*object);
-        EXPECT_EQ(0u, std::string(VcLogLine(0)).find("mixerOpen device=1 "));
-        EXPECT_EQ(1u, VcMixerOpenHandleCount());
+        EXPECT_TRUE(std::string(VcLogLine(0)).find("mixerOpen device=1 ") == 0 && VcMixerOpenHandleCount() == 1);
         if (object == &playback)
             EXPECT_EQ("Card Speakers !v0 !b16 !m0", Views(0, 0)); // a line without controls
         DestroyWindow(page_);
-        EXPECT_EQ(0u, VcMixerOpenHandleCount());
-        EXPECT_EQ(nullptr, object->mixerHandle);
+        EXPECT_TRUE(VcMixerOpenHandleCount() == 0 && !object->mixerHandle);
     }
 }
 
@@ -416,13 +386,12 @@ TEST_F(Mixer, PlaybackColumnsFollowTheSpeakerLinesAndMoveThemAtOnce)
         {2, kOtherProgram, 1, 0, &mic.mute, "1", "Mic v15 !b16 m1", 1},
     };
     Run(steps, sizeof steps / sizeof *steps);
-    EXPECT_EQ("49149,49149,49149,49149,49149,49149", Values(six.volume));
     // Every scroll code moves the line, dragging included.
     for (int code = TB_LINEUP; code <= TB_ENDTRACK; ++code) {
-        Act(1, kVolumeSlider, 14 - code, code);
-        EXPECT_EQ("0," + std::to_string(4369 * (1 + code)), Values(wave.volume)); // balanced fully right
+        Act(1, kVolumeSlider, code % 2 ? 7 : 8, code);
+        EXPECT_EQ(code % 2 ? "0,34952" : "0,30583", Values(wave.volume)) << code; // balanced fully right
         DispatchPending();
-        EXPECT_EQ(14 - code, Position(kIds[1][1]));
+        EXPECT_EQ(code % 2 ? 7 : 8, Position(kIds[1][1])) << code;
     }
     VcLogClear();
     DestroyWindow(page_);

@@ -34,11 +34,7 @@ HRESULT Buffer(IDirectSound *sound, DWORD size, DWORD flags, WORD channels = 1, 
 
 TEST(VirtualCard, RefusesWhatDirectSoundAndTheDriverRefuse)
 {
-    VcDevice devices[2];
-    for (int i = 0; i < 2; ++i)
-        VcDefaultDevice(i, &devices[i]);
-    ASSERT_TRUE(VcSetDevices(devices, 2)); // the card, and a device without hardware buffers
-    IDirectSound *card = nullptr, *plain = nullptr;
+    IDirectSound *card = nullptr, *plain = nullptr; // the card, and a device without hardware buffers
     GUID guids[2] = {VcDefaultDeviceGuid(0), VcDefaultDeviceGuid(1)};
     ASSERT_TRUE(DirectSoundCreate(&guids[0], &card, nullptr) == DS_OK && DirectSoundCreate(&guids[1], &plain, nullptr) == DS_OK);
     IDirectSoundBuffer *buffer = nullptr;
@@ -65,6 +61,7 @@ TEST(VirtualCard, RefusesWhatDirectSoundAndTheDriverRefuse)
         {"effect read with instance", DSERR_INVALIDPARAM,
          [&] { return ks->Get(VcQ3DEffectPropertySet, 5, block, sizeof block, value, 4, &got); }},
         {"unknown Q3D id", kUnsupported, [&] { return ks->Set(VcQ3DPropertySet, 1, nullptr, 0, value, 4); }},
+        {"effect block's first word", DSERR_INVALIDPARAM, [&] { DWORD zero[9] = {}; return ks->Set(VcQ3DEffectPropertySet, 5, zero, sizeof zero, value, 4); }},
     };
     for (const auto &r : rows)
         EXPECT_EQ(r.expected, r.call()) << r.what;
@@ -100,7 +97,6 @@ TEST(VirtualCard, RefusesWhatDirectSoundAndTheDriverRefuse)
     EXPECT_EQ(E_UNEXPECTED, held->GetStatus(value));
     EXPECT_EQ(3, VcUsesAfterRelease());
     EXPECT_EQ(0, VcLiveBuffers() + VcLiveDirectSounds() + VcLivePropertySets());
-    VcReset();
 }
 
 } // namespace

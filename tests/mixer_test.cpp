@@ -204,6 +204,7 @@ protected:
 TEST_F(Mixer, TheCardsMixerIsTheFirstReadableDeviceOfItsDriversManufacturer)
 {
     const std::string head = "Sonaris PCI Audio " + std::string(41, 'x'), longer = head + " and more";
+    const std::string lastDiffers = head.substr(0, 58) + "v";
     const std::string cardKey = std::string(kMediaClassKey) + "\\0001";
     // DRIVERDESC and the card driver's DriverDesc if changed, the devices'
     // manufacturers, whether the first device's capabilities can be read.
@@ -212,7 +213,8 @@ TEST_F(Mixer, TheCardsMixerIsTheFirstReadableDeviceOfItsDriversManufacturer)
         {nullptr, nullptr, 2, {0x11, 0x22}, false, 0},         {nullptr, nullptr, 0, {}, false, 0},
         {nullptr, nullptr, 2, {0x1A7, 0x1A7}, true, 1},        {nullptr, nullptr, 2, {0x11, 0x1A7}, true, 1},
         {"Other Audio", nullptr, 2, {0x11, 0x1A7}, false, 0},
-        {longer.c_str(), head.c_str(), 2, {0x11, 0x1A7}, false, 1}, // 59 characters are read
+        {longer.c_str(), head.c_str(), 2, {0x11, 0x1A7}, false, 1}, // 59 characters are read, all of them
+        {head.c_str(), lastDiffers.c_str(), 2, {0x11, 0x1A7}, false, 0},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(&c - cases);

@@ -2,100 +2,66 @@
 // card's driver property sets, through a real driver connection, and their
 // dialogs inside the control panel's dialog, driven with the messages a
 // user's actions send.
+#include "harness.h"
+
 #include "app/app.h"
 #include "pages/effects/effects_page.h"
 #include "pages/effects/mixing_options_page.h"
 #include "pages/effects/voice_manager_page.h"
 #include "panel/driver.h"
 #include "resource.h"
-#include "virtualcard/vcard.h"
 #include "virtualcard/vclog.h"
 
 #include <commctrl.h>
 #include <shlwapi.h>
-
-#include <gtest/gtest.h>
-
 #include <math.h>
 #include <string.h>
 
-#include <string>
-#include <vector>
-
 namespace {
 
-using Trace = std::vector<std::string>;
-const char kQ3DKey[] = "System\\CurrentControlSet\\Services\\Class\\Q3D";
 ControlPanelPage *const e = &effectsPage, *const v = &voiceManagerPage, *const m = &mixingOptionsPage;
 const GUID *const E = &Q3DEffectPropertySet, *const Q = &Q3DPropertySet;
+const DWORD kNone = DWORD(-1);
+using Lines = std::vector<std::string>;
 
-DWORD F(float value)
-{
-    DWORD bits;
-    memcpy(&bits, &value, sizeof bits);
-    return bits;
-}
-
-INT_PTR CALLBACK PanelProc(HWND, UINT message, WPARAM, LPARAM) { return message == WM_INITDIALOG; }
+DWORD F(float value) { DWORD bits; memcpy(&bits, &value, sizeof bits); return bits; }
+ULONG SizeOf(const GUID *set, ULONG id) { return set == Q && id == 12 ? 8 : 4; }
 
 // A page's properties in its reading order: the value the card holds in the
 // test and that of a page object that has read nothing.
-struct Property {
-    const char *set;
-    int id;
-    const char *driver, *start;
-};
+struct Property { const GUID *set; ULONG id; DWORD driver[2], start[2]; };
 const Property kEffects[] = {
-    {"Effect", 0, "0x00000000", "0x00000001"}, {"Effect", 4, "0x00000001", "0x00000000"},
-    {"Effect", 5, "0x00000001", "0x00000000"}, {"Q3D", 5, "0x00000001", "0x00000000"},
-    {"Effect", 8, "0x00000001", "0x00000000"}, {"Q3D", 12, "0x00000001,0x00000002", "0x00000000,0xffffffff"},
-    {"Effect", 3, "0x00000001", "0x00000000"}, {"Effect", 9, "0x3e800000", "0x00000000"},
-    {"Effect", 10, "0x3f400000", "0x00000000"}, {"Effect", 1, "0x000000fa", "0x00000000"}};
+    {E, 0, {0}, {1}}, {E, 4, {1}, {0}}, {E, 5, {1}, {0}}, {Q, 5, {1}, {0}}, {E, 8, {1}, {0}},
+    {Q, 12, {1, 2}, {0, kNone}}, {E, 3, {1}, {0}}, {E, 9, {0x3e800000}, {0}}, {E, 10, {0x3f400000}, {0}}, {E, 1, {250}, {0}}};
 const size_t kEffectsWriteOrder[] = {0, 1, 2, 4, 3, 5, 6, 7, 8, 9};
-const Property kVoiceManager[] = {
-    {"Q3D", 2, "0x00000005", "0x00000000"}, {"Q3D", 6, "0x00000030", "0x00000000"}, {"Q3D", 7, "0x00000018", "0x00000000"}};
+const Property kVoiceManager[] = {{Q, 2, {5}, {0}}, {Q, 6, {48}, {0}}, {Q, 7, {24}, {0}}};
 const size_t kVoiceManagerOrder[] = {0, 1, 2};
-const Property kMixingOptions[] = {{"Q3D", 0, "0x00000001", "0x00000000"}, {"Q3D", 11, "0x3e800000", "0x3f800000"}};
+const Property kMixingOptions[] = {{Q, 0, {1}, {0}}, {Q, 11, {0x3e800000}, {0x3f800000}}};
 const size_t kMixingOptionsOrder[] = {0, 1};
 
-size_t SizeOf(const GUID *set, ULONG id) { return set == Q && id == 12 ? 8 : 4; }
-
-// A call as the card records it, without its buffer: only the effect set's
-// writes carry instance data, the 36-byte block.
-std::string Call(const char *verb, const Property &p, const char *value, const char *hr = "0x00000000")
+// A call as the card records it (value null: a failed read); only the
+// effect set's writes carry instance data, the 36-byte block (which the
+// card takes only with 1 in its first word).
+std::string Call(const char *verb, const Property &p, const DWORD *value)
 {
-    bool block = verb[0] == 's' && p.set[0] == 'E';
-    return std::string("ks.") + verb + " set=" + p.set + " id=" + std::to_string(p.id) + " inst=" + (block ? "36" : "0") +
-           " size=" + std::to_string(SizeOf(p.set[0] == 'E' ? E : Q, p.id)) + " value=" + value + " hr=" + hr;
+    char text[160], words[32] = "null";
+    if (value)
+        snprintf(words, sizeof words, SizeOf(p.set, p.id) == 8 ? "0x%08lx,0x%08lx" : "0x%08lx", value[0], value[1]);
+    snprintf(text, sizeof text, "ks.%s set=%s id=%lu inst=%d size=%lu value=%s hr=%s", verb, p.set == E ? "Effect" : "Q3D",
+             p.id, verb[0] == 's' && p.set == E ? 36 : 0, SizeOf(p.set, p.id), words, value ? "0x00000000" : "0x80004005");
+    return text;
 }
 
-Trace PropertyCalls()
-{
-    Trace calls;
-    for (size_t i = VcLogFind("ks."); i < VcLogCount(); i = VcLogFind("ks.", i + 1)) {
-        std::string line = VcLogLine(i);
-        if (line.compare(0, 7, "ks.get ") == 0 || line.compare(0, 7, "ks.set ") == 0)
-            calls.push_back(line.erase(6, line.find(' ', 7) - 6)); // " buf=<n>"
-    }
-    return calls;
-}
+Lines Calls() { return Trace(0, {"ks.get ", "ks.set "}); }
 
-// Forwards writes to the card and keeps their instance data.
-struct InstanceWitness : IKsPropertySet {
-    explicit InstanceWitness(IKsPropertySet *card) : card(card) {}
-    STDMETHODIMP QueryInterface(REFIID, void **) override { return E_NOINTERFACE; }
-    STDMETHODIMP_(ULONG) AddRef() override { return 1; }
-    STDMETHODIMP_(ULONG) Release() override { return 1; }
-    STDMETHODIMP Get(REFGUID, ULONG, LPVOID, ULONG, LPVOID, ULONG, ULONG *) override { return E_NOTIMPL; }
-    STDMETHODIMP QuerySupport(REFGUID, ULONG, ULONG *) override { return E_NOTIMPL; }
-    STDMETHODIMP Set(REFGUID set, ULONG id, LPVOID instance, ULONG length, LPVOID data, ULONG size) override
-    {
-        blocks.push_back(std::string(static_cast<char *>(instance), instance ? length : 0));
-        return card->Set(set, id, instance, length, data, size);
-    }
-    IKsPropertySet *card;
-    std::vector<std::string> blocks;
-};
+// The registry values the program queries, "name:size" each, in order.
+std::string queries;
+ImportHook *queryHook;
+LONG WINAPI RecordQuery(HKEY key, LPCSTR name, LPDWORD reserved, LPDWORD type, LPBYTE data, LPDWORD size)
+{
+    queries += std::string(name) + ":" + std::to_string(*size) + " ";
+    return queryHook->Original<decltype(&RegQueryValueExA)>()(key, name, reserved, type, data, size);
+}
 
 } // namespace
 
@@ -105,30 +71,26 @@ protected:
     {
         appInstance = GetModuleHandleA(nullptr);
         InitCommonControls();
-        VcReset();
-        SHDeleteKeyA(HKEY_LOCAL_MACHINE, kQ3DKey);
-        effectsPage = EffectsPage();
-        voiceManagerPage = VoiceManagerPage();
-        mixingOptionsPage = MixingOptionsPage();
-        panel_ = CreateDialogParamA(appInstance, MAKEINTRESOURCEA(IDD_PANEL), nullptr, PanelProc, 0);
+        effectsPage = EffectsPage(), voiceManagerPage = VoiceManagerPage(), mixingOptionsPage = MixingOptionsPage();
+        panel_ = CreateDialogParamA(appInstance, MAKEINTRESOURCEA(IDD_PANEL), nullptr, InertDialog, 0);
         ASSERT_NE(nullptr, panel_);
         ASSERT_EQ(0, OpenDriverConnection(nullptr, panel_, &c_.directSound, &c_.propertySet, 0));
+        VcLogClear();
     }
     void TearDown() override
     {
         DestroyWindow(panel_);
         CloseDriverConnection(&c_);
-        EXPECT_EQ(0, VcLiveDirectSounds() + VcLiveBuffers() + VcLivePropertySets());
-        SHDeleteKeyA(HKEY_LOCAL_MACHINE, kQ3DKey);
-        VcReset();
+        ExpectNothingHeld();
+        RestorePackage(); // the Q3D key and the card's stored values
     }
 
     // The card's value of a property, set as another program would.
     void Preset(const GUID *set, ULONG id, DWORD low, DWORD high = 0)
     {
         DWORD block[9] = {1}, value[2] = {low, high};
-        ASSERT_EQ(S_OK, c_.propertySet->Set(*set, id, set == E ? block : nullptr, set == E ? sizeof block : 0,
-                                            value, SizeOf(set, id)));
+        ASSERT_EQ(S_OK, c_.propertySet->Set(*set, id, set == E ? block : nullptr, set == E ? sizeof block : 0, value,
+                                            SizeOf(set, id)));
     }
     DWORD Stored(const GUID *set, ULONG id, int word = 0)
     {
@@ -142,26 +104,23 @@ protected:
     {
         for (size_t failing = 0; failing <= N; ++failing) {
             SCOPED_TRACE(testing::Message() << "read " << failing << " fails");
-            for (const Property &p : properties) {
-                const char *high = strchr(p.driver, ',');
-                Preset(p.set[0] == 'E' ? E : Q, p.id, strtoul(p.driver, nullptr, 16), high ? strtoul(high + 1, nullptr, 16) : 0);
+            Lines reads, writes;
+            for (size_t i = 0; i < N; ++i) {
+                Preset(properties[i].set, properties[i].id, properties[i].driver[0], properties[i].driver[1]);
+                reads.push_back(Call("get", properties[i], i + 1 == failing ? nullptr : properties[i].driver));
             }
+            for (size_t i : order)
+                writes.push_back(Call("set", properties[i], i + 1 == failing ? properties[i].start : properties[i].driver));
             Page page;
             if (failing)
                 VcFailCall("Get", static_cast<int>(failing), DSERR_GENERIC);
             VcLogClear();
             page.ReadFromDriver(c_.directSound, c_.propertySet);
             VcClearFaults();
-            Trace reads, writes;
-            for (size_t i = 0; i < N; ++i)
-                reads.push_back(i + 1 == failing ? Call("get", properties[i], "null", "0x80004005")
-                                                 : Call("get", properties[i], properties[i].driver));
-            for (size_t i : order)
-                writes.push_back(Call("set", properties[i], i + 1 == failing ? properties[i].start : properties[i].driver));
-            EXPECT_EQ(reads, PropertyCalls());
+            EXPECT_EQ(reads, Calls());
             VcLogClear();
             page.WriteToDriver(c_.directSound, c_.propertySet);
-            EXPECT_EQ(writes, PropertyCalls());
+            EXPECT_EQ(writes, Calls());
         }
     }
 
@@ -176,56 +135,40 @@ protected:
         ASSERT_NE(nullptr, page_);
         EnableWindow(GetDlgItem(panel_, IDC_APPLY), FALSE);
     }
-    void ReadAndOpen(ControlPanelPage *page)
-    {
-        page->ReadFromDriver(c_.directSound, c_.propertySet);
-        Open(page);
-    }
+    void ReadAndOpen(ControlPanelPage *page) { page->ReadFromDriver(c_.directSound, c_.propertySet), Open(page); }
     // The window goes (its page takes its settings), then OK writes them.
-    void CloseAndWrite(ControlPanelPage *page)
-    {
-        DestroyWindow(page_);
-        page->WriteToDriver(c_.directSound, c_.propertySet);
-    }
-    LRESULT Send(int id, UINT message, WPARAM wParam = 0, LPARAM lParam = 0)
-    {
-        return SendDlgItemMessageA(page_, id, message, wParam, lParam);
-    }
-    std::string Kind(int id)
+    void CloseAndWrite(ControlPanelPage *page) { DestroyWindow(page_), page->WriteToDriver(c_.directSound, c_.propertySet); }
+    LRESULT Send(int id, UINT message, WPARAM w = 0, LPARAM l = 0) { return SendDlgItemMessageA(page_, id, message, w, l); }
+    // A control's kind by the first letter of its class: b(utton), c(ombo
+    // box), e(dit), m(sctls_trackbar32 or _updown32).
+    char Kind(int id)
     {
         char name[32] = "";
-        GetClassNameA(GetDlgItem(page_, id), name, sizeof name);
-        return CharLowerA(name);
+        return GetClassNameA(GetDlgItem(page_, id), name, sizeof name), static_cast<char>(tolower(name[0]));
     }
     // What a control shows: a button's check, a track bar's or a list's
     // position, an edit field's number.
     int Shown(int id)
     {
-        std::string kind = Kind(id);
-        char text[32] = "";
+        char text[32] = "", kind = Kind(id);
         GetDlgItemTextA(page_, id, text, sizeof text);
-        return kind == "button" ? Send(id, BM_GETCHECK) : kind == "msctls_trackbar32" ? Send(id, TBM_GETPOS)
-             : kind == "combobox" ? Send(id, CB_GETCURSEL) : strtol(text, nullptr, 10);
+        return kind == 'b' ? Send(id, BM_GETCHECK) : kind == 'm' ? Send(id, TBM_GETPOS)
+             : kind == 'c' ? Send(id, CB_GETCURSEL) : strtol(text, nullptr, 10);
     }
     // Sets a control as the user does; a list and a track bar tell the page.
     void Put(int id, int value, const char *text = nullptr)
     {
-        std::string kind = Kind(id);
+        char kind = Kind(id);
         LPARAM control = reinterpret_cast<LPARAM>(GetDlgItem(page_, id));
-        if (text) {
+        if (text)
             Send(id, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text));
-        } else if (kind == "button") {
+        else if (kind == 'b')
             Send(id, BM_SETCHECK, value);
-        } else if (kind == "combobox") {
-            Send(id, CB_SETCURSEL, value);
-            SendMessageA(page_, WM_COMMAND, MAKEWPARAM(id, CBN_SELCHANGE), control);
-        } else {
-            Send(id, TBM_SETPOS, TRUE, value);
-            SendMessageA(page_, GetWindowLongA(GetDlgItem(page_, id), GWL_STYLE) & TBS_VERT ? WM_VSCROLL : WM_HSCROLL,
-                         TB_ENDTRACK, control);
-        }
+        else if (kind == 'c')
+            Send(id, CB_SETCURSEL, value), SendMessageA(page_, WM_COMMAND, MAKEWPARAM(id, CBN_SELCHANGE), control);
+        else
+            Send(id, TBM_SETPOS, TRUE, value), SendMessageA(page_, id == IDC_VOLUME ? WM_VSCROLL : WM_HSCROLL, TB_ENDTRACK, control);
     }
-    bool ApplyEnabled() { return IsWindowEnabled(GetDlgItem(panel_, IDC_APPLY)) != 0; }
 
     HWND panel_ = nullptr, page_ = nullptr;
     DriverConnection c_ = {};
@@ -239,52 +182,35 @@ TEST_F(EffectsPagesTest, EachPageReadsAndWritesItsPropertiesInItsOrderAndAFailed
     ExpectReadAndWrite<VoiceManagerPage>(kVoiceManager, kVoiceManagerOrder);
     ExpectReadAndWrite<MixingOptionsPage>(kMixingOptions, kMixingOptionsOrder);
 
-    InstanceWitness witness(c_.propertySet);
-    effectsPage.WriteToDriver(c_.directSound, &witness);
-    const std::string none, block("\1\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0", 36);
-    EXPECT_EQ((std::vector<std::string>{block, block, block, block, none, none, block, block, block, block}),
-              witness.blocks);
-
     VcLogClear();
     for (ControlPanelPage *page : {e, v, m}) {
         page->WriteToDriver(nullptr, nullptr);
         page->WriteToDriver(c_.directSound, nullptr);
     }
-    EXPECT_EQ(Trace(), PropertyCalls());
+    EXPECT_EQ(Lines(), Calls());
 }
 
-// Property 1: on with the driver's value, or off. The template has no
-// controls for it, so once its window has gone the page writes it off; with
-// controls added, the page fills and reads them, and without a number field
-// it keeps the driver's value.
-TEST_F(EffectsPagesTest, PropertyOneIsWrittenBackUntilThePageWindowHasBeenShownAndFillsControlsThatExist)
+// Property 1: on with the driver's value, or off keeping the last value.
+// The template has no controls for it, so once its window has gone the page
+// writes it off; with controls added, the page fills and reads them.
+TEST_F(EffectsPagesTest, PropertyOneIsWrittenOffOnceThePageWindowHasBeenShownAndFillsControlsThatExist)
 {
-    const struct { int32_t driver; int controls; int shownOn, shown; const char *typed; int takenOn; int32_t written; } cases[] = {
-        {250, 0, 0, 0, nullptr, 0, 0},      {250, 2, 1, 250, "12abc", 1, 12}, {250, 2, 1, 250, "", 1, 0},
-        {250, 2, 1, 250, " -7", 1, -7},     {0, 2, 0, 250, "300", 1, 300},     {250, 1, 1, 0, nullptr, 1, 250},
-        {250, 1, 1, 0, nullptr, 0, 0}};
+    const struct { int32_t driver; bool controls; int shownOn, shown; const char *typed; int32_t written; } cases[] = {
+        {250, false, 0, 0, nullptr, 0}, {250, true, 1, 250, "12abc", 12}, {0, true, 0, 250, "300", 300}};
     for (const auto &c : cases) {
-        SCOPED_TRACE(testing::Message() << c.driver << ", " << c.controls << " controls, typed " << (c.typed ? c.typed : "-"));
+        SCOPED_TRACE(c.driver);
         Preset(E, 1, 250);
         effectsPage.ReadFromDriver(c_.directSound, c_.propertySet);
         Preset(E, 1, c.driver);
-        VcFailCall("Get", 10, DSERR_GENERIC); // its read fails: still on with 250
-        effectsPage.ReadFromDriver(c_.directSound, c_.propertySet);
-        VcClearFaults();
-        effectsPage.WriteToDriver(c_.directSound, c_.propertySet);
-        EXPECT_EQ(250u, Stored(E, 1));
-        Preset(E, 1, c.driver);
         ReadAndOpen(e);
-        const char *const classes[] = {"BUTTON", "EDIT"};
-        for (int i = 0; i < c.controls; ++i)
-            CreateWindowExA(0, classes[i], "", WS_CHILD | (i ? 0 : BS_AUTOCHECKBOX), 0, 0, 40, 12, page_,
-                            reinterpret_cast<HMENU>(INT_PTR(i ? IDC_PROPERTY1_VALUE : IDC_PROPERTY1_ON)), appInstance, nullptr);
+        for (int id : {IDC_PROPERTY1_ON, IDC_PROPERTY1_VALUE})
+            if (c.controls)
+                CreateWindowExA(0, id == IDC_PROPERTY1_ON ? "BUTTON" : "EDIT", "", WS_CHILD | BS_AUTOCHECKBOX, 0, 0, 40,
+                                12, page_, reinterpret_cast<HMENU>(INT_PTR(id)), appInstance, nullptr);
         effectsPage.ShowSettings(page_); // as after Apply
-        EXPECT_EQ(c.shownOn, Shown(IDC_PROPERTY1_ON));
-        EXPECT_EQ(c.shown, Shown(IDC_PROPERTY1_VALUE));
-        Put(IDC_PROPERTY1_ON, c.takenOn);
+        EXPECT_TRUE(c.shownOn == Shown(IDC_PROPERTY1_ON) && c.shown == Shown(IDC_PROPERTY1_VALUE));
         if (c.typed)
-            Put(IDC_PROPERTY1_VALUE, 0, c.typed);
+            Put(IDC_PROPERTY1_ON, 1), Put(IDC_PROPERTY1_VALUE, 0, c.typed);
         CloseAndWrite(e);
         EXPECT_EQ(DWORD(c.written), Stored(E, 1));
     }
@@ -292,92 +218,84 @@ TEST_F(EffectsPagesTest, PropertyOneIsWrittenBackUntilThePageWindowHasBeenShownA
 
 // ---- Page object <-> controls -----------------------------------------------
 
-TEST_F(EffectsPagesTest, EachPageShowsTheDriversValueAndWritesBackWhatItShows)
+// Each row: the card's values (on a card as it starts: effect 0 QSound,
+// both expansions 0.5, 64 and 32 buffers, volume 1.0, no environment, the
+// rest 0), what the page shows of them in a control (kAny: not looked at),
+// the value written once the window has gone, after the user has set the
+// control (to a position, or a typed text) if the row says so.
+TEST_F(EffectsPagesTest, EachPageShowsTheDriversValuesTakesWhatTheUserSetsAndWritesIt)
 {
-    const DWORD kNone = DWORD(-1);
-    const struct { ControlPanelPage *page; const GUID *set; ULONG id; DWORD driver[2]; int control, shown;
-                   const GUID *writtenSet; ULONG writtenId; DWORD written[2]; } rows[] = {
-        {e, E, 0, {0}, IDC_MODE_QSOUND, 0, E, 0, {0}},        {e, E, 0, {0}, IDC_MODE_STEREO, 1, E, 0, {0}},
-        {e, E, 0, {2}, IDC_MODE_QSOUND, 1, E, 0, {1}},        {e, E, 0, {2}, IDC_MODE_STEREO, 0, E, 0, {1}},
-        {e, E, 8, {0}, IDC_CPU_USAGE, 0, E, 4, {0}},          {e, E, 4, {1}, IDC_CPU_USAGE, 1, E, 4, {0}},
-        {e, E, 4, {1}, IDC_CPU_USAGE, 1, E, 8, {1}},          {e, E, 8, {1}, IDC_CPU_USAGE, 1, E, 8, {1}},
-        {e, Q, 12, {0, kNone}, IDC_ENVIRONMENT, 0, Q, 12, {0, kNone}}, {e, Q, 12, {0, 0}, IDC_ENVIRONMENT, 1, Q, 12, {0, 0}},
-        {e, Q, 12, {0, 25}, IDC_ENVIRONMENT, 26, Q, 12, {0, 25}},      {e, Q, 12, {1, 0}, IDC_ENVIRONMENT, 27, Q, 12, {1, 0}},
-        {e, Q, 12, {1, 2}, IDC_ENVIRONMENT, 29, Q, 12, {1, 2}},        {e, Q, 12, {2, 1}, IDC_ENVIRONMENT, 28, Q, 12, {1, 1}},
-        {e, Q, 12, {1, 5}, IDC_ENVIRONMENT, -1, Q, 12, {0, DWORD(-2)}}, {e, Q, 12, {0, 29}, IDC_ENVIRONMENT, -1, Q, 12, {0, DWORD(-2)}},
-        {e, E, 9, {F(0.5f)}, IDC_SPREAD, 500, E, 9, {F(0.5f)}},        {e, E, 9, {F(1.5f)}, IDC_SPREAD, 1000, E, 9, {F(1.0f)}},
-        {e, E, 9, {F(-0.25f)}, IDC_SPREAD, 0, E, 9, {0}},              {e, E, 10, {F(0.0005f)}, IDC_CENTER, 1, E, 10, {F(0.001f)}},
-        {e, E, 10, {F(0.00049f)}, IDC_CENTER, 0, E, 10, {0}},          {e, E, 10, {F(NAN)}, IDC_CENTER, 0, E, 10, {0}},
-        {e, E, 5, {7}, IDC_REVERB, 1, E, 5, {1}},             {e, Q, 5, {1}, IDC_LOW_FREQUENCY, 1, Q, 5, {1}},
-        {e, E, 3, {1}, IDC_STEREO_EXPANSION, 1, E, 3, {1}},   {e, E, 3, {0}, IDC_STEREO_EXPANSION, 0, E, 3, {0}},
-        {v, Q, 2, {0}, IDC_PLAY_UNLIMITED, 1, Q, 2, {0}},     {v, Q, 2, {1}, IDC_LIMIT_TOTAL, 1, Q, 2, {1}},
-        {v, Q, 2, {6}, IDC_PLAY_LIMITED, 1, Q, 2, {6}},       {v, Q, 2, {6}, IDC_PLAY_LONGEST, 1, Q, 2, {6}},
-        {v, Q, 2, {6}, IDC_PLAY_UNLIMITED, 0, Q, 2, {6}},     {v, Q, 2, {0xF8}, IDC_PLAY_UNLIMITED, 1, Q, 2, {0}},
-        {v, Q, 6, {32}, IDC_MAX_TOTAL, 32, Q, 6, {32}},       {v, Q, 7, {100}, IDC_MAX_PLAY, 64, Q, 7, {64}},
-        {v, Q, 7, {65}, IDC_MAX_PLAY, 64, Q, 7, {64}},        {v, Q, 7, {64}, IDC_MAX_PLAY, 64, Q, 7, {64}},
-        {v, Q, 6, {DWORD(-5)}, IDC_MAX_TOTAL, -5, Q, 6, {DWORD(-5)}}, {v, Q, 6, {DWORD(-5)}, IDC_MAX_PLAY, 32, Q, 7, {32}},
-        {m, Q, 0, {1}, IDC_FLOATING_POINT, 0, Q, 0, {0}},     {m, Q, 0, {2}, IDC_FLOATING_POINT, 1, Q, 0, {2}},
-        {m, Q, 11, {F(0.5f)}, IDC_VOLUME, 6, Q, 11, {F(0.5011872f)}}, {m, Q, 11, {F(2.0f)}, IDC_VOLUME, 0, Q, 11, {F(1.0f)}},
-        {m, Q, 11, {F(0.0f)}, IDC_VOLUME, 60, Q, 11, {0}},    {m, Q, 11, {F(-1.0f)}, IDC_VOLUME, 60, Q, 11, {0}},
-        {m, Q, 11, {F(0.001f)}, IDC_VOLUME, 60, Q, 11, {0}},  {m, Q, 11, {F(NAN)}, IDC_VOLUME, 60, Q, 11, {0}},
+    const int kAny = 9999, kKeep = 9999;
+    const std::string padded = std::string(29, ' ') + "123"; // 31 characters are fetched
+    const struct { ControlPanelPage *page; std::vector<Property> driver; int control, shown; const GUID *writtenSet;
+                   ULONG writtenId; DWORD written[2]; int set = kKeep; const char *typed = nullptr; } rows[] = {
+        {e, {{E, 0, {0}}}, IDC_MODE_QSOUND, 0, E, 0, {0}},      {e, {{E, 0, {0}}}, IDC_MODE_STEREO, 1, E, 0, {0}},
+        {e, {{E, 0, {2}}}, IDC_MODE_QSOUND, 1, E, 0, {1}},      {e, {{E, 0, {2}}}, IDC_MODE_STEREO, 0, E, 0, {1}},
+        {e, {}, IDC_MODE_QSOUND, kAny, E, 0, {0}, 0},           {e, {{E, 5, {7}}}, IDC_REVERB, 1, E, 5, {1}},
+        {e, {}, IDC_REVERB, 0, E, 5, {1}, 1},                   {e, {{Q, 5, {1}}}, IDC_LOW_FREQUENCY, 1, Q, 5, {1}},
+        {e, {{E, 3, {1}}}, IDC_STEREO_EXPANSION, 1, E, 3, {1}}, {e, {{E, 3, {1}}}, IDC_STEREO_EXPANSION, 1, E, 3, {0}, 0},
+        // CPU Usage counts the two switches the driver reports, elevation
+        // and interpolation; taken back, its position decides both.
+        {e, {}, IDC_CPU_USAGE, 0, E, 8, {0}},                   {e, {{E, 4, {1}}}, IDC_CPU_USAGE, 1, E, 4, {0}},
+        {e, {{E, 4, {1}}}, IDC_CPU_USAGE, 1, E, 8, {1}},        {e, {{E, 8, {1}}}, IDC_CPU_USAGE, 1, E, 8, {1}},
+        {e, {{E, 4, {1}}, {E, 8, {1}}}, IDC_CPU_USAGE, 2, E, 4, {1}}, {e, {{E, 4, {5}}, {E, 8, {9}}}, IDC_CPU_USAGE, 2, E, 8, {1}},
+        {e, {}, IDC_CPU_USAGE, 0, E, 4, {1}, 2},                {e, {}, IDC_CPU_USAGE, 0, E, 8, {1}, 2},
+        {e, {{E, 4, {1}}, {E, 8, {1}}}, IDC_CPU_USAGE, 2, E, 8, {0}, 0}, {e, {{E, 4, {1}}}, IDC_CPU_USAGE, 1, E, 4, {0}, 1},
+        // The environment list: "- none -", 26 of bank 0, 3 of bank 1.
+        {e, {{Q, 12, {0, 0}}}, IDC_ENVIRONMENT, 1, Q, 12, {0, 0}}, {e, {{Q, 12, {0, 25}}}, IDC_ENVIRONMENT, 26, Q, 12, {0, 25}},
+        {e, {{Q, 12, {1, 0}}}, IDC_ENVIRONMENT, 27, Q, 12, {1, 0}}, {e, {{Q, 12, {1, 2}}}, IDC_ENVIRONMENT, 29, Q, 12, {1, 2}},
+        {e, {{Q, 12, {2, 1}}}, IDC_ENVIRONMENT, 28, Q, 12, {1, 1}}, {e, {{Q, 12, {1, 5}}}, IDC_ENVIRONMENT, -1, Q, 12, {0, DWORD(-2)}},
+        {e, {{Q, 12, {0, 29}}}, IDC_ENVIRONMENT, -1, Q, 12, {0, DWORD(-2)}}, {e, {{Q, 12, {1, 2}}}, IDC_ENVIRONMENT, 29, Q, 12, {0, 0}, 1},
+        {e, {}, IDC_ENVIRONMENT, 0, Q, 12, {0, 25}, 26},        {e, {}, IDC_ENVIRONMENT, 0, Q, 12, {1, 0}, 27},
+        {e, {}, IDC_ENVIRONMENT, 0, Q, 12, {0, kNone}, 0},      {e, {}, IDC_ENVIRONMENT, 0, Q, 12, {0, DWORD(-2)}, -1},
+        // Spread and center: 0.0 to 1.0 in steps of 0.001.
+        {e, {{E, 9, {F(0.5f)}}}, IDC_SPREAD, 500, E, 9, {F(0.5f)}}, {e, {{E, 9, {F(1.5f)}}}, IDC_SPREAD, 1000, E, 9, {F(1.0f)}},
+        {e, {{E, 9, {F(-0.25f)}}}, IDC_SPREAD, 0, E, 9, {0}},    {e, {{E, 10, {F(0.0005f)}}}, IDC_CENTER, 1, E, 10, {F(0.001f)}},
+        {e, {{E, 10, {F(0.00049f)}}}, IDC_CENTER, 0, E, 10, {0}}, {e, {{E, 10, {F(NAN)}}}, IDC_CENTER, 0, E, 10, {0}},
+        {e, {}, IDC_SPREAD, 500, E, 9, {F(0.333f)}, 333},       {e, {}, IDC_CENTER, 500, E, 10, {F(1.0f)}, 1000},
+        // Voice manager: the policy bits shown one by one, the play count
+        // bounded by the total count in the page itself; typed numbers.
+        {v, {{Q, 2, {0}}}, IDC_PLAY_UNLIMITED, 1, Q, 2, {0}},   {v, {{Q, 2, {1}}}, IDC_LIMIT_TOTAL, 1, Q, 2, {1}},
+        {v, {{Q, 2, {6}}}, IDC_PLAY_LIMITED, 1, Q, 2, {6}},     {v, {{Q, 2, {6}}}, IDC_PLAY_LONGEST, 1, Q, 2, {6}},
+        {v, {{Q, 2, {6}}}, IDC_PLAY_UNLIMITED, 0, Q, 2, {6}},   {v, {{Q, 2, {0xF8}}}, IDC_PLAY_UNLIMITED, 1, Q, 2, {0}},
+        {v, {}, IDC_LIMIT_TOTAL, 0, Q, 2, {1}, 1},              {v, {{Q, 6, {32}}}, IDC_MAX_TOTAL, 32, Q, 6, {32}},
+        {v, {{Q, 7, {100}}}, IDC_MAX_PLAY, 64, Q, 7, {64}},     {v, {{Q, 7, {65}}}, IDC_MAX_PLAY, 64, Q, 7, {64}},
+        {v, {{Q, 7, {64}}}, IDC_MAX_PLAY, 64, Q, 7, {64}},      {v, {{Q, 6, {DWORD(-5)}}}, IDC_MAX_TOTAL, -5, Q, 6, {DWORD(-5)}},
+        {v, {{Q, 6, {DWORD(-5)}}}, IDC_MAX_PLAY, 32, Q, 7, {32}}, {v, {}, IDC_MAX_TOTAL, 64, Q, 6, {12}, 0, "12abc"},
+        {v, {}, IDC_MAX_TOTAL, 64, Q, 6, {0}, 0, ""},           {v, {}, IDC_MAX_TOTAL, 64, Q, 6, {DWORD(-5)}, 0, "-5"},
+        {v, {}, IDC_MAX_TOTAL, 64, Q, 6, {5000}, 0, "5000"},    {v, {}, IDC_MAX_TOTAL, 64, Q, 6, {7}, 0, " +7x"},
+        {v, {}, IDC_MAX_PLAY, 32, Q, 7, {20}, 0, "20"},         {v, {}, IDC_MAX_PLAY, 32, Q, 7, {12}, 0, padded.c_str()},
+        // Mixing options: floating point is 2; the volume track bar counts
+        // dB of attenuation, 60 silent.
+        {m, {{Q, 0, {1}}}, IDC_FLOATING_POINT, 0, Q, 0, {0}},   {m, {{Q, 0, {2}}}, IDC_FLOATING_POINT, 1, Q, 0, {2}},
+        {m, {}, IDC_FLOATING_POINT, 0, Q, 0, {2}, 1},           {m, {{Q, 11, {F(0.5f)}}}, IDC_VOLUME, 6, Q, 11, {F(0.5011872f)}},
+        {m, {{Q, 11, {F(2.0f)}}}, IDC_VOLUME, 0, Q, 11, {F(1.0f)}}, {m, {{Q, 11, {F(0.0f)}}}, IDC_VOLUME, 60, Q, 11, {0}},
+        {m, {{Q, 11, {F(-1.0f)}}}, IDC_VOLUME, 60, Q, 11, {0}}, {m, {{Q, 11, {F(0.001f)}}}, IDC_VOLUME, 60, Q, 11, {0}},
+        {m, {{Q, 11, {F(NAN)}}}, IDC_VOLUME, 60, Q, 11, {0}},   {m, {}, IDC_VOLUME, 0, Q, 11, {F(0.8912509f)}, 1},
+        {m, {}, IDC_VOLUME, 0, Q, 11, {F(0.1f)}, 20},           {m, {}, IDC_VOLUME, 0, Q, 11, {F(0.01f)}, 40},
+        {m, {}, IDC_VOLUME, 0, Q, 11, {F(0.0011220184f)}, 59},
     };
-    // On a card as it starts: effect 0 QSound, both expansions 0.5, 64 and
-    // 32 buffers, volume 1.0, no environment, the rest 0.
     for (const auto &r : rows) {
-        SCOPED_TRACE(testing::Message() << "property " << r.id << " = " << r.driver[0] << "," << r.driver[1]);
+        SCOPED_TRACE(testing::Message() << "row " << &r - rows);
         VcReset();
-        Preset(r.set, r.id, r.driver[0], r.driver[1]);
+        for (const Property &p : r.driver)
+            Preset(p.set, p.id, p.driver[0], p.driver[1]);
         ReadAndOpen(r.page);
-        EXPECT_EQ(r.shown, Shown(r.control)) << r.control;
-        if (r.page == v) { // the play count as shown is already the page's own
+        if (r.shown != kAny)
+            EXPECT_EQ(r.shown, Shown(r.control));
+        if (r.writtenSet == Q && r.writtenId == 7 && r.set == kKeep && !r.typed) { // the field holds what is shown
             v->WriteToDriver(c_.directSound, c_.propertySet);
-            EXPECT_EQ(r.id == 7 ? 64u : 32u, Stored(Q, 7));
+            EXPECT_EQ(r.written[0], Stored(Q, 7));
         }
+        if (r.set != kKeep || r.typed)
+            Put(r.control, r.set, r.typed);
         CloseAndWrite(r.page);
         EXPECT_EQ(r.written[0], Stored(r.writtenSet, r.writtenId));
         EXPECT_EQ(r.written[1], Stored(r.writtenSet, r.writtenId, 1)); // 0 past a 4-byte value
     }
-}
 
-TEST_F(EffectsPagesTest, EachPageTakesWhatTheUserSets)
-{
-    const struct { ControlPanelPage *page; int control, value; const char *typed; const GUID *set; ULONG id; DWORD written[2]; } rows[] = {
-        {e, IDC_ENVIRONMENT, 0, nullptr, Q, 12, {0, DWORD(-1)}}, {e, IDC_ENVIRONMENT, 1, nullptr, Q, 12, {0, 0}},
-        {e, IDC_ENVIRONMENT, 26, nullptr, Q, 12, {0, 25}},       {e, IDC_ENVIRONMENT, 27, nullptr, Q, 12, {1, 0}},
-        {e, IDC_ENVIRONMENT, 29, nullptr, Q, 12, {1, 2}},        {e, IDC_ENVIRONMENT, -1, nullptr, Q, 12, {0, DWORD(-2)}},
-        {e, IDC_CPU_USAGE, 2, nullptr, E, 4, {1}}, {e, IDC_CPU_USAGE, 2, nullptr, E, 8, {1}}, // the hidden boxes yield
-        {e, IDC_CPU_USAGE, 0, nullptr, E, 4, {0}}, {e, IDC_CPU_USAGE, 0, nullptr, E, 8, {0}},
-        {e, IDC_CPU_USAGE, 1, nullptr, E, 4, {0}}, {e, IDC_CPU_USAGE, 1, nullptr, E, 8, {1}},
-        {e, IDC_SPREAD, 333, nullptr, E, 9, {F(0.333f)}}, {e, IDC_CENTER, 1000, nullptr, E, 10, {F(1.0f)}},
-        {e, IDC_MODE_QSOUND, 0, nullptr, E, 0, {0}},      {e, IDC_REVERB, 1, nullptr, E, 5, {1}},
-        {v, IDC_MAX_TOTAL, 0, "12abc", Q, 6, {12}},       {v, IDC_MAX_TOTAL, 0, "", Q, 6, {0}},
-        {v, IDC_MAX_TOTAL, 0, "-5", Q, 6, {DWORD(-5)}},   {v, IDC_MAX_TOTAL, 0, "5000", Q, 6, {5000}},
-        {v, IDC_MAX_TOTAL, 0, " +7x", Q, 6, {7}},         {v, IDC_MAX_TOTAL, 0, "99999999999", Q, 6, {0x7FFFFFFF}},
-        {v, IDC_MAX_TOTAL, 0, "10", Q, 6, {10}},          {v, IDC_MAX_PLAY, 0, "20", Q, 7, {20}},
-        {v, IDC_LIMIT_TOTAL, 1, nullptr, Q, 2, {1}},      {m, IDC_FLOATING_POINT, 1, nullptr, Q, 0, {2}},
-        {m, IDC_FLOATING_POINT, 0, nullptr, Q, 0, {0}},   {m, IDC_VOLUME, 0, nullptr, Q, 11, {F(1.0f)}},
-        {m, IDC_VOLUME, 1, nullptr, Q, 11, {F(0.8912509f)}}, {m, IDC_VOLUME, 6, nullptr, Q, 11, {F(0.5011872f)}},
-        {m, IDC_VOLUME, 20, nullptr, Q, 11, {F(0.1f)}},   {m, IDC_VOLUME, 40, nullptr, Q, 11, {F(0.01f)}},
-        {m, IDC_VOLUME, 59, nullptr, Q, 11, {F(0.0011220184f)}}, {m, IDC_VOLUME, 60, nullptr, Q, 11, {0}},
-    };
-    for (const auto &r : rows) {
-        SCOPED_TRACE(testing::Message() << "control " << r.control << " set to " << (r.typed ? r.typed : std::to_string(r.value)));
-        Open(r.page);
-        Put(r.control, r.value, r.typed);
-        CloseAndWrite(r.page);
-        EXPECT_EQ(r.written[0], Stored(r.set, r.id));
-        EXPECT_EQ(r.written[1], Stored(r.set, r.id, 1));
-    }
-
-    // An environment the list lacks clears the selection shown before.
-    Open(e);
-    Put(IDC_ENVIRONMENT, 3);
-    Preset(Q, 12, 1, 5);
-    e->ReadFromDriver(c_.directSound, c_.propertySet);
-    e->ShowSettings(page_);
-    EXPECT_EQ(-1, Shown(IDC_ENVIRONMENT));
-
-    // Every position comes back as it went, through single precision.
+    // Every position comes back as it went, through single precision; an
+    // environment the list lacks clears the selection shown before.
     const struct { ControlPanelPage *page; int control, first, last; } trips[] = {
         {e, IDC_SPREAD, 0, 1000}, {e, IDC_CENTER, 0, 1000}, {e, IDC_ENVIRONMENT, -1, 29}, {m, IDC_VOLUME, 0, 60}};
     for (const auto &t : trips) {
@@ -392,88 +310,92 @@ TEST_F(EffectsPagesTest, EachPageTakesWhatTheUserSets)
     }
 }
 
-TEST_F(EffectsPagesTest, AFreshPageShowsItsStartValuesOnTheTabsDisplayArea)
+// Start values, the controls' ranges and ticks, and the place on the
+// panel: the top left corner of the tab control's display area.
+TEST_F(EffectsPagesTest, AFreshPageShowsItsStartValuesAndRangesOnTheTabsDisplayArea)
 {
-    EffectsPage effects;
-    VoiceManagerPage voices;
-    MixingOptionsPage mixing;
-    const struct { ControlPanelPage *page; int control, shown; } rows[] = {
-        {&effects, IDC_MODE_QSOUND, 1}, {&effects, IDC_MODE_STEREO, 0}, {&effects, IDC_CPU_USAGE, 0},
-        {&effects, IDC_REVERB, 0},      {&effects, IDC_ENVIRONMENT, 0}, {&effects, IDC_STEREO_EXPANSION, 0},
-        {&effects, IDC_SPREAD, 0},      {&effects, IDC_CENTER, 0},      {&effects, IDC_LOW_FREQUENCY, 0},
-        {&voices, IDC_PLAY_UNLIMITED, 1}, {&voices, IDC_LIMIT_TOTAL, 0}, {&voices, IDC_MAX_TOTAL, 0},
-        {&voices, IDC_MAX_PLAY, 0},     {&mixing, IDC_FLOATING_POINT, 0}, {&mixing, IDC_LATENCY, 20},
-        {&mixing, IDC_VOLUME, 0},       {&mixing, IDC_MIX_PRIMARY, 0},  {&mixing, IDC_BYPASS, 0}};
+    const int kSpin = -1; // an up-down control's range
+    const struct { ControlPanelPage *page; int control, shown, low, high, ticks; } rows[] = { // the pages as made
+        {e, IDC_MODE_QSOUND, 1},                {e, IDC_MODE_STEREO, 0},           {e, IDC_REVERB, 0},
+        {e, IDC_ENVIRONMENT, 0},                {e, IDC_STEREO_EXPANSION, 0},      {e, IDC_LOW_FREQUENCY, 0},
+        {e, IDC_CPU_USAGE, 0, 0, 2, 3},         {e, IDC_SPREAD, 0, 0, 1000},       {e, IDC_CENTER, 0, 0, 1000},
+        {v, IDC_PLAY_UNLIMITED, 1},             {v, IDC_LIMIT_TOTAL, 0},           {v, IDC_MAX_TOTAL, 0},
+        {v, IDC_MAX_PLAY, 0},                   {v, IDC_MAX_TOTAL_SPIN, kSpin, 2, 1000}, {v, IDC_MAX_PLAY_SPIN, kSpin, 1, 1000},
+        {m, IDC_FLOATING_POINT, 0},             {m, IDC_LATENCY, 20},              {m, IDC_MIX_PRIMARY, 0},
+        {m, IDC_BYPASS, 0},                     {m, IDC_LATENCY_SPIN, kSpin, 10, 200}, {m, IDC_VOLUME, 0, 0, 60, 11}, // a tick every 6 dB
+    };
     RECT area, page;
     GetWindowRect(GetDlgItem(panel_, IDC_PANEL_TAB), &area);
     SendDlgItemMessageA(panel_, IDC_PANEL_TAB, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&area));
     for (const auto &r : rows) {
         Open(r.page);
-        EXPECT_EQ(r.shown, Shown(r.control)) << r.control;
+        if (r.shown != kSpin)
+            EXPECT_EQ(r.shown, Shown(r.control)) << r.control;
+        int low = 0, high = 0;
+        if (r.shown == kSpin)
+            Send(r.control, UDM_GETRANGE32, reinterpret_cast<WPARAM>(&low), reinterpret_cast<LPARAM>(&high));
+        else if (r.high)
+            low = Send(r.control, TBM_GETRANGEMIN), high = Send(r.control, TBM_GETRANGEMAX);
+        EXPECT_TRUE(r.low == low && r.high == high && (!r.ticks || r.ticks == Send(r.control, TBM_GETNUMTICS)))
+            << r.control << ": " << low << ".." << high << ", ticks " << Send(r.control, TBM_GETNUMTICS);
         GetWindowRect(page_, &page);
         EXPECT_TRUE(page.left == area.left && page.top == area.top);
     }
-    char text[64] = "";
     Open(e);
     EXPECT_EQ(30, Send(IDC_ENVIRONMENT, CB_GETCOUNT));
-    const char *const names[] = {"- none -", "Generic", "Psychotic", "Jedi Knight", "Motocross Madness"};
-    const int entries[] = {0, 1, 26, 27, 29};
-    for (int i = 0; i < 5; ++i) {
-        Send(IDC_ENVIRONMENT, CB_GETLBTEXT, entries[i], reinterpret_cast<LPARAM>(text));
-        EXPECT_STREQ(names[i], text);
-    }
+    char text[5][64] = {};
+    for (int i : {0, 1, 2, 3, 4})
+        Send(IDC_ENVIRONMENT, CB_GETLBTEXT, (int[]){0, 1, 26, 27, 29}[i], reinterpret_cast<LPARAM>(text[i]));
+    EXPECT_EQ((std::vector<std::string>{"- none -", "Generic", "Psychotic", "Jedi Knight", "Motocross Madness"}),
+              std::vector<std::string>(text, text + 5));
 }
 
-// The registry values under the Q3D key: a short value replaces the low
-// bytes of its field whatever its type; a missing or longer one leaves it.
+// The registry values under the Q3D key, read in the order Latency, Primary,
+// Bypass, 4 bytes each: a short value replaces the low bytes of its field
+// whatever its type; a missing or longer one leaves it; none is stored.
 TEST_F(EffectsPagesTest, MixingOptionsShowsTheRegistryValuesAndStoresThemNowhere)
 {
-    struct Value { const char *name; DWORD type; const char *data; DWORD size; };
+    ImportHook hook = HOOK("advapi32.dll", RegQueryValueExA, RecordQuery);
+    queryHook = &hook;
+    // Latency, Primary, Bypass: as the package installed them (40, 0, 0)
+    // unless a type is given; a type without data: missing.
+    struct Value { DWORD type; const char *data; DWORD size; };
+    const char *const names[] = {"Latency", "Primary", "Bypass"};
     const struct { bool key; Value values[3]; int latency, primary, bypass; } steps[] = {
-        {false, {}, 321, 1, 1},
-        {true, {{"Latency", REG_DWORD, "\x28\0\0", 4}, {"Primary", REG_DWORD, "\0\0\0", 4}, {"Bypass", REG_DWORD, "\0\0\0", 4}}, 40, 0, 0},
-        {true, {{"Latency", REG_DWORD, "\x29\0\0", 4}, {"Primary", REG_DWORD, nullptr, 0}, {"Bypass", REG_DWORD, "\0\0\0", 4}}, 41, 1, 0},
-        {true, {{"Latency", REG_BINARY, "\5", 1}, {"Primary", REG_SZ, "longer", 7}, {"Bypass", REG_BINARY, "\0", 2}}, 0x105, 1, 0},
-        {true, {{"Latency", REG_SZ, "7", 2}, {"Primary", REG_BINARY, "\0\0\0\0", 5}, {"Bypass", REG_BINARY, "\1", 1}}, 0x37, 1, 1},
-        {true, {{"Latency", REG_BINARY, "\x10\0\0\0\0\0\0", 8}, {"Primary", REG_DWORD, "\0\0\0", 4}, {"Bypass", REG_DWORD, nullptr, 0}}, 321, 0, 1},
+        {false, {}, 321, 1, 1}, {true, {}, 40, 0, 0},
+        {true, {{REG_DWORD, "\x29\0\0", 4}, {REG_DWORD, nullptr, 0}, {REG_DWORD, "\0\0\0", 4}}, 41, 1, 0},
+        {true, {{REG_BINARY, "\5", 1}, {REG_SZ, "longer", 7}, {REG_BINARY, "\0", 2}}, 0x105, 1, 0},
+        {true, {{REG_SZ, "7", 2}, {REG_BINARY, "\0\0\0\0", 5}, {REG_BINARY, "\1", 1}}, 0x37, 1, 1},
+        {true, {{REG_BINARY, "\x10\0\0\0\0\0\0", 8}, {REG_DWORD, "\0\0\0", 4}, {REG_DWORD, nullptr, 0}}, 321, 0, 1},
     };
     for (const auto &s : steps) {
         SCOPED_TRACE(s.latency);
         Open(m); // the page's fields: 321 (0x141), both switches on
-        Put(IDC_LATENCY, 0, "321");
-        Put(IDC_MIX_PRIMARY, 1);
-        Put(IDC_BYPASS, 1);
+        Put(IDC_LATENCY, 0, "321"), Put(IDC_MIX_PRIMARY, 1), Put(IDC_BYPASS, 1);
         DestroyWindow(page_);
-        SHDeleteKeyA(HKEY_LOCAL_MACHINE, kQ3DKey);
-        HKEY key = nullptr;
-        ASSERT_TRUE(!s.key || RegCreateKeyA(HKEY_LOCAL_MACHINE, kQ3DKey, &key) == ERROR_SUCCESS);
-        for (const Value &value : s.values)
-            if (value.data)
-                RegSetValueExA(key, value.name, 0, value.type, reinterpret_cast<const BYTE *>(value.data), value.size);
+        RestorePackage();
+        if (!s.key)
+            SHDeleteKeyA(HKEY_LOCAL_MACHINE, kQ3DKey);
+        for (int i = 0; i < 3; ++i)
+            if (s.values[i].data)
+                SetValue(HKEY_LOCAL_MACHINE, kQ3DKey, names[i], s.values[i].type, s.values[i].data, s.values[i].size);
+            else if (s.values[i].type)
+                SHDeleteValueA(HKEY_LOCAL_MACHINE, kQ3DKey, names[i]);
         VcLogClear();
+        queries.clear();
         ReadAndOpen(m);
+        EXPECT_EQ(s.key ? "Latency:4 Primary:4 Bypass:4 " : "", queries);
         EXPECT_EQ(s.latency, Shown(IDC_LATENCY));
         EXPECT_EQ(s.primary, Shown(IDC_MIX_PRIMARY));
         EXPECT_EQ(s.bypass, Shown(IDC_BYPASS));
-        Put(IDC_LATENCY, 0, "500");
-        Put(IDC_MIX_PRIMARY, !s.primary);
-        Put(IDC_BYPASS, !s.bypass);
+        Put(IDC_LATENCY, 0, "500"), Put(IDC_MIX_PRIMARY, !s.primary), Put(IDC_BYPASS, !s.bypass);
         CloseAndWrite(m); // they go to neither the driver nor the registry
-        EXPECT_EQ((Trace{Call("get", kMixingOptions[0], "0x00000000"), Call("get", kMixingOptions[1], "0x3f800000"),
-                         Call("set", kMixingOptions[0], "0x00000000"), Call("set", kMixingOptions[1], "0x3f800000")}),
-                  PropertyCalls());
-        if (key)
-            RegCloseKey(key);
-        EXPECT_EQ(s.key, RegOpenKeyA(HKEY_LOCAL_MACHINE, kQ3DKey, &key) == ERROR_SUCCESS);
-        if (!s.key)
-            continue;
-        for (const Value &value : s.values) {
-            char data[16] = "";
-            DWORD size = sizeof data;
-            LONG result = RegQueryValueExA(key, value.name, nullptr, nullptr, reinterpret_cast<BYTE *>(data), &size);
-            EXPECT_EQ(value.data ? std::string(value.data, value.size) : "", result ? "" : std::string(data, size));
-        }
-        RegCloseKey(key);
+        const Property *p = kMixingOptions; // as the card starts, as a fresh page holds them
+        EXPECT_EQ((Lines{Call("get", p[0], p[0].start), Call("get", p[1], p[1].start), Call("set", p[0], p[0].start),
+                         Call("set", p[1], p[1].start)}), Calls());
+        EXPECT_EQ(s.key, KeyExists(HKEY_LOCAL_MACHINE, kQ3DKey));
+        for (int i = 0; i < 3 && s.key && !s.values[0].type; ++i)
+            EXPECT_EQ(i ? 0u : 40u, GetDword(HKEY_LOCAL_MACHINE, kQ3DKey, names[i]));
     }
 }
 
@@ -514,17 +436,16 @@ TEST_F(EffectsPagesTest, ApplyIsEnabledByExactlyTheListedControlsCodesAndScrolls
     };
     for (const auto &r : rows) {
         Open(r.page);
-        for (int id : r.ids) {
+        for (int id : r.ids)
             for (int code : r.codes) {
-                SCOPED_TRACE(testing::Message() << "message " << r.message << " from " << id << " code " << code);
                 EnableWindow(GetDlgItem(panel_, IDC_APPLY), FALSE);
                 HWND control = GetDlgItem(page_, id);
                 if (r.message == BM_CLICK || r.message == WM_SETTEXT || r.message == WM_KEYDOWN)
                     SendMessageA(control, r.message, code, r.message == WM_SETTEXT ? reinterpret_cast<LPARAM>("57") : 0);
                 else
                     SendMessageA(page_, r.message, r.message == WM_COMMAND ? MAKEWPARAM(id, code) : code, LPARAM(control));
-                EXPECT_EQ(r.enables, ApplyEnabled());
+                EXPECT_EQ(r.enables, IsWindowEnabled(GetDlgItem(panel_, IDC_APPLY)) != 0)
+                    << "message " << r.message << " from " << id << " code " << code;
             }
-        }
     }
 }

@@ -24,18 +24,19 @@ HWND FindViewer(bool popup)
     return nullptr;
 }
 
-bool IsViewerProcess(DWORD id)
+// WinHelp processes: how many run, or (id given) whether that one is one.
+int ViewerProcesses(DWORD id = 0)
 {
     HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
     if (snapshot == INVALID_HANDLE_VALUE)
-        return false;
+        return -1;
     PROCESSENTRY32 entry = {};
     entry.dwSize = sizeof entry;
-    bool found = false;
-    for (BOOL more = Process32First(snapshot, &entry); more && !found; more = Process32Next(snapshot, &entry))
-        found = entry.th32ProcessID == id && lstrcmpiA(entry.szExeFile, kViewerExe) == 0;
+    int count = 0;
+    for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry))
+        count += (!id || entry.th32ProcessID == id) && lstrcmpiA(entry.szExeFile, kViewerExe) == 0;
     CloseHandle(snapshot);
-    return found;
+    return count;
 }
 
 BOOL CALLBACK FindBox(HWND window, LPARAM result)
@@ -43,7 +44,7 @@ BOOL CALLBACK FindBox(HWND window, LPARAM result)
     char name[16];
     DWORD process = 0;
     GetWindowThreadProcessId(window, &process);
-    if (GetClassNameA(window, name, sizeof name) && std::strcmp(name, "#32770") == 0 && IsViewerProcess(process)) {
+    if (GetClassNameA(window, name, sizeof name) && std::strcmp(name, "#32770") == 0 && ViewerProcesses(process) > 0) {
         *reinterpret_cast<HWND *>(result) = window;
         return FALSE;
     }
@@ -52,15 +53,9 @@ BOOL CALLBACK FindBox(HWND window, LPARAM result)
 
 } // namespace
 
-HWND HelpTopicWindow()
-{
-    return FindViewer(false);
-}
+HWND HelpTopicWindow() { return FindViewer(false); }
 
-HWND HelpPopup()
-{
-    return FindViewer(true);
-}
+HWND HelpPopup() { return FindViewer(true); }
 
 std::string HelpText(HWND window)
 {
@@ -100,75 +95,36 @@ bool ClickHelpLink(HWND topicWindow, const std::string &label)
     return false;
 }
 
-void DismissHelpPopup(HWND topicWindow)
-{
-    HWND control = GetDlgItem(topicWindow, kTextControl);
-    PostMessageA(control, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(1, 1));
-    PostMessageA(control, WM_LBUTTONUP, 0, MAKELPARAM(1, 1));
-}
-
-HWND HelpErrorBox()
-{
-    HWND box = nullptr;
-    EnumWindows(FindBox, reinterpret_cast<LPARAM>(&box));
-    return box;
-}
-
 HelpErrorBoxWatch::HelpErrorBoxWatch()
+    : thread_([this] {
+          for (HWND answered = nullptr; !stop_; Sleep(50)) {
+              HWND box = nullptr;
+              EnumWindows(FindBox, reinterpret_cast<LPARAM>(&box));
+              if (!box || box == answered)
+                  continue;
+              char caption[256] = {}, text[1024] = {};
+              GetWindowTextA(box, caption, sizeof caption);
+              SendMessageA(GetDlgItem(box, 0xFFFF), WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
+              std::lock_guard<std::mutex> hold(lock_);
+              seen_ += std::string(caption) + ": " + text + "\n";
+              PostMessageA(box, WM_COMMAND, IDNO, 0);
+              PostMessageA(box, WM_COMMAND, IDOK, 0);
+              answered = box;
+          }
+      })
 {
-    InitializeCriticalSection(&lock_);
-    thread_ = CreateThread(nullptr, 0, Watch, this, 0, nullptr);
 }
 
 HelpErrorBoxWatch::~HelpErrorBoxWatch()
 {
-    InterlockedExchange(&stop_, 1);
-    WaitForSingleObject(thread_, INFINITE);
-    CloseHandle(thread_);
-    DeleteCriticalSection(&lock_);
+    stop_ = true;
+    thread_.join();
 }
 
 std::string HelpErrorBoxWatch::Seen()
 {
-    EnterCriticalSection(&lock_);
-    std::string seen = seen_;
-    LeaveCriticalSection(&lock_);
-    return seen;
+    std::lock_guard<std::mutex> hold(lock_);
+    return seen_;
 }
 
-DWORD WINAPI HelpErrorBoxWatch::Watch(void *self)
-{
-    HelpErrorBoxWatch *watch = static_cast<HelpErrorBoxWatch *>(self);
-    HWND answered = nullptr;
-    while (!watch->stop_) {
-        HWND box = HelpErrorBox();
-        if (box && box != answered) {
-            char caption[256] = {}, text[1024] = {};
-            GetWindowTextA(box, caption, sizeof caption);
-            SendMessageA(GetDlgItem(box, 0xFFFF), WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
-            EnterCriticalSection(&watch->lock_);
-            watch->seen_ += std::string(caption) + ": " + text + "\n";
-            LeaveCriticalSection(&watch->lock_);
-            PostMessageA(box, WM_COMMAND, IDNO, 0);
-            PostMessageA(box, WM_COMMAND, IDOK, 0);
-            answered = box;
-        }
-        Sleep(50);
-    }
-    return 0;
-}
-
-int HelpProcesses()
-{
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    if (snapshot == INVALID_HANDLE_VALUE)
-        return -1;
-    PROCESSENTRY32 entry = {};
-    entry.dwSize = sizeof entry;
-    int count = 0;
-    for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry))
-        if (lstrcmpiA(entry.szExeFile, kViewerExe) == 0)
-            ++count;
-    CloseHandle(snapshot);
-    return count;
-}
+int HelpProcesses() { return ViewerProcesses(); }

@@ -6,7 +6,10 @@
 
 #include "harness.h"
 
+#include <atomic>
+#include <mutex>
 #include <string>
+#include <thread>
 
 // WinHelp's visible topic window, or null.
 HWND HelpTopicWindow();
@@ -17,10 +20,8 @@ std::string HelpText(HWND window);
 // Clicks the link that makes up a paragraph of the topic window's text, as
 // the mouse would; false if no paragraph reads label.
 bool ClickHelpLink(HWND topicWindow, const std::string &label);
-// Closes an open popup as a click into the topic window does.
-void DismissHelpPopup(HWND topicWindow);
-// A dialog (a message box) that a WinHelp process shows, or null.
-HWND HelpErrorBox();
+// How many WinHelp processes run.
+int HelpProcesses();
 
 // While it lives, every dialog a WinHelp process shows is noted and answered
 // No (or OK) at once: WinHelp shows its error boxes while the program that
@@ -29,16 +30,13 @@ class HelpErrorBoxWatch {
 public:
     HelpErrorBoxWatch();
     ~HelpErrorBoxWatch();
-    std::string Seen();  // the text of each box seen so far, a line each
+    std::string Seen(); // the text of each box seen so far, a line each
 
 private:
-    static DWORD WINAPI Watch(void *self);
-    HANDLE thread_;
-    volatile LONG stop_ = 0;
-    CRITICAL_SECTION lock_;
+    std::atomic<bool> stop_{false};
+    std::mutex lock_;
     std::string seen_;
+    std::thread thread_;
 };
-// How many WinHelp processes run.
-int HelpProcesses();
 
 #endif

@@ -28,7 +28,7 @@ BOOL WINAPI NoHelp(HWND, LPCSTR, UINT, ULONG_PTR)
     return TRUE;
 }
 
-enum Limits { kMax2, kMax4, kMax6, kKeyWithoutValues, kNoKey };
+enum Limits { kMax2, kMax4, kMax6, kNoValues, kNoKey };
 
 // Each speaker's frame as the page template places it, in dialog units.
 const RECT kFrames[6] = {
@@ -92,7 +92,7 @@ protected:
     {
         if (limits == kNoKey) {
             SHDeleteKeyA(HKEY_LOCAL_MACHINE, kDriverKeyPath);
-        } else if (limits == kKeyWithoutValues) {
+        } else if (limits == kNoValues) {
             SHDeleteValueA(HKEY_LOCAL_MACHINE, kDriverKeyPath, "MaxSpeakers");
             SHDeleteValueA(HKEY_LOCAL_MACHINE, kDriverKeyPath, "StereoX2");
         } else {
@@ -100,19 +100,8 @@ protected:
             SetDword(HKEY_LOCAL_MACHINE, kDriverKeyPath, "StereoX2", stereoX2);
         }
     }
-    // The card's speaker configuration: a layout as the program writes it, or
-    // (0) a configuration of another kind.
-    static void Configure(int layout)
-    {
-        if (layout) {
-            ASSERT_TRUE(WriteSpeakerLayout(static_cast<uint8_t>(layout)));
-            return;
-        }
-        IDirectSound *ds = nullptr;
-        ASSERT_EQ(DS_OK, DirectSoundCreate(nullptr, &ds, nullptr));
-        ds->SetSpeakerConfig(DSSPEAKER_SURROUND);
-        ds->Release();
-    }
+    // The card's speaker configuration, as DirectSound keeps it.
+    static void Configure(DWORD config) { SetDword(HKEY_CURRENT_USER, VCARD_KEY "\\Device0", "SpeakerConfig", config); }
     // The control panel opened afresh, on its General tab, but modeless.
     void Open()
     {
@@ -124,9 +113,9 @@ protected:
         page_ = currentPageWindow;
         ASSERT_NE(nullptr, page_);
     }
-    void OpenWith(int layout)
+    void OpenWith(DWORD config)
     {
-        Configure(layout);
+        Configure(config);
         Open();
         VcLogClear();
     }
@@ -158,10 +147,10 @@ protected:
         SetCursorPos(screen.x, screen.y);
         return p;
     }
-    // The speakers that answer the mouse with the hand cursor.
-    std::vector<int> WithHand()
+    // The speakers that answer the mouse with the hand cursor, by index.
+    std::string WithHand()
     {
-        std::vector<int> hands;
+        std::string hands;
         HCURSOR hand = LoadCursorA(appInstance, MAKEINTRESOURCEA(IDCUR_HAND));
         for (int i = 0; i < 6; ++i) {
             MouseOver(i);
@@ -169,7 +158,7 @@ protected:
             LRESULT set = SendMessageA(page_, WM_SETCURSOR, reinterpret_cast<WPARAM>(page_),
                                        MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
             if (set == TRUE && GetCursor() == hand)
-                hands.push_back(i);
+                hands += char('0' + i);
         }
         return hands;
     }
@@ -212,18 +201,13 @@ protected:
     std::vector<std::string> Plays()
     {
         std::vector<std::string> plays;
-        for (const std::string &line : RecordLines()) {
-            if (line.compare(0, 9, "buf.play ") != 0)
-                continue;
-            std::string file = "?";
-            for (const char *name : {"fleft.wav", "fright.wav", "rleft.wav", "rright.wav", "center.wav", "subw.wav",
-                                     "left.wav", "right.wav"}) {
+        for (const std::string &line : RecordLines())
+            for (const char *name : {"fleft", "fright", "rleft", "rright", "center", "subw", "left", "right"}) {
                 uint32_t crc = 0, size = 0;
-                if (WaveDataChecksum(folder_.File(name), &crc, &size) && crc == strtoul(Field(line, "crc").c_str(), nullptr, 16))
-                    file = name;
+                if (!line.compare(0, 9, "buf.play ") && WaveDataChecksum(folder_.File((name + std::string(".wav")).c_str()), &crc, &size) &&
+                    crc == strtoul(Field(line, "crc").c_str(), nullptr, 16))
+                    plays.push_back(name + (".wav " + Field(line, "mask")));
             }
-            plays.push_back(file + " " + Field(line, "mask"));
-        }
         return plays;
     }
 
@@ -234,31 +218,29 @@ protected:
 
 TEST_F(GeneralPageTest, ShowsTheLayoutWithinTheDriversLimits)
 {
-    struct Case {
-        int configured; // the driver layout the card was left with (0: another configuration)
-        Limits limits;
-        int checked;   // the radio button shown checked
-        DWORD stored;  // the card's speaker configuration afterwards
-        bool fourEnabled, sixEnabled;
-    };
     const DWORD kStereo = DSSPEAKER_STEREO, kQuad = DSSPEAKER_QUAD, k51 = DSSPEAKER_5POINT1,
                 kSurround = DSSPEAKER_SURROUND;
-    // Any configuration but quad and 5.1 reads as two speakers.
-    const Case cases[] = {
-        {2, kMax2, IDC_LAYOUT_2, kStereo, false, false},    {2, kMax4, IDC_LAYOUT_2, kStereo, true, false},
-        {2, kMax6, IDC_LAYOUT_2, kStereo, true, true},      {2, kKeyWithoutValues, IDC_LAYOUT_2, kStereo, false, false},
-        {2, kNoKey, IDC_LAYOUT_2, kStereo, false, false},   {4, kMax2, IDC_LAYOUT_2, kStereo, false, false},
-        {4, kMax4, IDC_LAYOUT_4, kQuad, true, false},       {4, kMax6, IDC_LAYOUT_4, kQuad, true, true},
-        {4, kKeyWithoutValues, IDC_LAYOUT_2, kStereo, false, false}, {4, kNoKey, IDC_LAYOUT_4, kQuad, true, false},
-        {6, kMax2, IDC_LAYOUT_2, kStereo, false, false},    {6, kMax4, IDC_LAYOUT_4, kQuad, true, false},
-        {6, kMax6, IDC_LAYOUT_6, k51, true, true},          {6, kKeyWithoutValues, IDC_LAYOUT_2, kStereo, false, false},
-        {6, kNoKey, IDC_LAYOUT_6, k51, true, true},         {0, kMax2, IDC_LAYOUT_2, kSurround, false, false},
-        {0, kMax4, IDC_LAYOUT_2, kSurround, true, false},   {0, kMax6, IDC_LAYOUT_2, kSurround, true, true},
-        {0, kKeyWithoutValues, IDC_LAYOUT_2, kSurround, false, false}, {0, kNoKey, IDC_LAYOUT_2, kSurround, false, false},
+    const struct {
+        DWORD configured; // the card's configuration before, and after
+        Limits limits;
+        int checked;      // the radio button shown checked
+        DWORD stored;
+        const char *enabled; // the layouts of the buttons enabled, but "Stereo X 2"
+    } cases[] = {
+        {kStereo, kMax2, IDC_LAYOUT_2, kStereo, "2"},      {kStereo, kMax4, IDC_LAYOUT_2, kStereo, "24"},
+        {kStereo, kMax6, IDC_LAYOUT_2, kStereo, "246"},    {kStereo, kNoValues, IDC_LAYOUT_2, kStereo, "2"},
+        {kStereo, kNoKey, IDC_LAYOUT_2, kStereo, "2"},     {kQuad, kMax2, IDC_LAYOUT_2, kStereo, "2"},
+        {kQuad, kMax4, IDC_LAYOUT_4, kQuad, "24"},         {kQuad, kMax6, IDC_LAYOUT_4, kQuad, "246"},
+        {kQuad, kNoValues, IDC_LAYOUT_2, kStereo, "2"},    {kQuad, kNoKey, IDC_LAYOUT_4, kQuad, "24"},
+        {k51, kMax2, IDC_LAYOUT_2, kStereo, "2"},          {k51, kMax4, IDC_LAYOUT_4, kQuad, "24"},
+        {k51, kMax6, IDC_LAYOUT_6, k51, "246"},            {k51, kNoValues, IDC_LAYOUT_2, kStereo, "2"},
+        {k51, kNoKey, IDC_LAYOUT_6, k51, "246"},           {kSurround, kMax2, IDC_LAYOUT_2, kSurround, "2"},
+        {kSurround, kMax4, IDC_LAYOUT_2, kSurround, "24"}, {kSurround, kMax6, IDC_LAYOUT_2, kSurround, "246"},
+        {kSurround, kNoValues, IDC_LAYOUT_2, kSurround, "2"}, {kSurround, kNoKey, IDC_LAYOUT_2, kSurround, "2"},
     };
-    for (const Case &c : cases) {
+    for (const auto &c : cases) {
         for (DWORD stereoX2 : {0u, 1u}) {
-            SCOPED_TRACE(testing::Message() << "layout " << c.configured << ", limits " << c.limits
+            SCOPED_TRACE(testing::Message() << "configuration " << c.configured << ", limits " << c.limits
                                             << ", Stereo X 2 " << stereoX2);
             Configure(c.configured);
             SetLimits(c.limits, stereoX2);
@@ -266,10 +248,11 @@ TEST_F(GeneralPageTest, ShowsTheLayoutWithinTheDriversLimits)
             Open();
             EXPECT_EQ(c.checked, CheckedLayoutButton());
             EXPECT_EQ(c.stored, VcSpeakerConfig(0));
-            EXPECT_TRUE(Enabled(IDC_LAYOUT_2));
-            EXPECT_EQ(c.fourEnabled, Enabled(IDC_LAYOUT_4));
-            EXPECT_EQ(c.sixEnabled, Enabled(IDC_LAYOUT_6));
-            EXPECT_EQ(c.limits != kKeyWithoutValues && stereoX2, Enabled(IDC_LAYOUT_STEREO_X2));
+            std::string enabled;
+            for (auto button : {std::make_pair(IDC_LAYOUT_2, '2'), {IDC_LAYOUT_4, '4'}, {IDC_LAYOUT_6, '6'}})
+                enabled += Enabled(button.first) ? std::string(1, button.second) : "";
+            EXPECT_EQ(c.enabled, enabled);
+            EXPECT_EQ(c.limits != kNoValues && stereoX2, Enabled(IDC_LAYOUT_STEREO_X2));
             EXPECT_FALSE(ApplyEnabled());
         }
     }
@@ -292,11 +275,11 @@ TEST_F(GeneralPageTest, ShowingTheSettingsOnlyEverDisables)
 // Apply writes it, and the page then pictures it.
 TEST_F(GeneralPageTest, AChoiceIsWrittenOnApplyOrWhenTakenAndLostWhenShownAgain)
 {
-    OpenWith(2);
+    OpenWith(DSSPEAKER_STEREO);
     Click(IDC_LAYOUT_6);
     EXPECT_TRUE(ApplyEnabled());
     EXPECT_EQ(Pictured(2), Paint());
-    EXPECT_EQ((std::vector<int>{0, 1}), WithHand());
+    EXPECT_EQ("01", WithHand());
     EXPECT_EQ(DWORD(DSSPEAKER_STEREO), VcSpeakerConfig(0)); // nothing written before Apply
     Apply();
     EXPECT_EQ(DWORD(DSSPEAKER_5POINT1), VcSpeakerConfig(0));
@@ -335,17 +318,18 @@ TEST_F(GeneralPageTest, EachLayoutPicturesItsSpeakersAndPlaysEachAloneOrAllInTur
 {
     const struct {
         int layout;
+        DWORD config;
         std::vector<std::string> sounds; // each pictured speaker's sound and mask
         size_t testAll;                  // how many of them "Test All" plays
     } layouts[] = {
-        {2, {"left.wav 0x1", "right.wav 0x2"}, 2},
-        {4, {"fleft.wav 0x1", "fright.wav 0x2", "rleft.wav 0x10", "rright.wav 0x20"}, 4},
-        {6, {"fleft.wav 0x1", "fright.wav 0x2", "rleft.wav 0x10", "rright.wav 0x20", "center.wav 0x4", "subw.wav 0x8"}, 6},
-        {3, {"left.wav 0x1", "right.wav 0x2", "left.wav 0x1", "right.wav 0x2"}, 2},
+        {2, DSSPEAKER_STEREO, {"left.wav 0x1", "right.wav 0x2"}, 2},
+        {4, DSSPEAKER_QUAD, {"fleft.wav 0x1", "fright.wav 0x2", "rleft.wav 0x10", "rright.wav 0x20"}, 4},
+        {6, DSSPEAKER_5POINT1, {"fleft.wav 0x1", "fright.wav 0x2", "rleft.wav 0x10", "rright.wav 0x20", "center.wav 0x4", "subw.wav 0x8"}, 6},
+        {3, DSSPEAKER_STEREO, {"left.wav 0x1", "right.wav 0x2", "left.wav 0x1", "right.wav 0x2"}, 2},
     };
     for (const auto &l : layouts) {
         SCOPED_TRACE(l.layout);
-        OpenWith(l.layout == 3 ? 2 : l.layout);
+        OpenWith(l.config);
         if (l.layout == 3) {
             Click(IDC_LAYOUT_STEREO_X2);
             VcFailCall("GetSpeakerConfig", 0, DSERR_GENERIC);
@@ -353,10 +337,7 @@ TEST_F(GeneralPageTest, EachLayoutPicturesItsSpeakersAndPlaysEachAloneOrAllInTur
         }
         const int count = static_cast<int>(l.sounds.size());
         EXPECT_EQ(Pictured(count), Paint());
-        std::vector<int> hands;
-        for (int i = 0; i < count; ++i)
-            hands.push_back(i);
-        EXPECT_EQ(hands, WithHand());
+        EXPECT_EQ(std::string("012345", count), WithHand());
         for (int i = count; i < 6; ++i)
             ClickSpeaker(i);
         ASSERT_TRUE(Idle());
@@ -391,7 +372,7 @@ TEST_F(GeneralPageTest, EachLayoutPicturesItsSpeakersAndPlaysEachAloneOrAllInTur
 // ordinary click does; the page's end stops and releases a sound at once.
 TEST_F(GeneralPageTest, ASecondPressOrThePagesEndStopsATestAndAHelpClickStartsNone)
 {
-    OpenWith(2);
+    OpenWith(DSSPEAKER_STEREO);
     VcSetPlayTimePercent(100);
     Click(IDC_TEST_ALL);
     ASSERT_EQ(1, testPlaying);
@@ -402,7 +383,7 @@ TEST_F(GeneralPageTest, ASecondPressOrThePagesEndStopsATestAndAHelpClickStartsNo
     ASSERT_TRUE(Idle());
     EXPECT_EQ((std::vector<std::string>{"left.wav 0x1", "left.wav 0x1", "right.wav 0x2"}), Plays());
 
-    OpenWith(6);
+    OpenWith(DSSPEAKER_5POINT1);
     ImportHook winHelp = HOOK("user32.dll", WinHelpA, NoHelp);
     HELPINFO help = {sizeof help, HELPINFO_WINDOW, 0, page_, 0, {0, 0}};
     SendMessageA(panel_, WM_HELP, 0, reinterpret_cast<LPARAM>(&help));

@@ -17,23 +17,9 @@
 
 #include <commctrl.h>
 
-#include <stdio.h>
+#include <tuple>
 
 namespace {
-
-// WinHelp as the panel calls it; nothing is shown.
-std::vector<std::string> helpCalls;
-std::string Help(HWND window, const char *file, UINT command, ULONG_PTR data)
-{
-    char text[128];
-    snprintf(text, sizeof text, "%p %s %u %p", static_cast<void *>(window), file, command, reinterpret_cast<void *>(data));
-    return text;
-}
-BOOL WINAPI RecordHelp(HWND window, LPCSTR file, UINT command, ULONG_PTR data)
-{
-    helpCalls.push_back(Help(window, file ? file : "", command, data));
-    return TRUE;
-}
 
 // A page that enables Apply while its window is made, as one whose shown
 // settings raise a change notice would.
@@ -46,18 +32,25 @@ LRESULT CALLBACK EnableApplyOnCreation(int code, WPARAM wParam, LPARAM lParam)
     return CallNextHookEx(pageHook, code, wParam, lParam);
 }
 
-// The calls that bring a window to the front, in their order.
-std::vector<std::pair<std::string, HWND>> fronting;
+// What the panel asks of the system: windows brought to the front, and help
+// from WinHelp, which shows nothing here.
+using Call = std::tuple<std::string, HWND, ULONG_PTR>;
+std::vector<Call> calls;
 ImportHook *foreground, *activation;
 BOOL WINAPI RecordForeground(HWND window)
 {
-    fronting.push_back({"foreground", window});
+    calls.emplace_back("SetForegroundWindow", window, 0);
     return foreground->Original<decltype(&SetForegroundWindow)>()(window);
 }
 HWND WINAPI RecordActivation(HWND window)
 {
-    fronting.push_back({"active", window});
+    calls.emplace_back("SetActiveWindow", window, 0);
     return activation->Original<decltype(&SetActiveWindow)>()(window);
+}
+BOOL WINAPI RecordHelp(HWND window, LPCSTR file, UINT command, ULONG_PTR data)
+{
+    calls.emplace_back(std::string("WinHelpA ") + file + " " + std::to_string(command), window, data);
+    return TRUE;
 }
 
 // The driver properties each page reads, and writes, in the panel's order
@@ -100,7 +93,8 @@ protected:
         soundDeviceCount = 0;
         DirectSoundEnumerateA(EnumerateSoundDevice, &owner_);
         ASSERT_EQ(3, soundDeviceCount);
-        helpCalls.clear();
+        foreground = &front_;
+        activation = &active_;
         helpClickCount = 0;
         effectsPage.reverb = 0;
     }
@@ -122,32 +116,35 @@ protected:
         ASSERT_NE(nullptr, panel_);
         ShowWindow(panel_, SW_SHOWNORMAL);
     }
+    void Close(int id)
+    {
+        calls.clear();
+        SendMessageA(panel_, id == WM_CLOSE ? WM_CLOSE : WM_COMMAND, id == WM_CLOSE ? 0 : id, 0);
+    }
     void Press(int id) { SendMessageA(panel_, WM_COMMAND, id, 0); }
     HWND Tab() { return GetDlgItem(panel_, IDC_PANEL_TAB); }
     bool ApplyEnabled() { return IsWindowEnabled(GetDlgItem(panel_, IDC_APPLY)) != 0; }
 
     WaveFolder folder_;
     HWND owner_ = nullptr, panel_ = nullptr;
+    ImportHook front_ = HOOK("user32.dll", SetForegroundWindow, RecordForeground),
+               active_ = HOOK("user32.dll", SetActiveWindow, RecordActivation), help_ = HOOK("user32.dll", WinHelpA, RecordHelp);
 };
 
 // Centred on the desktop and brought to the front; two tabs, General and
 // Effects; every page read from the first device; the driver's version shown.
 TEST_F(Panel, OpensCentredInFrontWithTwoTabsEveryPageReadFromTheFirstDeviceAndTheDriverVersion)
 {
-    ImportHook front = HOOK("user32.dll", SetForegroundWindow, RecordForeground),
-               active = HOOK("user32.dll", SetActiveWindow, RecordActivation);
-    foreground = &front;
-    activation = &active;
     for (const char *version : {"5.12.01.0560", ""}) {
         SCOPED_TRACE(version);
         if (!*version)
             WritePrivateProfileStringA("DESCRIPTION", "DRIVERVERSION", nullptr, "SOUNDCFG.INI");
         size_t from = VcLogCount();
-        fronting.clear();
+        calls.clear();
         Open();
-        EXPECT_EQ((std::vector<std::pair<std::string, HWND>>{{"foreground", panel_}, {"active", panel_}}), fronting);
+        EXPECT_EQ((std::vector<Call>{Call{"SetForegroundWindow", panel_, 0}, Call{"SetActiveWindow", panel_, 0}}), calls);
         // As far from the desktop's left as from its right, and from its top
-        // as from its bottom, but for the odd pixel.
+        // as from its bottom, but for an odd pixel, which goes right and down.
         RECT desktop, own;
         GetWindowRect(GetDesktopWindow(), &desktop);
         GetWindowRect(panel_, &own);
@@ -170,28 +167,6 @@ TEST_F(Panel, OpensCentredInFrontWithTwoTabsEveryPageReadFromTheFirstDeviceAndTh
         EXPECT_EQ(panel_, panelDialog);
     }
     RestorePackage();
-}
-
-// Moved unsized to the desktop's middle, an odd pixel rounded toward zero: a
-// window smaller than the desktop keeps the wider margin on its right and
-// bottom, a larger one overhangs further there.
-TEST_F(Panel, CentringOnTheDesktopRoundsTowardZero)
-{
-    RECT desktop;
-    GetWindowRect(GetDesktopWindow(), &desktop);
-    const LONG width = desktop.right - desktop.left, height = desktop.bottom - desktop.top;
-    const struct { LONG wider, taller; POINT at; } cases[] = {{-101, -51, {50, 25}}, {3, 5, {-1, -2}}};
-    for (const auto &c : cases) {
-        HWND window = CreateWindowExA(0, "STATIC", "", WS_POPUP, 7, 9, width + c.wider, height + c.taller, nullptr,
-                                      nullptr, nullptr, nullptr);
-        CenterOnDesktop(window);
-        RECT at;
-        GetWindowRect(window, &at);
-        EXPECT_EQ(desktop.left + c.at.x, at.left) << c.wider;
-        EXPECT_EQ(desktop.top + c.at.y, at.top) << c.taller;
-        EXPECT_EQ(width + c.wider, at.right - at.left);
-        DestroyWindow(window);
-    }
 }
 
 // At opening and after each tab change: the page of the selected tab is
@@ -235,7 +210,6 @@ TEST_F(Panel, EachTabShowsItsPageWithTheFocusOnTheTabsAndKeepsApply)
 // test sound that plays, and closing ends help.
 TEST_F(Panel, ApplyAndOkWriteEveryPageToEveryDeviceCancelWritesNothing)
 {
-    ImportHook help = HOOK("user32.dll", WinHelpA, RecordHelp);
     Open();
     ChooseTab(panel_, 1);
     SendDlgItemMessageA(currentPageWindow, IDC_REVERB, BM_CLICK, 0, 0);
@@ -264,18 +238,14 @@ TEST_F(Panel, ApplyAndOkWriteEveryPageToEveryDeviceCancelWritesNothing)
     for (int id : {IDCANCEL, WM_CLOSE}) {
         SCOPED_TRACE(id);
         Open();
-        helpCalls.clear();
         testPlaying = 1;
         from = VcLogCount();
-        if (id == WM_CLOSE)
-            SendMessageA(panel_, WM_CLOSE, 0, 0);
-        else
-            Press(id);
+        Close(id);
         EXPECT_TRUE(PropertyCalls(RecordLines(from)).empty());
         EXPECT_EQ(nullptr, panelDialog);
         // The close box neither stops the sound nor ends help.
         EXPECT_EQ(id == WM_CLOSE, testPlaying == 1);
-        EXPECT_EQ(id == WM_CLOSE ? 0u : 1u, helpCalls.size());
+        EXPECT_EQ(id == WM_CLOSE ? 0u : 1u, calls.size());
     }
     testPlaying = 0;
 }
@@ -284,21 +254,21 @@ TEST_F(Panel, ApplyAndOkWriteEveryPageToEveryDeviceCancelWritesNothing)
 // the table; every help request is counted; closing ends help.
 TEST_F(Panel, HelpGoesToWinHelpWithTheTableAndEveryRequestIsCounted)
 {
-    ImportHook help = HOOK("user32.dll", WinHelpA, RecordHelp);
     Open();
     HWND control = GetDlgItem(currentPageWindow, IDC_LAYOUT_2);
     HELPINFO onControl = {sizeof(HELPINFO), HELPINFO_WINDOW, IDC_LAYOUT_2, control, 0, {0, 0}};
     HELPINFO onMenu = {sizeof(HELPINFO), HELPINFO_MENUITEM, IDM_OPEN, nullptr, 0, {0, 0}};
+    calls.clear();
     SendMessageA(panel_, WM_HELP, 0, reinterpret_cast<LPARAM>(&onControl));
     SendMessageA(panel_, WM_HELP, 0, reinterpret_cast<LPARAM>(&onMenu));
     SendMessageA(panel_, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(control), MAKELPARAM(5, 5));
     EXPECT_EQ(2, helpClickCount);
-    Press(IDCANCEL);
+    const std::vector<Call> help = calls;
+    Close(IDCANCEL);
     const ULONG_PTR table = reinterpret_cast<ULONG_PTR>(helpIdTable);
-    EXPECT_EQ((std::vector<std::string>{Help(control, "vtpanel.hlp", HELP_WM_HELP, table),
-                                        Help(control, "vtpanel.hlp", HELP_CONTEXTMENU, table),
-                                        Help(panel_, "vtpanel.hlp", HELP_QUIT, 0)}),
-              helpCalls);
+    EXPECT_EQ((std::vector<Call>{Call{"WinHelpA vtpanel.hlp 12", control, table}, Call{"WinHelpA vtpanel.hlp 10", control, table}}),
+              help);
+    EXPECT_EQ((std::vector<Call>{Call{"WinHelpA vtpanel.hlp 2", panel_, 0}}), calls);
 }
 
 } // namespace

@@ -33,34 +33,21 @@ protected:
 
 using Messages = CardTest;
 
-// Every row of the table, in its order, with the text the user reads.
-const struct { HRESULT code; const char *text; } kErrorTexts[] = {
-    {static_cast<HRESULT>(0x00000000), "OK"},
-    {static_cast<HRESULT>(0x8878000A), "The call failed because resources (such as a priority level) were already being used by another caller."},
-    {static_cast<HRESULT>(0x8878001E), "The control (vol,pan,etc.) requested by the caller is not available."},
-    {static_cast<HRESULT>(0x80070057), "An invalid parameter was passed to the returning function"},
-    {static_cast<HRESULT>(0x88780032), "This call is not valid for the current state of this object"},
-    {static_cast<HRESULT>(0x80004005), "An undetermined error occured inside the DirectSound subsystem"},
-    {static_cast<HRESULT>(0x88780046), "The caller does not have the priority level required for the function to succeed."},
-    {static_cast<HRESULT>(0x8007000E), "Not enough free memory is available to complete the operation"},
-    {static_cast<HRESULT>(0x88780064), "The specified WAVE format is not supported"},
-    {static_cast<HRESULT>(0x80004001), "The function called is not supported at this time"},
-    {static_cast<HRESULT>(0x88780078), "No sound driver is available for use"},
-    {static_cast<HRESULT>(0x88780082), "This object is already initialized"},
-    {static_cast<HRESULT>(0x80040110), "This object does not support aggregation"},
-    {static_cast<HRESULT>(0x88780096), "The buffer memory has been lost, and must be restored."},
-    {static_cast<HRESULT>(0x887800A0), "Another app has a higher priority level, preventing this call from succeeding."},
-    {static_cast<HRESULT>(0x887800AA), "This object has not been initialized"},
-    {static_cast<HRESULT>(0x80004002), "The requested COM interface is not available"},
-    {static_cast<HRESULT>(0x12345678), "Unknown error 12345678 (305419896)"},
-    {static_cast<HRESULT>(0x80000000), "Unknown error 80000000 (-2147483648)"},
-    {DS_NO_VIRTUALIZATION, "Unknown error 0878000a (142082058)"},
+// Every row of the table, in its order: a code and the string that names it.
+const struct { DWORD code; UINT id; } kErrorTexts[] = {
+    {0x00000000, 1},  {0x8878000A, 2},  {0x8878001E, 3},  {0x80070057, 4},  {0x88780032, 5},  {0x80004005, 6},
+    {0x88780046, 7},  {0x8007000E, 8},  {0x88780064, 9},  {0x80004001, 10}, {0x88780078, 11}, {0x88780082, 12},
+    {0x80040110, 13}, {0x88780096, 14}, {0x887800A0, 15}, {0x887800AA, 16}, {0x80004002, 17},
 };
 
 TEST_F(Messages, ErrorTextsNameEveryCodeOfTheTable)
 {
     for (const auto &row : kErrorTexts)
-        EXPECT_STREQ(row.text, SoundErrorText(row.code)) << std::hex << row.code;
+        EXPECT_EQ(LoadText(row.id), SoundErrorText(static_cast<HRESULT>(row.code))) << std::hex << row.code;
+    EXPECT_STREQ("OK", SoundErrorText(DS_OK));
+    EXPECT_STREQ("Unknown error 12345678 (305419896)", SoundErrorText(0x12345678));
+    EXPECT_STREQ("Unknown error 80000000 (-2147483648)", SoundErrorText(static_cast<HRESULT>(0x80000000)));
+    EXPECT_STREQ("Unknown error 0878000a (142082058)", SoundErrorText(DS_NO_VIRTUALIZATION));
 }
 
 TEST_F(Messages, BoxesCarryTheSharedCaptionTheirOwnerAndStyleAndKeepTheirShape)
@@ -205,29 +192,6 @@ TEST_F(SpeakerLayout, FailuresGoToTheDebuggerAndChangeNothing)
 
 // --- Driver limits and the media class key ------------------------------------
 
-class Registry : public testing::Test {
-protected:
-    void TearDown() override { RestorePackage(); }
-};
-
-// The usual limits are shown on the General page; here, how a value is read:
-// its first byte, whatever its type, when it fits four bytes, else as if missing.
-TEST_F(Registry, SpeakerLimitsComeFromTheFirstByteOfAValueOfAnyTypeThatFitsFourBytes)
-{
-    SetValue(HKEY_LOCAL_MACHINE, kDriverKeyPath, "MaxSpeakers", REG_SZ, "6", 2);
-    SetDword(HKEY_LOCAL_MACHINE, kDriverKeyPath, "StereoX2", 0x101);
-    uint8_t maxSpeakers = 0;
-    EXPECT_TRUE(ReadSpeakerLimits(&maxSpeakers));
-    EXPECT_EQ('6', maxSpeakers);
-    EXPECT_EQ(1, stereoX2Allowed);
-    const BYTE eight[8] = {4, 1};
-    SetValue(HKEY_LOCAL_MACHINE, kDriverKeyPath, "MaxSpeakers", REG_BINARY, eight, sizeof eight);
-    SetValue(HKEY_LOCAL_MACHINE, kDriverKeyPath, "StereoX2", REG_BINARY, eight, sizeof eight);
-    EXPECT_TRUE(ReadSpeakerLimits(&maxSpeakers));
-    EXPECT_EQ(2, maxSpeakers);
-    EXPECT_EQ(0, stereoX2Allowed);
-}
-
 // A media driver subkey with an id of idSize bytes and a description stored
 // without its terminator, as a binary value may be.
 void AddDriver(const char *index, const char *desc, DWORD id, DWORD idSize)
@@ -237,7 +201,7 @@ void AddDriver(const char *index, const char *desc, DWORD id, DWORD idSize)
     SetValue(HKEY_LOCAL_MACHINE, path + "\\Config", "ManufactureID", REG_BINARY, &id, idSize);
 }
 
-TEST_F(Registry, ManufacturerIdOfTheFirstMatchingDriverWithATwoByteId)
+TEST(Registry, ManufacturerIdOfTheFirstMatchingDriverWithATwoByteId)
 {
     EXPECT_EQ(0x01A7, FindDriverManufacturerId("Sonaris")); // the package's, little-endian
     SHDeleteKeyA(HKEY_LOCAL_MACHINE, kMediaClassKey);
@@ -253,6 +217,7 @@ TEST_F(Registry, ManufacturerIdOfTheFirstMatchingDriverWithATwoByteId)
     EXPECT_EQ(0x11, FindDriverManufacturerId(""));
     EXPECT_EQ(0x55, FindDriverManufacturerId("xxx"));
     EXPECT_EQ(0, FindDriverManufacturerId("z"));
+    RestorePackage();
 }
 
 } // namespace

@@ -121,16 +121,15 @@ protected:
     }
     void Apply() { SendMessageA(panel_, WM_COMMAND, IDC_APPLY, 0); }
     void Click(int id) { SendDlgItemMessageA(page_, id, BM_CLICK, 0, 0); }
-    bool Enabled(int id) { return IsWindowEnabled(GetDlgItem(page_, id)) != 0; }
     bool ApplyEnabled() { return IsWindowEnabled(GetDlgItem(panel_, IDC_APPLY)) != 0; }
-    // The one checked layout button; -1 when several are.
-    int CheckedLayoutButton()
+    // The layouts of the buttons checked, or enabled: "246".
+    std::string Buttons(bool enabled)
     {
-        int found = 0;
-        for (int id : {IDC_LAYOUT_2, IDC_LAYOUT_STEREO_X2, IDC_LAYOUT_4, IDC_LAYOUT_6})
-            if (IsDlgButtonChecked(page_, id) == BST_CHECKED)
-                found = found ? -1 : id;
-        return found;
+        std::string layouts;
+        for (auto b : {std::make_pair(IDC_LAYOUT_2, '2'), {IDC_LAYOUT_STEREO_X2, '3'}, {IDC_LAYOUT_4, '4'}, {IDC_LAYOUT_6, '6'}})
+            if (enabled ? IsWindowEnabled(GetDlgItem(page_, b.first)) : IsDlgButtonChecked(page_, b.first) == BST_CHECKED)
+                layouts += b.second;
+        return layouts;
     }
     RECT Frame(int index)
     {
@@ -218,25 +217,18 @@ protected:
 
 TEST_F(GeneralPageTest, ShowsTheLayoutWithinTheDriversLimits)
 {
-    const DWORD kStereo = DSSPEAKER_STEREO, kQuad = DSSPEAKER_QUAD, k51 = DSSPEAKER_5POINT1,
-                kSurround = DSSPEAKER_SURROUND;
+    const DWORD kStereo = DSSPEAKER_STEREO, kQuad = DSSPEAKER_QUAD, k51 = DSSPEAKER_5POINT1;
     const struct {
-        DWORD configured; // the card's configuration before, and after
+        DWORD configured, stored; // the card's configuration before and after
         Limits limits;
-        int checked;      // the radio button shown checked
-        DWORD stored;
-        const char *enabled; // the layouts of the buttons enabled, but "Stereo X 2"
+        const char *checked, *enabled; // the layouts of the buttons checked and enabled, but "Stereo X 2"
     } cases[] = {
-        {kStereo, kMax2, IDC_LAYOUT_2, kStereo, "2"},      {kStereo, kMax4, IDC_LAYOUT_2, kStereo, "24"},
-        {kStereo, kMax6, IDC_LAYOUT_2, kStereo, "246"},    {kStereo, kNoValues, IDC_LAYOUT_2, kStereo, "2"},
-        {kStereo, kNoKey, IDC_LAYOUT_2, kStereo, "2"},     {kQuad, kMax2, IDC_LAYOUT_2, kStereo, "2"},
-        {kQuad, kMax4, IDC_LAYOUT_4, kQuad, "24"},         {kQuad, kMax6, IDC_LAYOUT_4, kQuad, "246"},
-        {kQuad, kNoValues, IDC_LAYOUT_2, kStereo, "2"},    {kQuad, kNoKey, IDC_LAYOUT_4, kQuad, "24"},
-        {k51, kMax2, IDC_LAYOUT_2, kStereo, "2"},          {k51, kMax4, IDC_LAYOUT_4, kQuad, "24"},
-        {k51, kMax6, IDC_LAYOUT_6, k51, "246"},            {k51, kNoValues, IDC_LAYOUT_2, kStereo, "2"},
-        {k51, kNoKey, IDC_LAYOUT_6, k51, "246"},           {kSurround, kMax2, IDC_LAYOUT_2, kSurround, "2"},
-        {kSurround, kMax4, IDC_LAYOUT_2, kSurround, "24"}, {kSurround, kMax6, IDC_LAYOUT_2, kSurround, "246"},
-        {kSurround, kNoValues, IDC_LAYOUT_2, kSurround, "2"}, {kSurround, kNoKey, IDC_LAYOUT_2, kSurround, "2"},
+        {kStereo, kStereo, kMax2, "2", "2"},   {kStereo, kStereo, kMax4, "2", "24"}, {kStereo, kStereo, kMax6, "2", "246"},
+        {kStereo, kStereo, kNoValues, "2", "2"}, {kStereo, kStereo, kNoKey, "2", "2"}, {kQuad, kStereo, kMax2, "2", "2"},
+        {kQuad, kQuad, kMax4, "4", "24"},      {kQuad, kQuad, kMax6, "4", "246"},    {kQuad, kStereo, kNoValues, "2", "2"},
+        {kQuad, kQuad, kNoKey, "4", "24"},     {k51, kStereo, kMax2, "2", "2"},      {k51, kQuad, kMax4, "4", "24"},
+        {k51, k51, kMax6, "6", "246"},         {k51, kStereo, kNoValues, "2", "2"},  {k51, k51, kNoKey, "6", "246"},
+        {DSSPEAKER_SURROUND, DSSPEAKER_SURROUND, kMax4, "2", "24"}, // read as two speakers, and left so
     };
     for (const auto &c : cases) {
         for (DWORD stereoX2 : {0u, 1u}) {
@@ -246,13 +238,10 @@ TEST_F(GeneralPageTest, ShowsTheLayoutWithinTheDriversLimits)
             SetLimits(c.limits, stereoX2);
             stereoX2Allowed = static_cast<uint8_t>(stereoX2); // stands without the driver key
             Open();
-            EXPECT_EQ(c.checked, CheckedLayoutButton());
+            EXPECT_EQ(c.checked, Buttons(false));
             EXPECT_EQ(c.stored, VcSpeakerConfig(0));
-            std::string enabled;
-            for (auto button : {std::make_pair(IDC_LAYOUT_2, '2'), {IDC_LAYOUT_4, '4'}, {IDC_LAYOUT_6, '6'}})
-                enabled += Enabled(button.first) ? std::string(1, button.second) : "";
-            EXPECT_EQ(c.enabled, enabled);
-            EXPECT_EQ(c.limits != kNoValues && stereoX2, Enabled(IDC_LAYOUT_STEREO_X2));
+            std::string enabled = c.enabled;
+            EXPECT_EQ(enabled.insert(1, c.limits != kNoValues && stereoX2 ? "3" : ""), Buttons(true));
             EXPECT_FALSE(ApplyEnabled());
         }
     }
@@ -266,9 +255,7 @@ TEST_F(GeneralPageTest, ShowingTheSettingsOnlyEverDisables)
     Open();
     SetLimits(kMax6, 1);
     generalPage.ShowSettings(page_);
-    for (int id : {IDC_LAYOUT_STEREO_X2, IDC_LAYOUT_4, IDC_LAYOUT_6})
-        EXPECT_FALSE(Enabled(id)) << id;
-    EXPECT_TRUE(Enabled(IDC_LAYOUT_2));
+    EXPECT_EQ("2", Buttons(true));
 }
 
 // A choice enables Apply and leaves the pictures and the hand as they were;
@@ -283,14 +270,14 @@ TEST_F(GeneralPageTest, AChoiceIsWrittenOnApplyOrWhenTakenAndLostWhenShownAgain)
     EXPECT_EQ(DWORD(DSSPEAKER_STEREO), VcSpeakerConfig(0)); // nothing written before Apply
     Apply();
     EXPECT_EQ(DWORD(DSSPEAKER_5POINT1), VcSpeakerConfig(0));
-    EXPECT_EQ(IDC_LAYOUT_6, CheckedLayoutButton());
+    EXPECT_EQ("6", Buttons(false));
     EXPECT_EQ(Pictured(6), Paint());
 
     // "Stereo X 2" is written as two speakers and read back as them.
     Click(IDC_LAYOUT_STEREO_X2);
     Apply();
     EXPECT_EQ(DWORD(DSSPEAKER_STEREO), VcSpeakerConfig(0));
-    EXPECT_EQ(IDC_LAYOUT_2, CheckedLayoutButton());
+    EXPECT_EQ("2", Buttons(false));
 
     // Unchanged, nothing is written.
     VcLogClear();
@@ -301,7 +288,7 @@ TEST_F(GeneralPageTest, AChoiceIsWrittenOnApplyOrWhenTakenAndLostWhenShownAgain)
     // what the page took when it went away.
     Click(IDC_LAYOUT_6);
     Open();
-    EXPECT_EQ(IDC_LAYOUT_2, CheckedLayoutButton());
+    EXPECT_EQ("2", Buttons(false));
     Click(IDC_LAYOUT_4);
     ChooseTab(panel_, 1);
     SendMessageA(panel_, WM_COMMAND, IDOK, 0);

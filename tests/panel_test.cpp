@@ -155,9 +155,7 @@ TEST_F(Panel, OpensCentredInFrontWithTwoTabsEveryPageReadFromTheFirstDeviceAndTh
         ASSERT_EQ(2, SendMessageA(Tab(), TCM_GETITEMCOUNT, 0, 0));
         for (int i = 0; i < 2; ++i) {
             char title[50] = "";
-            TCITEMA item = {TCIF_TEXT};
-            item.pszText = title;
-            item.cchTextMax = sizeof title;
+            TCITEMA item = {TCIF_TEXT, 0, 0, title, sizeof title};
             SendMessageA(Tab(), TCM_GETITEMA, i, reinterpret_cast<LPARAM>(&item));
             EXPECT_STREQ(i ? "Effects" : "General", title);
         }

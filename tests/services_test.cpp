@@ -101,32 +101,6 @@ TEST_F(Connection, APropertySetOutlivesItsBufferAndIsClosedFirst)
     EXPECT_EQ((std::vector<std::string>{"ks.release", "ds.release buffers=0"}), Trace(from));
 }
 
-TEST_F(Connection, EachFailingStepReleasesWhatItMadeAndReportsOnlyWhenAsked)
-{
-    const char *const steps[][2] = {
-        {"DirectSoundCreate", "DirectSoundCreate error"},
-        {"SetCooperativeLevel", "SetCooperativeLevel error"},
-        {"CreateSoundBuffer", "CreateSoundBuffer error"},
-        {"QueryInterface", "Sound driver does not support 3d hardware:"},
-    };
-    for (const auto &step : steps) {
-        for (int report = 0; report <= 1; ++report) {
-            SCOPED_TRACE(step[0]);
-            VcFailCall(step[0], 1, DSERR_GENERIC);
-            MessageBoxCapture boxes;
-            IDirectSound *ds = reinterpret_cast<IDirectSound *>(1);
-            IKsPropertySet *ps = nullptr;
-            EXPECT_EQ(DSERR_GENERIC, OpenDriverConnection(nullptr, window_, &ds, &ps, report));
-            EXPECT_EQ(nullptr, ds);
-            EXPECT_EQ(0, VcLiveDirectSounds() + VcLiveBuffers());
-            ASSERT_EQ(size_t(report), boxes.Boxes().size());
-            if (report)
-                EXPECT_EQ(std::string(step[1]) + ":\n\"" + SoundErrorText(DSERR_GENERIC) + "\"",
-                          boxes.Boxes()[0].text);
-        }
-    }
-}
-
 // The primary driver's entry and a device whose probe fails are left out,
 // at most ten are listed, and the enumeration always goes on.
 TEST_F(Connection, TheListSkipsThePrimaryEntryAndFailingDevicesAndKeepsTen)

@@ -6,13 +6,11 @@
 #include "app/app.h"
 #include "resource.h"
 #include "speakers/detection.h"
-#include "speakers/speaker_config.h"
 #include "virtualcard/vclog.h"
 
 #include <dsound.h>
 #include <shlwapi.h>
 
-#include <string.h>
 
 namespace {
 
@@ -37,15 +35,15 @@ protected:
     {
         ExpectNothingHeld();
         RestorePackage();
-        VcReset();
     }
     FakeVersion version_{kXp};
     WaveFolder folder_;
 };
 
 // The probe's calls, in order: the probe buffer's question in modes Open and
-// OpenRetry, then front left routed, played and stopped on the hidden window.
-// Each mode makes the driver key when it is missing.
+// OpenRetry, then front left routed, played and stopped on the hidden window,
+// which is gone afterwards with its class, but for a class that was already
+// registered. Each mode makes the driver key when it is missing.
 TEST_F(Detection, TheProbeAsksRoutesAndPlaysFrontLeftOnItsHiddenWindow)
 {
     uint32_t crc, bytes;
@@ -72,8 +70,12 @@ TEST_F(Detection, TheProbeAsksRoutesAndPlaysFrontLeftOnItsHiddenWindow)
         "ks.release",
         "buf.release",
     };
+    WNDCLASSA existing = {0, DefWindowProcA, 0, 0, appInstance};
+    existing.lpszClassName = "TestSpeakers";
     for (ProbeMode mode : {Startup, Open, OpenRetry}) {
         SCOPED_TRACE(mode);
+        if (mode == OpenRetry)
+            ASSERT_NE(0, RegisterClassA(&existing));
         SHDeleteKeyA(HKEY_LOCAL_MACHINE, kDriverKeyPath);
         size_t from = VcLogCount();
         EXPECT_TRUE(ProbeSpeakerRouting(mode));
@@ -83,8 +85,10 @@ TEST_F(Detection, TheProbeAsksRoutesAndPlaysFrontLeftOnItsHiddenWindow)
         expected.insert(expected.end(), routed.begin(), routed.end());
         EXPECT_EQ(expected, Trace(from));
         EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, kDriverKeyPath));
+        EXPECT_EQ(nullptr, FindWindowA("TestSpeakers", nullptr));
+        EXPECT_EQ(mode == OpenRetry, GetClassInfoA(appInstance, "TestSpeakers", &existing) != 0);
     }
-    EXPECT_EQ(nullptr, FindWindowA("TestSpeakers", nullptr));
+    UnregisterClassA("TestSpeakers", appInstance);
 }
 
 TEST_F(Detection, ProbeFailuresWriteTheirLinesAndReportAsTheModeSays)

@@ -17,16 +17,8 @@
 #include <commctrl.h>
 #include <shlwapi.h>
 
-#include <stdlib.h>
-#include <tuple>
 
 namespace {
-
-// WinHelp as the panel calls it for a help request; nothing is shown.
-BOOL WINAPI NoHelp(HWND, LPCSTR, UINT, ULONG_PTR)
-{
-    return TRUE;
-}
 
 enum Limits { kMax2, kMax4, kMax6, kNoValues, kNoKey };
 
@@ -34,7 +26,6 @@ enum Limits { kMax2, kMax4, kMax6, kNoValues, kNoKey };
 const RECT kFrames[6] = {
     {98, 15, 134, 51}, {241, 15, 277, 51}, {98, 96, 134, 132}, {241, 96, 277, 132}, {164, 15, 212, 31}, {170, 33, 206, 65},
 };
-const int kNoteWidth = 29;
 
 // What the page paints: each picture of the program's resources it copies
 // whole, and where its top-left corner goes in the page (a picture copied
@@ -43,22 +34,22 @@ using Painting = std::vector<std::tuple<int, LONG, LONG>>;
 Painting painted;
 ImportHook *bitBlt;
 
-uint32_t Checksum(HBITMAP bitmap, BITMAP *info)
+uint32_t Checksum(HANDLE bitmap, BITMAP *info)
 {
     GetObjectA(bitmap, sizeof *info, info);
     std::string bits(info->bmWidthBytes * info->bmHeight, '\0');
-    GetBitmapBits(bitmap, static_cast<LONG>(bits.size()), &bits[0]);
+    GetBitmapBits(static_cast<HBITMAP>(bitmap), static_cast<LONG>(bits.size()), &bits[0]);
     return Crc32(bits.data(), bits.size());
 }
 
 BOOL WINAPI RecordCopy(HDC dc, int x, int y, int width, int height, HDC source, int sx, int sy, DWORD rop)
 {
     BITMAP info, resourceInfo;
-    uint32_t copied = Checksum(static_cast<HBITMAP>(GetCurrentObject(source, OBJ_BITMAP)), &info);
+    uint32_t copied = Checksum(GetCurrentObject(source, OBJ_BITMAP), &info);
     int picture = 0;
     for (int id = IDB_SPEAKER_FL; id <= IDB_NOTE && !picture; ++id) {
         HANDLE resource = LoadImageA(appInstance, MAKEINTRESOURCEA(id), IMAGE_BITMAP, 0, 0, LR_LOADMAP3DCOLORS);
-        picture = Checksum(static_cast<HBITMAP>(resource), &resourceInfo) == copied ? id : 0;
+        picture = Checksum(resource, &resourceInfo) == copied ? id : 0;
         DeleteObject(resource);
     }
     bool whole = width == info.bmWidth && height == info.bmHeight && !sx && !sy && rop == SRCCOPY;
@@ -85,7 +76,6 @@ protected:
         DestroyWindow(panel_); // and the page with it
         ExpectNothingHeld();
         RestorePackage();
-        VcReset();
     }
 
     static void SetLimits(Limits limits, DWORD stereoX2)
@@ -100,11 +90,12 @@ protected:
             SetDword(HKEY_LOCAL_MACHINE, kDriverKeyPath, "StereoX2", stereoX2);
         }
     }
-    // The card's speaker configuration, as DirectSound keeps it.
-    static void Configure(DWORD config) { SetDword(HKEY_CURRENT_USER, VCARD_KEY "\\Device0", "SpeakerConfig", config); }
-    // The control panel opened afresh, on its General tab, but modeless.
-    void Open()
+    // The control panel opened afresh, on its General tab, but modeless, with
+    // the card's speaker configuration set first, as DirectSound keeps it.
+    void Open(DWORD config = 0)
     {
+        if (config)
+            SetDword(HKEY_CURRENT_USER, VCARD_KEY "\\Device0", "SpeakerConfig", config);
         if (IsWindow(panel_))
             DestroyWindow(panel_);
         panel_ = CreateDialogParamA(appInstance, MAKEINTRESOURCEA(IDD_PANEL), nullptr, PanelProc, 0);
@@ -112,11 +103,6 @@ protected:
         ShowWindow(panel_, SW_SHOWNORMAL);
         page_ = currentPageWindow;
         ASSERT_NE(nullptr, page_);
-    }
-    void OpenWith(DWORD config)
-    {
-        Configure(config);
-        Open();
         VcLogClear();
     }
     void Apply() { SendMessageA(panel_, WM_COMMAND, IDC_APPLY, 0); }
@@ -192,7 +178,7 @@ protected:
         for (int i = 0; i < count; ++i)
             expected.emplace_back(IDB_SPEAKER_FL + i, Frame(i).left, Frame(i).top);
         for (int i : marked)
-            expected.emplace_back(IDB_NOTE, i == 1 || i == 3 ? Frame(i).left - kNoteWidth : Frame(i).right,
+            expected.emplace_back(IDB_NOTE, i == 1 || i == 3 ? Frame(i).left - 29 /* its width */ : Frame(i).right,
                                   (Frame(i).top + Frame(i).bottom) / 2);
         return expected;
     }
@@ -234,35 +220,26 @@ TEST_F(GeneralPageTest, ShowsTheLayoutWithinTheDriversLimits)
         for (DWORD stereoX2 : {0u, 1u}) {
             SCOPED_TRACE(testing::Message() << "configuration " << c.configured << ", limits " << c.limits
                                             << ", Stereo X 2 " << stereoX2);
-            Configure(c.configured);
             SetLimits(c.limits, stereoX2);
             stereoX2Allowed = static_cast<uint8_t>(stereoX2); // stands without the driver key
-            Open();
+            Open(c.configured);
             EXPECT_EQ(c.checked, Buttons(false));
             EXPECT_EQ(c.stored, VcSpeakerConfig(0));
-            std::string enabled = c.enabled;
-            EXPECT_EQ(enabled.insert(1, c.limits != kNoValues && stereoX2 ? "3" : ""), Buttons(true));
-            EXPECT_FALSE(ApplyEnabled());
+            const std::string enabled = std::string(c.enabled).insert(1, c.limits != kNoValues && stereoX2 ? "3" : "");
+            EXPECT_EQ(enabled, Buttons(true));
+            // Shown again, what was disabled stays so, even when the driver now allows more.
+            SetLimits(kMax6, 1);
+            generalPage.ShowSettings(page_);
+            EXPECT_EQ(enabled, Buttons(true));
         }
     }
-}
-
-// Showing the settings only ever disables: a driver that now allows more
-// does not bring back what an earlier showing of the same window disabled.
-TEST_F(GeneralPageTest, ShowingTheSettingsOnlyEverDisables)
-{
-    SetLimits(kMax2, 0);
-    Open();
-    SetLimits(kMax6, 1);
-    generalPage.ShowSettings(page_);
-    EXPECT_EQ("2", Buttons(true));
 }
 
 // A choice enables Apply and leaves the pictures and the hand as they were;
 // Apply writes it, and the page then pictures it.
 TEST_F(GeneralPageTest, AChoiceIsWrittenOnApplyOrWhenTakenAndLostWhenShownAgain)
 {
-    OpenWith(DSSPEAKER_STEREO);
+    Open(DSSPEAKER_STEREO);
     Click(IDC_LAYOUT_6);
     EXPECT_TRUE(ApplyEnabled());
     EXPECT_EQ(Pictured(2), Paint());
@@ -316,7 +293,7 @@ TEST_F(GeneralPageTest, EachLayoutPicturesItsSpeakersAndPlaysEachAloneOrAllInTur
     };
     for (const auto &l : layouts) {
         SCOPED_TRACE(l.layout);
-        OpenWith(l.config);
+        Open(l.config);
         if (l.layout == 3) {
             Click(IDC_LAYOUT_STEREO_X2);
             VcFailCall("GetSpeakerConfig", 0, DSERR_GENERIC);
@@ -359,7 +336,7 @@ TEST_F(GeneralPageTest, EachLayoutPicturesItsSpeakersAndPlaysEachAloneOrAllInTur
 // ordinary click does; the page's end stops and releases a sound at once.
 TEST_F(GeneralPageTest, ASecondPressOrThePagesEndStopsATestAndAHelpClickStartsNone)
 {
-    OpenWith(DSSPEAKER_STEREO);
+    Open(DSSPEAKER_STEREO);
     VcSetPlayTimePercent(100);
     Click(IDC_TEST_ALL);
     ASSERT_EQ(1, testPlaying);
@@ -370,9 +347,8 @@ TEST_F(GeneralPageTest, ASecondPressOrThePagesEndStopsATestAndAHelpClickStartsNo
     ASSERT_TRUE(Idle());
     EXPECT_EQ((std::vector<std::string>{"left.wav 0x1", "left.wav 0x1", "right.wav 0x2"}), Plays());
 
-    OpenWith(DSSPEAKER_5POINT1);
-    ImportHook winHelp = HOOK("user32.dll", WinHelpA, NoHelp);
-    HELPINFO help = {sizeof help, HELPINFO_WINDOW, 0, page_, 0, {0, 0}};
+    Open(DSSPEAKER_5POINT1);
+    HELPINFO help = {sizeof help, HELPINFO_MENUITEM, 0, nullptr, 0, {0, 0}}; // counted, and no WinHelp to end
     SendMessageA(panel_, WM_HELP, 0, reinterpret_cast<LPARAM>(&help));
     ClickSpeaker(0, false); // help mode took the press; the release reaches the page
     ASSERT_TRUE(Idle());

@@ -17,8 +17,6 @@
 
 #include <commctrl.h>
 
-#include <tuple>
-
 namespace {
 
 // A page that enables Apply while its window is made, as one whose shown
@@ -55,24 +53,20 @@ BOOL WINAPI RecordHelp(HWND window, LPCSTR file, UINT command, ULONG_PTR data)
 
 // The driver properties each page reads, and writes, in the panel's order
 // of the pages: the Effects page, the Voice Manager page, the Mixing Options page.
-const char *const kReads[] = {"Effect 0", "Effect 4", "Effect 5", "Q3D 5",  "Effect 8", "Q3D 12", "Effect 3",
-                              "Effect 9", "Effect 10", "Effect 1", "Q3D 2", "Q3D 6",  "Q3D 7",    "Q3D 0", "Q3D 11"};
-const char *const kWrites[] = {"Effect 0", "Effect 4", "Effect 5", "Effect 8", "Q3D 5", "Q3D 12", "Effect 3",
-                               "Effect 9", "Effect 10", "Effect 1", "Q3D 2",   "Q3D 6", "Q3D 7",  "Q3D 0", "Q3D 11"};
+const std::vector<const char *> kReads = {"Effect 0", "Effect 4", "Effect 5", "Q3D 5",  "Effect 8", "Q3D 12", "Effect 3",
+                                          "Effect 9", "Effect 10", "Effect 1", "Q3D 2", "Q3D 6",  "Q3D 7",  "Q3D 0", "Q3D 11"};
+const std::vector<const char *> kWrites = {"Effect 0", "Effect 4", "Effect 5", "Effect 8", "Q3D 5", "Q3D 12", "Effect 3",
+                                           "Effect 9", "Effect 10", "Effect 1", "Q3D 2", "Q3D 6", "Q3D 7", "Q3D 0", "Q3D 11"};
 
-// The calls of a list of properties to a device: "get Effect 5 dev=0".
-template <size_t n> std::vector<std::string> Calls(const char *kind, const char *const (&properties)[n], int device)
+// The property calls of passes over all pages, each reading ("get") or
+// writing ("set") on a device: "get Effect 5 dev=0" and so on.
+std::vector<std::string> Passes(std::initializer_list<std::pair<std::string, int>> passes)
 {
     std::vector<std::string> calls;
-    for (const char *property : properties)
-        calls.push_back(std::string(kind) + " " + property + " dev=" + std::to_string(device));
+    for (const auto &pass : passes)
+        for (const char *property : pass.first == "get" ? kReads : kWrites)
+            calls.push_back(pass.first + " " + property + " dev=" + std::to_string(pass.second));
     return calls;
-}
-
-std::vector<std::string> operator+(std::vector<std::string> a, const std::vector<std::string> &b)
-{
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
 }
 
 class Panel : public testing::Test {
@@ -151,7 +145,7 @@ TEST_F(Panel, OpensCentredInFrontWithTwoTabsEveryPageReadFromTheFirstDeviceAndTh
         EXPECT_LE(unsigned((desktop.right - own.right) - (own.left - desktop.left)), 1u);
         EXPECT_LE(unsigned((desktop.bottom - own.bottom) - (own.top - desktop.top)), 1u);
 
-        EXPECT_EQ(Calls("get", kReads, 0), PropertyCalls(RecordLines(from)));
+        EXPECT_EQ(Passes({{"get", 0}}), PropertyCalls(RecordLines(from)));
         ASSERT_EQ(2, SendMessageA(Tab(), TCM_GETITEMCOUNT, 0, 0));
         for (int i = 0; i < 2; ++i) {
             char title[50] = "";
@@ -215,8 +209,7 @@ TEST_F(Panel, ApplyAndOkWriteEveryPageToEveryDeviceCancelWritesNothing)
     testPlaying = 1;
     size_t from = VcLogCount();
     Press(IDC_APPLY);
-    EXPECT_EQ(Calls("set", kWrites, 0) + Calls("set", kWrites, 1) + Calls("get", kReads, 0),
-              PropertyCalls(RecordLines(from)));
+    EXPECT_EQ(Passes({{"set", 0}, {"set", 1}, {"get", 0}}), PropertyCalls(RecordLines(from)));
     EXPECT_EQ(0, testPlaying);
     EXPECT_FALSE(ApplyEnabled());
     EXPECT_EQ(panel_, panelDialog);
@@ -230,7 +223,7 @@ TEST_F(Panel, ApplyAndOkWriteEveryPageToEveryDeviceCancelWritesNothing)
     from = VcLogCount();
     Press(IDOK);
     EXPECT_EQ(3u, Trace(from, {"ds.speaker.set"}).size());
-    EXPECT_EQ(Calls("set", kWrites, 0) + Calls("set", kWrites, 1), PropertyCalls(RecordLines(from)));
+    EXPECT_EQ(Passes({{"set", 0}, {"set", 1}}), PropertyCalls(RecordLines(from)));
     EXPECT_EQ(nullptr, panelDialog);
 
     for (int id : {IDCANCEL, WM_CLOSE}) {

@@ -96,8 +96,7 @@ protected:
     {
         if (config)
             SetDword(HKEY_CURRENT_USER, VCARD_KEY "\\Device0", "SpeakerConfig", config);
-        if (IsWindow(panel_))
-            DestroyWindow(panel_);
+        DestroyWindow(panel_);
         panel_ = CreateDialogParamA(appInstance, MAKEINTRESOURCEA(IDD_PANEL), nullptr, PanelProc, 0);
         ASSERT_NE(nullptr, panel_);
         ShowWindow(panel_, SW_SHOWNORMAL);

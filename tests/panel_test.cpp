@@ -34,16 +34,15 @@ LRESULT CALLBACK EnableApplyOnCreation(int code, WPARAM wParam, LPARAM lParam)
 // from WinHelp, which shows nothing here.
 using Call = std::tuple<std::string, HWND, ULONG_PTR>;
 std::vector<Call> calls;
-ImportHook *foreground, *activation;
 BOOL WINAPI RecordForeground(HWND window)
 {
     calls.emplace_back("SetForegroundWindow", window, 0);
-    return foreground->Original<decltype(&SetForegroundWindow)>()(window);
+    return TRUE;
 }
 HWND WINAPI RecordActivation(HWND window)
 {
     calls.emplace_back("SetActiveWindow", window, 0);
-    return activation->Original<decltype(&SetActiveWindow)>()(window);
+    return nullptr;
 }
 BOOL WINAPI RecordHelp(HWND window, LPCSTR file, UINT command, ULONG_PTR data)
 {
@@ -87,15 +86,12 @@ protected:
         soundDeviceCount = 0;
         DirectSoundEnumerateA(EnumerateSoundDevice, &owner_);
         ASSERT_EQ(3, soundDeviceCount);
-        foreground = &front_;
-        activation = &active_;
         helpClickCount = 0;
         effectsPage.reverb = 0;
     }
     void TearDown() override
     {
-        if (IsWindow(panel_))
-            DestroyWindow(panel_);
+        DestroyWindow(panel_);
         DestroyWindow(owner_);
         ExpectNothingHeld();
         VcReset();
@@ -104,8 +100,7 @@ protected:
     // goes on while it is up.
     void Open()
     {
-        if (IsWindow(panel_))
-            DestroyWindow(panel_);
+        DestroyWindow(panel_);
         panel_ = CreateDialogParamA(appInstance, MAKEINTRESOURCEA(IDD_PANEL), owner_, PanelProc, 0);
         ASSERT_NE(nullptr, panel_);
         ShowWindow(panel_, SW_SHOWNORMAL);

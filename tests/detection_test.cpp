@@ -11,7 +11,6 @@
 #include <dsound.h>
 #include <shlwapi.h>
 
-
 namespace {
 
 const std::string kCard = std::string(kCardPciKey).substr(strlen(kPciKey)); // "\VEN_1D7F&DEV_0560&..."

@@ -162,7 +162,7 @@ TEST_F(SpeakerLayout, ConfigurationsReadAndLayoutsWriteAsTheTablesSayAndFailures
     EXPECT_EQ(expected, debug.Lines());
 }
 
-// --- Driver limits and the media class key ------------------------------------
+// --- The media class key ---------------------------------------------------------
 
 // A media driver subkey with an id of idSize bytes and a description stored
 // without its terminator, as a binary value may be.

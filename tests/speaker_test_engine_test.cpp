@@ -92,9 +92,9 @@ TEST_F(Engine, AFailedStatusEndsTheSoundAndASequenceGoesOn)
 }
 
 // A stop request leaves the sound to the next tick; a start meanwhile ends
-// it at once, and the start plays the speaker the caller chose, with a
-// DirectSound object of its own, normal for a hidden window gone once the
-// sound has started.
+// it at once and plays the speaker the caller chose, through a DirectSound
+// object of its own at the normal level for the hidden window (a disabled
+// top-level window of its own class), gone once the sound has started.
 TEST_F(Engine, AStartWhileAStoppedSoundIsHeldEndsItFirstAndAStopClearsTheSequence)
 {
     VcSetPlayTimePercent(100);

@@ -6,60 +6,15 @@
 #include "app/app.h"
 #include "resource.h"
 #include "speakers/detection.h"
-#include "speakers/speaker_config.h"
-#include "speakers/speaker_test.h"
-#include "virtualcard/vcard.h"
 #include "virtualcard/vclog.h"
 
-#include <gtest/gtest.h>
+#include <dsound.h>
 #include <shlwapi.h>
-
-#include <string.h>
 
 namespace {
 
-const std::string kPci = "SYSTEM\\CurrentControlSet\\Enum\\PCI";
-const std::string kProfile = "SYSTEM\\CurrentControlSet\\Hardware Profiles\\0001";
-const std::string kProfilePci = kProfile + "\\" + kPci;
-const std::string kCard = "\\VEN_1D7F&DEV_0560&SUBSYS_00011D7F&REV_01";
+const std::string kCard = std::string(kCardPciKey).substr(strlen(kPciKey)); // "\VEN_1D7F&DEV_0560&..."
 const std::string kOther = "\\VEN_8086&DEV_1234&SUBSYS_00000000&REV_02";
-
-struct Version {
-    DWORD platform, major, minor;
-    bool nt5;
-};
-const Version kWin98 = {VER_PLATFORM_WIN32_WINDOWS, 4, 10, false}, kNt4 = {VER_PLATFORM_WIN32_NT, 4, 0, false},
-              kWin2000 = {VER_PLATFORM_WIN32_NT, 5, 0, true}, kXp = {VER_PLATFORM_WIN32_NT, 5, 1, true},
-              kServer2003 = {VER_PLATFORM_WIN32_NT, 5, 2, true}, kVista = {VER_PLATFORM_WIN32_NT, 6, 0, false};
-const Version kVersions[] = {kWin98, kNt4, kWin2000, kXp, kServer2003, kVista};
-
-// What this program's GetVersionExA answers, and the record size it was asked with.
-const Version *version = &kXp;
-DWORD askedSize;
-BOOL WINAPI FakeGetVersionExA(OSVERSIONINFOA *info)
-{
-    askedSize = info->dwOSVersionInfoSize;
-    if (askedSize != sizeof(OSVERSIONINFOA) && askedSize != sizeof(OSVERSIONINFOEXA))
-        return FALSE;
-    info->dwPlatformId = version->platform;
-    info->dwMajorVersion = version->major;
-    info->dwMinorVersion = version->minor;
-    return TRUE;
-}
-
-// Registry writes and message boxes marked in the card's record, so that a
-// trace shows them in order with the card's calls.
-ImportHook *regSet, *messageBox;
-LONG WINAPI MarkRegSet(HKEY key, LPCSTR name, DWORD reserved, DWORD type, const BYTE *data, DWORD size)
-{
-    VcLog("test.regset name=%s", name);
-    return regSet->Original<decltype(&RegSetValueExA)>()(key, name, reserved, type, data, size);
-}
-int WINAPI MarkBox(HWND owner, LPCSTR text, LPCSTR caption, UINT style)
-{
-    VcLog("test.box");
-    return messageBox->Original<decltype(&MessageBoxA)>()(owner, text, caption, style);
-}
 
 void CreateKey(const std::string &path)
 {
@@ -68,64 +23,36 @@ void CreateKey(const std::string &path)
         RegCloseKey(key);
 }
 
-const DWORD kAbsent = 99;
-
-DWORD ReadDword(const std::string &path, const char *name)
-{
-    DWORD value = kAbsent, size = sizeof value;
-    SHGetValueA(HKEY_LOCAL_MACHINE, path.c_str(), name, nullptr, &value, &size);
-    return value;
-}
-
-std::string Desc()
-{
-    return "size=" + std::to_string(sizeof(DSBUFFERDESC1));
-}
-
 class Detection : public testing::Test {
 protected:
     void SetUp() override
     {
         appInstance = GetModuleHandleA(nullptr);
-        version = &kXp;
-        askedSize = 0;
         VcReset();
-        CleanRegistry();
     }
     void TearDown() override
     {
-        CleanRegistry();
-        EXPECT_EQ(0, VcLiveDirectSounds() + VcLiveBuffers() + VcLivePropertySets() + VcUsesAfterRelease());
-        VcReset();
+        ExpectNothingHeld();
+        RestorePackage();
     }
-    static void CleanRegistry()
-    {
-        for (const std::string &key : {kPci, kProfile, std::string("SOFTWARE\\Veltrona")})
-            SHDeleteKeyA(HKEY_LOCAL_MACHINE, key.c_str());
-    }
-    static void Card(VcChannelConfig offer)
-    {
-        VcDevice card;
-        VcDefaultDevice(0, &card);
-        card.channelConfig = offer;
-        VcSetDevices(&card, 1);
-    }
-    ImportHook versionHook_{"kernel32.dll", "GetVersionExA", reinterpret_cast<const void *>(FakeGetVersionExA)};
+    FakeVersion version_{kXp};
     WaveFolder folder_;
 };
 
 // The probe's calls, in order: the probe buffer's question in modes Open and
-// OpenRetry, then front left routed, played and stopped on the hidden window.
+// OpenRetry, then front left routed, played and stopped on the hidden window,
+// which is gone afterwards with its class, but for a class that was already
+// registered. Each mode makes the driver key when it is missing.
 TEST_F(Detection, TheProbeAsksRoutesAndPlaysFrontLeftOnItsHiddenWindow)
 {
     uint32_t crc, bytes;
     ASSERT_TRUE(WaveDataChecksum(folder_.File("fleft.wav"), &crc, &bytes));
-    const std::string fleft = std::to_string(bytes);
+    const std::string fleft = std::to_string(bytes), desc = "size=" + std::to_string(sizeof(DSBUFFERDESC1));
     // WS_DISABLED alone: the system adds a caption and sibling clipping to a
     // top-level window of no other kind.
     const std::vector<std::string> routed = {
         "ds.coop class=\"TestSpeakers\" style=0xcc00000 level=1 hr=0x00000000",
-        "ds.buffer " + Desc() + " flags=0x8094 bytes=" + fleft + " format=1/1/22050/44100/2/16 extra=0 hr=0x00000000 place=hardware",
+        "ds.buffer " + desc + " flags=0x8094 bytes=" + fleft + " format=1/1/22050/44100/2/16 extra=0 hr=0x00000000 place=hardware",
         "buf.qi iid=IKsPropertySet hr=0x00000000",
         "ks.set set=Audio id=3 inst=0 size=4 value=0x00000001 hr=0x00000000",
         "buf.route mask=0x1",
@@ -136,14 +63,19 @@ TEST_F(Detection, TheProbeAsksRoutesAndPlaysFrontLeftOnItsHiddenWindow)
         "ds.release buffers=0",
     };
     const std::vector<std::string> asked = {
-        "ds.buffer " + Desc() + " flags=0x8000 bytes=1025 format=1/1/22050/44100/2/16 extra=0 hr=0x00000000 place=hardware",
+        "ds.buffer " + desc + " flags=0x8000 bytes=1025 format=1/1/22050/44100/2/16 extra=0 hr=0x00000000 place=hardware",
         "buf.qi iid=IKsPropertySet hr=0x00000000",
         "ks.support set=Audio id=3 support=0x3 hr=0x00000000",
         "ks.release",
         "buf.release",
     };
+    WNDCLASSA existing = {0, DefWindowProcA, 0, 0, appInstance};
+    existing.lpszClassName = "TestSpeakers";
     for (ProbeMode mode : {Startup, Open, OpenRetry}) {
         SCOPED_TRACE(mode);
+        if (mode == OpenRetry)
+            ASSERT_NE(0, RegisterClassA(&existing));
+        SHDeleteKeyA(HKEY_LOCAL_MACHINE, kDriverKeyPath);
         size_t from = VcLogCount();
         EXPECT_TRUE(ProbeSpeakerRouting(mode));
         std::vector<std::string> expected = {"ds.create dev=0"};
@@ -151,9 +83,11 @@ TEST_F(Detection, TheProbeAsksRoutesAndPlaysFrontLeftOnItsHiddenWindow)
             expected.insert(expected.end(), asked.begin(), asked.end());
         expected.insert(expected.end(), routed.begin(), routed.end());
         EXPECT_EQ(expected, Trace(from));
-        EXPECT_EQ(ERROR_SUCCESS, SHDeleteKeyA(HKEY_LOCAL_MACHINE, kDriverKey)); // the probe made it
+        EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, kDriverKeyPath));
+        EXPECT_EQ(nullptr, FindWindowA("TestSpeakers", nullptr));
+        EXPECT_EQ(mode == OpenRetry, GetClassInfoA(appInstance, "TestSpeakers", &existing) != 0);
     }
-    EXPECT_EQ(nullptr, FindWindowA("TestSpeakers", nullptr));
+    UnregisterClassA("TestSpeakers", appInstance);
 }
 
 TEST_F(Detection, ProbeFailuresWriteTheirLinesAndReportAsTheModeSays)
@@ -174,8 +108,6 @@ TEST_F(Detection, ProbeFailuresWriteTheirLinesAndReportAsTheModeSays)
         {"Set", DSERR_INVALIDPARAM, Open, true, "Set failed\n", 0},
         {nullptr, 0, Open, true, "Could not load fleft.wav\n", 0},
     };
-    char text[1024];
-    LoadStringA(appInstance, IDS_NO_ACCELERATION, text, sizeof text);
     for (const auto &step : steps) {
         SCOPED_TRACE(step.line);
         MessageBoxCapture boxes;
@@ -188,7 +120,7 @@ TEST_F(Detection, ProbeFailuresWriteTheirLinesAndReportAsTheModeSays)
         EXPECT_EQ(step.line, err.Text());
         ASSERT_EQ(step.boxes, boxes.Boxes().size());
         for (const CapturedBox &box : boxes.Boxes()) {
-            EXPECT_EQ(text, box.text);
+            EXPECT_EQ(LoadText(IDS_NO_ACCELERATION), box.text);
             EXPECT_EQ(nullptr, box.owner);
             EXPECT_EQ(UINT(MB_ICONINFORMATION | MB_SETFOREGROUND), box.style);
         }
@@ -198,11 +130,13 @@ TEST_F(Detection, ProbeFailuresWriteTheirLinesAndReportAsTheModeSays)
 }
 
 // A channel configuration that cannot be set, whatever the driver answers:
-// Open writes DirectSound's defaults (on Windows NT 5 only), OpenRetry tells
-// the user; the probe buffer goes only after either.
+// Open writes DirectSound's defaults (on Windows NT 5 only) below every
+// instance of the card in hardware profile 0001 and nowhere else; OpenRetry
+// tells the user.
 TEST_F(Detection, WithoutASettableChannelConfigurationOpenWritesTheDefaultsAndOpenRetryExplains)
 {
-    const char *const instances[] = {"\\4&1234&0&0008\\DirectSound\\", "\\4&1234&0&0010\\DirectSound\\"};
+    const std::string instances[] = {kProfilePciKey + kCard + "\\4&1234&0&0008\\DirectSound\\",
+                                     std::string(kProfilePciKey) + "\\VEN_1D7F&DEV_0560&SUBSYS_00011D7F&REV_01\\3&0\\DirectSound\\"};
     const struct {
         const char *subkey, *name;
         DWORD data;
@@ -211,57 +145,48 @@ TEST_F(Detection, WithoutASettableChannelConfigurationOpenWritesTheDefaultsAndOp
         {"Device Presence", "WDM", 1},        {"Mixer Defaults", "Acceleration", 0},
         {"Mixer Defaults", "SRC Quality", 1}, {"Speaker Configuration", "Speaker Configuration", 6},
     };
-    MessageBoxCapture boxes;
-    ImportHook boxHook("user32.dll", "MessageBoxA", reinterpret_cast<const void *>(MarkBox));
-    ImportHook setHook("advapi32.dll", "RegSetValueExA", reinterpret_cast<const void *>(MarkRegSet));
-    messageBox = &boxHook;
-    regSet = &setHook;
-    for (const Version &v : {kXp, kVista}) {
+    for (bool nt5 : {true, false}) {
         for (VcChannelConfig offer : {VcChannelConfigGetOnly, VcChannelConfigNoFlags, VcChannelConfigUnsupported}) {
-            SCOPED_TRACE(testing::Message() << "NT 5: " << v.nt5 << ", offer " << offer);
-            version = &v;
-            CleanRegistry();
-            Card(offer);
-            for (const char *instance : instances)
-                CreateKey(kProfilePci + kCard + instance);
-            CreateKey(kProfilePci + kOther + "\\3&0");
-            CreateKey(kPci + kCard + instances[0]);
-            size_t from = VcLogCount();
+            SCOPED_TRACE(testing::Message() << "NT 5: " << nt5 << ", offer " << offer);
+            version_.version = nt5 ? kXp : kVista;
+            SHDeleteKeyA(HKEY_LOCAL_MACHINE, kProfilePciKey);
+            VcDevice card;
+            VcDefaultDevice(0, &card);
+            card.channelConfig = offer;
+            VcSetDevices(&card, 1);
+            for (const std::string &instance : instances)
+                CreateKey(instance);
+            CreateKey(kProfilePciKey + kOther + "\\3&0");
+            MessageBoxCapture boxes;
             EXPECT_FALSE(ProbeSpeakerRouting(Open));
-            std::vector<std::string> open = Trace(from, {"test.", "buf.release", "ds.release"});
-            from = VcLogCount();
+            for (const std::string &instance : instances)
+                for (const auto &e : values)
+                    EXPECT_EQ(nt5 ? e.data : 99, GetDword(HKEY_LOCAL_MACHINE, instance + e.subkey, e.name, 99));
+            EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kProfilePciKey + kOther + "\\3&0\\DirectSound"));
+            EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, std::string(kCardPciKey) + "\\4&1234&0&0008"));
+            EXPECT_TRUE(boxes.Boxes().empty());
             EXPECT_FALSE(ProbeSpeakerRouting(OpenRetry));
-            std::vector<std::string> retry = Trace(from, {"test.", "buf.release", "ds.release"});
-
-            std::vector<std::string> written;
-            for (int i = 0; v.nt5 && i < 2; ++i)
-                for (const auto &e : values)
-                    written.push_back(std::string("test.regset name=") + e.name);
-            written.insert(written.end(), {"buf.release", "ds.release buffers=0"});
-            EXPECT_EQ(written, open);
-            EXPECT_EQ((std::vector<std::string>{"test.box", "buf.release", "ds.release buffers=0"}), retry);
-            // Below every instance of the card in hardware profile 0001, and nowhere else.
-            for (const char *instance : instances)
-                for (const auto &e : values)
-                    EXPECT_EQ(v.nt5 ? e.data : kAbsent, ReadDword(kProfilePci + kCard + instance + e.subkey, e.name));
-            EXPECT_EQ(kAbsent, ReadDword(kProfilePci + kOther + "\\3&0\\DirectSound\\Device Presence", "WDM"));
-            EXPECT_EQ(kAbsent, ReadDword(kPci + kCard + instances[0] + "Device Presence", "WDM"));
+            ASSERT_EQ(1u, boxes.Boxes().size());
+            EXPECT_EQ(LoadText(IDS_NO_ACCELERATION), boxes.Boxes()[0].text);
         }
     }
     // A driver that reports support without the set bit is the same.
-    version = &kXp;
+    MessageBoxCapture boxes;
     VcBendCall("QuerySupport", 1, VcNoSetBit);
     EXPECT_FALSE(ProbeSpeakerRouting(OpenRetry));
+    EXPECT_EQ(1u, boxes.Boxes().size());
 }
 
-// Windows NT 5 (2000, XP, Server 2003) finds the card by its PCI key alone;
-// every other version asks DirectSound.
+// Windows NT 5 (2000, XP, Server 2003) finds the card by its PCI key alone,
+// asking for the 148-byte version record; every other version asks DirectSound.
 TEST_F(Detection, OnNt5ThePciKeyAloneFindsTheCardElsewhereDirectSoundDecides)
 {
-    for (const Version &v : kVersions) {
-        SCOPED_TRACE(testing::Message() << v.platform << " " << v.major << "." << v.minor);
-        version = &v;
-        CleanRegistry();
+    const struct { WindowsVersion version; bool nt5; } versions[] = {
+        {kWin98, false}, {kNt4, false}, {kWin2000, true}, {kXp, true}, {kServer2003, true}, {kVista, false}};
+    for (const auto &v : versions) {
+        SCOPED_TRACE(testing::Message() << v.version.platform << " " << v.version.major << "." << v.version.minor);
+        version_.version = v.version;
+        SHDeleteKeyA(HKEY_LOCAL_MACHINE, kPciKey);
         VcReset();
         StderrCapture err;
         EXPECT_EQ(!v.nt5, DetectSoundCard()); // no PCI key; a working device
@@ -271,13 +196,13 @@ TEST_F(Detection, OnNt5ThePciKeyAloneFindsTheCardElsewhereDirectSoundDecides)
         EXPECT_EQ(v.nt5, VcLogFind("ds.create") == VcLogCount());
         // The identity in lower case is not the card. Key names are the same
         // to the registry whatever their case, so that key goes before the card's comes.
-        CreateKey(kPci + "\\VEN_1d7f&DEV_0560&SUBSYS_00011D7F&REV_01");
+        CreateKey(std::string(kPciKey) + "\\VEN_1d7f&DEV_0560&SUBSYS_00011D7F&REV_01");
         EXPECT_FALSE(DetectSoundCard());
-        SHDeleteKeyA(HKEY_LOCAL_MACHINE, kPci.c_str());
-        CreateKey(kPci + kOther);
-        CreateKey(kPci + kCard);
+        SHDeleteKeyA(HKEY_LOCAL_MACHINE, kPciKey);
+        CreateKey(kPciKey + kOther);
+        CreateKey(kCardPciKey);
         EXPECT_EQ(v.nt5, DetectSoundCard());
-        EXPECT_EQ(sizeof(OSVERSIONINFOA), askedSize); // the 148-byte record
+        EXPECT_EQ(sizeof(OSVERSIONINFOA), version_.askedSize);
     }
 }
 

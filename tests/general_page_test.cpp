@@ -1,5 +1,7 @@
 // The General page inside the control panel's dialog, driven with the
-// messages a user's actions send, against the virtual card.
+// messages a user's actions send, against the virtual card: the layout it
+// shows within the driver's limits and writes, the speakers it pictures, and
+// the test sounds its pictures and "Test All" play.
 #include "harness.h"
 
 #include "app/app.h"
@@ -10,135 +12,49 @@
 #include "resource.h"
 #include "speakers/speaker_config.h"
 #include "speakers/speaker_test.h"
-#include "virtualcard/vcard.h"
 #include "virtualcard/vclog.h"
 
 #include <commctrl.h>
 #include <shlwapi.h>
 
-#include <gtest/gtest.h>
-
-#include <string>
-#include <vector>
 
 namespace {
 
-// WinHelp as the panel calls it for a help request; nothing is shown.
-BOOL WINAPI NoHelp(HWND, LPCSTR, UINT, ULONG_PTR)
-{
-    return TRUE;
-}
-
-enum Limits { kMax2, kMax4, kMax6, kKeyWithoutValues, kNoKey };
+enum Limits { kMax2, kMax4, kMax6, kNoValues, kNoKey };
 
 // Each speaker's frame as the page template places it, in dialog units.
 const RECT kFrames[6] = {
     {98, 15, 134, 51}, {241, 15, 277, 51}, {98, 96, 134, 132}, {241, 96, 277, 132}, {164, 15, 212, 31}, {170, 33, 206, 65},
 };
-const COLORREF kGround = RGB(255, 0, 255);
-// The channel masks of the platform's speaker positions.
-const DWORD kFL = 0x1, kFR = 0x2, kC = 0x4, kSub = 0x8, kRL = 0x10, kRR = 0x20;
 
-// A picture of the program's resources as the page should show it: mapped
-// to the colour scheme.
-class Resource {
-public:
-    explicit Resource(int id)
-    {
-        bitmap_ = static_cast<HBITMAP>(
-            LoadImageA(appInstance, MAKEINTRESOURCEA(id), IMAGE_BITMAP, 0, 0, LR_LOADMAP3DCOLORS));
-        BITMAP info = {};
-        GetObjectA(bitmap_, sizeof info, &info);
-        width = info.bmWidth;
-        height = info.bmHeight;
-        dc_ = CreateCompatibleDC(nullptr);
-        old_ = SelectObject(dc_, bitmap_);
-    }
-    ~Resource()
-    {
-        SelectObject(dc_, old_);
-        DeleteDC(dc_);
-        DeleteObject(bitmap_);
-    }
-    COLORREF At(int x, int y) const { return GetPixel(dc_, x, y); }
-    // Whether it stands whole, pixel for pixel, with its top-left corner at
-    // (x, y) of a shot.
-    bool ShownAt(HDC shot, int x, int y) const
-    {
-        for (int row = 0; row < height; ++row)
-            for (int column = 0; column < width; ++column)
-                if (GetPixel(shot, x + column, y + row) != At(column, row))
-                    return false;
-        return true;
-    }
-    int width = 0, height = 0;
+// What the page paints: each picture of the program's resources it copies
+// whole, and where its top-left corner goes in the page (a picture copied
+// otherwise stands with its id negated).
+using Painting = std::vector<std::tuple<int, LONG, LONG>>;
+Painting painted;
+ImportHook *bitBlt;
 
-private:
-    HBITMAP bitmap_;
-    HDC dc_;
-    HGDIOBJ old_;
-};
-
-// What the page paints for WM_PAINT, over a magenta ground: while a shot is
-// taken, BeginPaint hands the page the shot's device context.
-HDC shotDc, paintDc;
-ImportHook *beginPaint, *endPaint;
-HDC WINAPI ShotBeginPaint(HWND window, PAINTSTRUCT *paint)
+uint32_t Checksum(HANDLE bitmap, BITMAP *info)
 {
-    paintDc = beginPaint->Original<decltype(&BeginPaint)>()(window, paint);
-    return paint->hdc = shotDc;
-}
-BOOL WINAPI ShotEndPaint(HWND window, const PAINTSTRUCT *paint)
-{
-    PAINTSTRUCT real = *paint;
-    real.hdc = paintDc;
-    return endPaint->Original<decltype(&EndPaint)>()(window, &real);
+    GetObjectA(bitmap, sizeof *info, info);
+    std::string bits(info->bmWidthBytes * info->bmHeight, '\0');
+    GetBitmapBits(static_cast<HBITMAP>(bitmap), static_cast<LONG>(bits.size()), &bits[0]);
+    return Crc32(bits.data(), bits.size());
 }
 
-class Shot {
-public:
-    explicit Shot(HWND page)
-    {
-        RECT client;
-        GetClientRect(page, &client);
-        HDC screen = GetDC(nullptr);
-        dc = CreateCompatibleDC(screen);
-        bitmap_ = CreateCompatibleBitmap(screen, client.right, client.bottom);
-        ReleaseDC(nullptr, screen);
-        old_ = SelectObject(dc, bitmap_);
-        HBRUSH ground = CreateSolidBrush(kGround);
-        FillRect(dc, &client, ground);
-        DeleteObject(ground);
-        ImportHook begin("user32.dll", "BeginPaint", reinterpret_cast<const void *>(ShotBeginPaint));
-        ImportHook end("user32.dll", "EndPaint", reinterpret_cast<const void *>(ShotEndPaint));
-        beginPaint = &begin;
-        endPaint = &end;
-        shotDc = dc;
-        InvalidateRect(page, nullptr, FALSE);
-        UpdateWindow(page);
-    }
-    ~Shot()
-    {
-        SelectObject(dc, old_);
-        DeleteObject(bitmap_);
-        DeleteDC(dc);
-    }
-    HDC dc;
-
-private:
-    HBITMAP bitmap_;
-    HGDIOBJ old_;
-};
-
-struct Play {
-    std::string file;
-    DWORD mask;
-    bool operator==(const Play &other) const { return file == other.file && mask == other.mask; }
-};
-
-std::ostream &operator<<(std::ostream &out, const Play &play)
+BOOL WINAPI RecordCopy(HDC dc, int x, int y, int width, int height, HDC source, int sx, int sy, DWORD rop)
 {
-    return out << play.file << " at mask " << play.mask;
+    BITMAP info, resourceInfo;
+    uint32_t copied = Checksum(GetCurrentObject(source, OBJ_BITMAP), &info);
+    int picture = 0;
+    for (int id = IDB_SPEAKER_FL; id <= IDB_NOTE && !picture; ++id) {
+        HANDLE resource = LoadImageA(appInstance, MAKEINTRESOURCEA(id), IMAGE_BITMAP, 0, 0, LR_LOADMAP3DCOLORS);
+        picture = Checksum(resource, &resourceInfo) == copied ? id : 0;
+        DeleteObject(resource);
+    }
+    bool whole = width == info.bmWidth && height == info.bmHeight && !sx && !sy && rop == SRCCOPY;
+    painted.emplace_back(whole ? picture : -picture, x, y);
+    return bitBlt->Original<decltype(&BitBlt)>()(dc, x, y, width, height, source, sx, sy, rop);
 }
 
 } // namespace
@@ -151,89 +67,56 @@ protected:
         InitCommonControls();
         VcReset();
         VcSetPlayTimePercent(5);
-        SHDeleteKeyA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Veltrona");
         soundDevices[0] = VcDefaultDeviceGuid(0);
         soundDeviceCount = 1;
         helpClickCount = 0;
-        stereoX2Allowed = 0;
-        generalPage.layout = 2;
     }
     void TearDown() override
     {
         DestroyWindow(panel_); // and the page with it
-        EXPECT_EQ(0, VcLiveDirectSounds());
-        EXPECT_EQ(0, VcLiveBuffers());
-        EXPECT_EQ(0, VcLivePropertySets());
-        EXPECT_EQ(0, VcUsesAfterRelease());
-        SHDeleteKeyA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Veltrona");
-        VcReset();
+        ExpectNothingHeld();
+        RestorePackage();
     }
 
     static void SetLimits(Limits limits, DWORD stereoX2)
     {
-        SHDeleteKeyA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Veltrona");
-        HKEY key = nullptr;
-        if (limits == kNoKey || RegCreateKeyA(HKEY_LOCAL_MACHINE, kDriverKey, &key) != ERROR_SUCCESS)
-            return;
-        if (limits != kKeyWithoutValues) {
-            DWORD max = limits == kMax2 ? 2 : limits == kMax4 ? 4 : 6;
-            RegSetValueExA(key, "MaxSpeakers", 0, REG_DWORD, reinterpret_cast<BYTE *>(&max), 4);
-            RegSetValueExA(key, "StereoX2", 0, REG_DWORD, reinterpret_cast<BYTE *>(&stereoX2), 4);
+        if (limits == kNoKey) {
+            SHDeleteKeyA(HKEY_LOCAL_MACHINE, kDriverKeyPath);
+        } else if (limits == kNoValues) {
+            SHDeleteValueA(HKEY_LOCAL_MACHINE, kDriverKeyPath, "MaxSpeakers");
+            SHDeleteValueA(HKEY_LOCAL_MACHINE, kDriverKeyPath, "StereoX2");
+        } else {
+            SetDword(HKEY_LOCAL_MACHINE, kDriverKeyPath, "MaxSpeakers", limits == kMax2 ? 2 : limits == kMax4 ? 4 : 6);
+            SetDword(HKEY_LOCAL_MACHINE, kDriverKeyPath, "StereoX2", stereoX2);
         }
-        RegCloseKey(key);
     }
-    // The card's speaker configuration: a layout as the program writes it, or
-    // (0) a configuration of another kind.
-    static void Configure(int layout)
+    // The control panel opened afresh, on its General tab, but modeless, with
+    // the card's speaker configuration set first, as DirectSound keeps it.
+    void Open(DWORD config = 0)
     {
-        if (layout) {
-            ASSERT_TRUE(WriteSpeakerLayout(static_cast<uint8_t>(layout)));
-            return;
-        }
-        IDirectSound *ds = nullptr;
-        ASSERT_EQ(DS_OK, DirectSoundCreate(nullptr, &ds, nullptr));
-        ds->SetSpeakerConfig(DSSPEAKER_SURROUND);
-        ds->Release();
-    }
-    // The control panel opened afresh, on its General tab, but modeless.
-    void Open()
-    {
-        if (IsWindow(panel_))
-            DestroyWindow(panel_);
+        if (config)
+            SetDword(HKEY_CURRENT_USER, VCARD_KEY "\\Device0", "SpeakerConfig", config);
+        DestroyWindow(panel_);
         panel_ = CreateDialogParamA(appInstance, MAKEINTRESOURCEA(IDD_PANEL), nullptr, PanelProc, 0);
         ASSERT_NE(nullptr, panel_);
-        SetWindowPos(panel_, HWND_TOP, 40, 30, 0, 0, SWP_NOSIZE);
         ShowWindow(panel_, SW_SHOWNORMAL);
         page_ = currentPageWindow;
         ASSERT_NE(nullptr, page_);
-    }
-    // Another tab, as the user chooses it: the page's window goes.
-    void SelectTab(int index)
-    {
-        ChooseTab(panel_, index);
-        page_ = currentPageWindow;
-    }
-    void OpenWith(int layout)
-    {
-        SetLimits(kMax6, 1);
-        Configure(layout);
-        Open();
         VcLogClear();
     }
     void Apply() { SendMessageA(panel_, WM_COMMAND, IDC_APPLY, 0); }
     void Click(int id) { SendDlgItemMessageA(page_, id, BM_CLICK, 0, 0); }
-    bool Enabled(int id) { return IsWindowEnabled(GetDlgItem(page_, id)) != 0; }
     bool ApplyEnabled() { return IsWindowEnabled(GetDlgItem(panel_, IDC_APPLY)) != 0; }
-    // The one checked layout button; -1 when several are.
-    int CheckedLayoutButton()
+    // The layouts of the buttons checked, or enabled: "246".
+    std::string Buttons(bool enabled)
     {
-        int found = 0;
-        for (int id : {IDC_LAYOUT_2, IDC_LAYOUT_STEREO_X2, IDC_LAYOUT_4, IDC_LAYOUT_6})
-            if (IsDlgButtonChecked(page_, id) == BST_CHECKED)
-                found = found ? -1 : id;
-        return found;
+        std::string layouts;
+        for (auto b : {std::make_pair(IDC_LAYOUT_2, '2'), {IDC_LAYOUT_STEREO_X2, '3'}, {IDC_LAYOUT_4, '4'}, {IDC_LAYOUT_6, '6'}})
+            if (enabled ? IsWindowEnabled(GetDlgItem(page_, b.first)) : IsDlgButtonChecked(page_, b.first) == BST_CHECKED)
+                layouts += b.second;
+        return layouts;
     }
-    RECT FramePixels(int index)
+    RECT Frame(int index)
     {
         RECT r = kFrames[index];
         MapDialogRect(page_, &r);
@@ -242,16 +125,16 @@ protected:
     // Puts the mouse over a speaker's place and returns it in page coordinates.
     POINT MouseOver(int index)
     {
-        RECT r = FramePixels(index);
+        RECT r = Frame(index);
         POINT p = {(r.left + r.right) / 2, (r.top + r.bottom) / 2}, screen = p;
         ClientToScreen(page_, &screen);
         SetCursorPos(screen.x, screen.y);
         return p;
     }
-    // The speakers that answer the mouse with the hand cursor.
-    std::vector<int> WithHand()
+    // The speakers that answer the mouse with the hand cursor, by index.
+    std::string WithHand()
     {
-        std::vector<int> hands;
+        std::string hands;
         HCURSOR hand = LoadCursorA(appInstance, MAKEINTRESOURCEA(IDCUR_HAND));
         for (int i = 0; i < 6; ++i) {
             MouseOver(i);
@@ -259,7 +142,7 @@ protected:
             LRESULT set = SendMessageA(page_, WM_SETCURSOR, reinterpret_cast<WPARAM>(page_),
                                        MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
             if (set == TRUE && GetCursor() == hand)
-                hands.push_back(i);
+                hands += char('0' + i);
         }
         return hands;
     }
@@ -270,72 +153,46 @@ protected:
             SendMessageA(page_, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(p.x, p.y));
         SendMessageA(page_, WM_LBUTTONUP, 0, MAKELPARAM(p.x, p.y));
     }
-    // Handles what is queued now (a posted command), no timer tick.
-    static void DispatchPending()
+    // The test sounds have ended and nothing of them is held.
+    static bool Idle()
     {
-        MSG msg;
-        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
-            DispatchMessageA(&msg);
+        return WaitFor([] { return !testPlaying && !testSound && !testBuffer; }, 5000);
     }
-    static void Pump(DWORD milliseconds)
+    // What the page paints now.
+    Painting Paint()
     {
-        for (DWORD start = GetTickCount(); GetTickCount() - start < milliseconds; Sleep(5))
-            DispatchPending();
+        ImportHook hook = HOOK("gdi32.dll", BitBlt, RecordCopy);
+        bitBlt = &hook;
+        painted.clear();
+        InvalidateRect(page_, nullptr, FALSE);
+        UpdateWindow(page_);
+        return painted;
     }
-    static void RunUntilIdle()
+    // The pictures of the first count speakers at their frames, then the
+    // note sign beside each marked speaker: on the right of its frame, or on
+    // the left for the right-hand speakers, at the frame's vertical middle.
+    Painting Pictured(int count, std::vector<int> marked = {})
     {
-        DWORD start = GetTickCount();
-        Pump(20);
-        while ((testPlaying || testSound || testBuffer) && GetTickCount() - start < 10000)
-            Pump(5);
+        Painting expected;
+        for (int i = 0; i < count; ++i)
+            expected.emplace_back(IDB_SPEAKER_FL + i, Frame(i).left, Frame(i).top);
+        for (int i : marked)
+            expected.emplace_back(IDB_NOTE, i == 1 || i == 3 ? Frame(i).left - 29 /* its width */ : Frame(i).right,
+                                  (Frame(i).top + Frame(i).bottom) / 2);
+        return expected;
     }
     // The sounds played so far: the file each one's data came from, and its mask.
-    std::vector<Play> Plays()
+    std::vector<std::string> Plays()
     {
-        static const char *const kFiles[] = {"fleft.wav", "fright.wav", "rleft.wav", "rright.wav",
-                                             "center.wav", "subw.wav",  "left.wav",  "right.wav"};
-        std::vector<Play> plays;
-        for (size_t i = VcLogFind("buf.play"); i < VcLogCount(); i = VcLogFind("buf.play", i + 1)) {
-            char crc[16] = "", mask[16] = "";
-            VcLogField(VcLogLine(i), "crc", crc, sizeof crc);
-            VcLogField(VcLogLine(i), "mask", mask, sizeof mask);
-            Play play = {"?", static_cast<DWORD>(strtoul(mask, nullptr, 16))};
-            for (const char *file : kFiles) {
-                uint32_t fileCrc = 0, size = 0;
-                if (WaveDataChecksum(folder_.File(file), &fileCrc, &size) && fileCrc == strtoul(crc, nullptr, 16))
-                    play.file = file;
+        std::vector<std::string> plays;
+        for (const std::string &line : RecordLines())
+            for (const char *name : {"fleft", "fright", "rleft", "rright", "center", "subw", "left", "right"}) {
+                uint32_t crc = 0, size = 0;
+                if (!line.compare(0, 9, "buf.play ") && WaveDataChecksum(folder_.File((name + std::string(".wav")).c_str()), &crc, &size) &&
+                    crc == strtoul(Field(line, "crc").c_str(), nullptr, 16))
+                    plays.push_back(name + (".wav " + Field(line, "mask")));
             }
-            plays.push_back(play);
-        }
         return plays;
-    }
-    // Whether exactly the first count speakers are pictured at their frames.
-    void ExpectPictured(int count)
-    {
-        Shot shot(page_);
-        for (int i = 0; i < 6; ++i) {
-            RECT frame = FramePixels(i);
-            if (i < count)
-                EXPECT_TRUE(Resource(IDB_SPEAKER_FL + i).ShownAt(shot.dc, frame.left, frame.top)) << i;
-            else
-                EXPECT_EQ(kGround, GetPixel(shot.dc, (frame.left + frame.right) / 2, (frame.top + frame.bottom) / 2))
-                    << i;
-        }
-    }
-    // The speakers marked with the note sign: beside the frame's vertical
-    // middle, on its right, or on its left for the right-hand speakers.
-    std::vector<int> Marked()
-    {
-        Shot shot(page_);
-        Resource note(IDB_NOTE);
-        std::vector<int> marked;
-        for (int i = 0; i < 6; ++i) {
-            RECT frame = FramePixels(i);
-            int x = (i == 1 || i == 3) ? frame.left - note.width : frame.right;
-            if (note.ShownAt(shot.dc, x, (frame.top + frame.bottom) / 2))
-                marked.push_back(i);
-        }
-        return marked;
     }
 
     WaveFolder folder_;
@@ -345,79 +202,58 @@ protected:
 
 TEST_F(GeneralPageTest, ShowsTheLayoutWithinTheDriversLimits)
 {
-    struct Case {
-        int configured; // the driver layout the card was left with (0: another configuration)
+    const DWORD kStereo = DSSPEAKER_STEREO, kQuad = DSSPEAKER_QUAD, k51 = DSSPEAKER_5POINT1;
+    const struct {
+        DWORD configured, stored; // the card's configuration before and after
         Limits limits;
-        int checked;   // the radio button shown checked
-        DWORD stored;  // the card's speaker configuration afterwards
-        bool fourEnabled, sixEnabled;
+        const char *checked, *enabled; // the layouts of the buttons checked and enabled, but "Stereo X 2"
+    } cases[] = {
+        {kStereo, kStereo, kMax2, "2", "2"},   {kStereo, kStereo, kMax4, "2", "24"}, {kStereo, kStereo, kMax6, "2", "246"},
+        {kStereo, kStereo, kNoValues, "2", "2"}, {kStereo, kStereo, kNoKey, "2", "2"}, {kQuad, kStereo, kMax2, "2", "2"},
+        {kQuad, kQuad, kMax4, "4", "24"},      {kQuad, kQuad, kMax6, "4", "246"},    {kQuad, kStereo, kNoValues, "2", "2"},
+        {kQuad, kQuad, kNoKey, "4", "24"},     {k51, kStereo, kMax2, "2", "2"},      {k51, kQuad, kMax4, "4", "24"},
+        {k51, k51, kMax6, "6", "246"},         {k51, kStereo, kNoValues, "2", "2"},  {k51, k51, kNoKey, "6", "246"},
+        {DSSPEAKER_SURROUND, DSSPEAKER_SURROUND, kMax4, "2", "24"}, // read as two speakers, and left so
     };
-    const DWORD kStereo = DSSPEAKER_STEREO, kQuad = DSSPEAKER_QUAD, k51 = DSSPEAKER_5POINT1,
-                kSurround = DSSPEAKER_SURROUND;
-    // "Stereo X 2" and any configuration but quad and 5.1 read as two speakers.
-    const Case cases[] = {
-        {2, kMax2, IDC_LAYOUT_2, kStereo, false, false},    {2, kMax4, IDC_LAYOUT_2, kStereo, true, false},
-        {2, kMax6, IDC_LAYOUT_2, kStereo, true, true},      {2, kKeyWithoutValues, IDC_LAYOUT_2, kStereo, false, false},
-        {2, kNoKey, IDC_LAYOUT_2, kStereo, false, false},   {3, kMax2, IDC_LAYOUT_2, kStereo, false, false},
-        {3, kMax4, IDC_LAYOUT_2, kStereo, true, false},     {3, kMax6, IDC_LAYOUT_2, kStereo, true, true},
-        {3, kKeyWithoutValues, IDC_LAYOUT_2, kStereo, false, false}, {3, kNoKey, IDC_LAYOUT_2, kStereo, false, false},
-        {4, kMax2, IDC_LAYOUT_2, kStereo, false, false},    {4, kMax4, IDC_LAYOUT_4, kQuad, true, false},
-        {4, kMax6, IDC_LAYOUT_4, kQuad, true, true},        {4, kKeyWithoutValues, IDC_LAYOUT_2, kStereo, false, false},
-        {4, kNoKey, IDC_LAYOUT_4, kQuad, true, false},      {6, kMax2, IDC_LAYOUT_2, kStereo, false, false},
-        {6, kMax4, IDC_LAYOUT_4, kQuad, true, false},       {6, kMax6, IDC_LAYOUT_6, k51, true, true},
-        {6, kKeyWithoutValues, IDC_LAYOUT_2, kStereo, false, false}, {6, kNoKey, IDC_LAYOUT_6, k51, true, true},
-        {0, kMax2, IDC_LAYOUT_2, kSurround, false, false},  {0, kMax4, IDC_LAYOUT_2, kSurround, true, false},
-        {0, kMax6, IDC_LAYOUT_2, kSurround, true, true},    {0, kKeyWithoutValues, IDC_LAYOUT_2, kSurround, false, false},
-        {0, kNoKey, IDC_LAYOUT_2, kSurround, false, false},
-    };
-    for (const Case &c : cases) {
+    for (const auto &c : cases) {
         for (DWORD stereoX2 : {0u, 1u}) {
-            SCOPED_TRACE(testing::Message() << "layout " << c.configured << ", limits " << c.limits
+            SCOPED_TRACE(testing::Message() << "configuration " << c.configured << ", limits " << c.limits
                                             << ", Stereo X 2 " << stereoX2);
-            Configure(c.configured);
             SetLimits(c.limits, stereoX2);
             stereoX2Allowed = static_cast<uint8_t>(stereoX2); // stands without the driver key
-            Open();
-            EXPECT_EQ(c.checked, CheckedLayoutButton());
+            Open(c.configured);
+            EXPECT_EQ(c.checked, Buttons(false));
             EXPECT_EQ(c.stored, VcSpeakerConfig(0));
-            EXPECT_TRUE(Enabled(IDC_LAYOUT_2));
-            EXPECT_EQ(c.fourEnabled, Enabled(IDC_LAYOUT_4));
-            EXPECT_EQ(c.sixEnabled, Enabled(IDC_LAYOUT_6));
-            EXPECT_EQ(c.limits != kKeyWithoutValues && stereoX2, Enabled(IDC_LAYOUT_STEREO_X2));
-            EXPECT_FALSE(ApplyEnabled());
+            const std::string enabled = std::string(c.enabled).insert(1, c.limits != kNoValues && stereoX2 ? "3" : "");
+            EXPECT_EQ(enabled, Buttons(true));
+            // Shown again, what was disabled stays so, even when the driver now allows more.
+            SetLimits(kMax6, 1);
+            generalPage.ShowSettings(page_);
+            EXPECT_EQ(enabled, Buttons(true));
         }
     }
 }
 
-// Showing the settings only ever disables: a driver that now allows more
-// does not bring back what an earlier showing of the same window disabled.
-TEST_F(GeneralPageTest, ShowingTheSettingsOnlyEverDisables)
-{
-    SetLimits(kMax2, 0);
-    Configure(2);
-    Open();
-    SetLimits(kMax6, 1);
-    generalPage.ShowSettings(page_);
-    for (int id : {IDC_LAYOUT_STEREO_X2, IDC_LAYOUT_4, IDC_LAYOUT_6})
-        EXPECT_FALSE(Enabled(id)) << id;
-    EXPECT_TRUE(Enabled(IDC_LAYOUT_2));
-}
-
+// A choice enables Apply and leaves the pictures and the hand as they were;
+// Apply writes it, and the page then pictures it.
 TEST_F(GeneralPageTest, AChoiceIsWrittenOnApplyOrWhenTakenAndLostWhenShownAgain)
 {
-    OpenWith(2);
+    Open(DSSPEAKER_STEREO);
     Click(IDC_LAYOUT_6);
     EXPECT_TRUE(ApplyEnabled());
+    EXPECT_EQ(Pictured(2), Paint());
+    EXPECT_EQ("01", WithHand());
     EXPECT_EQ(DWORD(DSSPEAKER_STEREO), VcSpeakerConfig(0)); // nothing written before Apply
     Apply();
     EXPECT_EQ(DWORD(DSSPEAKER_5POINT1), VcSpeakerConfig(0));
-    EXPECT_EQ(IDC_LAYOUT_6, CheckedLayoutButton());
+    EXPECT_EQ("6", Buttons(false));
+    EXPECT_EQ(Pictured(6), Paint());
 
     // "Stereo X 2" is written as two speakers and read back as them.
     Click(IDC_LAYOUT_STEREO_X2);
     Apply();
     EXPECT_EQ(DWORD(DSSPEAKER_STEREO), VcSpeakerConfig(0));
-    EXPECT_EQ(IDC_LAYOUT_2, CheckedLayoutButton());
+    EXPECT_EQ("2", Buttons(false));
 
     // Unchanged, nothing is written.
     VcLogClear();
@@ -428,131 +264,103 @@ TEST_F(GeneralPageTest, AChoiceIsWrittenOnApplyOrWhenTakenAndLostWhenShownAgain)
     // what the page took when it went away.
     Click(IDC_LAYOUT_6);
     Open();
-    EXPECT_EQ(IDC_LAYOUT_2, CheckedLayoutButton());
+    EXPECT_EQ("2", Buttons(false));
     Click(IDC_LAYOUT_4);
-    SelectTab(1);
+    ChooseTab(panel_, 1);
     SendMessageA(panel_, WM_COMMAND, IDOK, 0);
     EXPECT_EQ(DWORD(DSSPEAKER_QUAD), VcSpeakerConfig(0));
 }
 
-TEST_F(GeneralPageTest, PicturesCursorAndClicksFollowTheShownLayoutNotTheClickedButton)
+// For each layout shown: the speakers pictured and answering the mouse; a
+// click on each plays its sound alone, routed to it, marked by the note sign
+// while it plays, and a second click stops it; a click elsewhere plays
+// nothing; "Test All" plays the sounds in turn. "Stereo X 2" is only ever
+// shown when the card cannot say what it holds (a read never yields it): its
+// rear speakers repeat the front ones' sounds and marks.
+TEST_F(GeneralPageTest, EachLayoutPicturesItsSpeakersAndPlaysEachAloneOrAllInTurn)
 {
-    OpenWith(2);
-    ExpectPictured(2);
-    EXPECT_EQ((std::vector<int>{0, 1}), WithHand());
-    for (int i : {2, 3, 4, 5})
-        ClickSpeaker(i);
-    RunUntilIdle();
-    EXPECT_TRUE(Plays().empty());
-
-    Click(IDC_LAYOUT_6);
-    ExpectPictured(2);
-    EXPECT_EQ((std::vector<int>{0, 1}), WithHand());
-    Apply();
-    ExpectPictured(6);
-    EXPECT_EQ((std::vector<int>{0, 1, 2, 3, 4, 5}), WithHand());
-    ClickSpeaker(5);
-    RunUntilIdle();
-    EXPECT_EQ((std::vector<Play>{{"subw.wav", kSub}}), Plays());
-}
-
-TEST_F(GeneralPageTest, AClickedSpeakerPlaysAloneMarkedByTheNoteSign)
-{
-    OpenWith(6);
-    VcSetPlayTimePercent(100); // still playing when the page is looked at
-    const Play expected[6] = {{"fleft.wav", kFL}, {"fright.wav", kFR}, {"rleft.wav", kRL},
-                              {"rright.wav", kRR}, {"center.wav", kC},  {"subw.wav", kSub}};
-    for (int i = 0; i < 6; ++i) {
-        SCOPED_TRACE(i);
+    const struct {
+        int layout;
+        DWORD config;
+        std::vector<std::string> sounds; // each pictured speaker's sound and mask
+        size_t testAll;                  // how many of them "Test All" plays
+    } layouts[] = {
+        {2, DSSPEAKER_STEREO, {"left.wav 0x1", "right.wav 0x2"}, 2},
+        {4, DSSPEAKER_QUAD, {"fleft.wav 0x1", "fright.wav 0x2", "rleft.wav 0x10", "rright.wav 0x20"}, 4},
+        {6, DSSPEAKER_5POINT1, {"fleft.wav 0x1", "fright.wav 0x2", "rleft.wav 0x10", "rright.wav 0x20", "center.wav 0x4", "subw.wav 0x8"}, 6},
+        {3, DSSPEAKER_STEREO, {"left.wav 0x1", "right.wav 0x2", "left.wav 0x1", "right.wav 0x2"}, 2},
+    };
+    for (const auto &l : layouts) {
+        SCOPED_TRACE(l.layout);
+        Open(l.config);
+        if (l.layout == 3) {
+            Click(IDC_LAYOUT_STEREO_X2);
+            VcFailCall("GetSpeakerConfig", 0, DSERR_GENERIC);
+            Apply();
+        }
+        const int count = static_cast<int>(l.sounds.size());
+        EXPECT_EQ(Pictured(count), Paint());
+        EXPECT_EQ(std::string("012345", count), WithHand());
+        for (int i = count; i < 6; ++i)
+            ClickSpeaker(i);
+        ASSERT_TRUE(Idle());
+        EXPECT_TRUE(Plays().empty());
+        for (int i = 0; i < count; ++i) {
+            SCOPED_TRACE(i);
+            VcSetPlayTimePercent(100); // still playing when the page is looked at
+            VcLogClear();
+            ClickSpeaker(i);
+            DispatchPending();
+            ASSERT_EQ(1, testPlaying);
+            EXPECT_EQ(Pictured(count, l.layout == 3 ? std::vector<int>{i % 2, i % 2 + 2} : std::vector<int>{i}), Paint());
+            ClickSpeaker(i); // a stop request, not a new start
+            ASSERT_TRUE(Idle());
+            EXPECT_EQ(std::vector<std::string>{l.sounds[i]}, Plays());
+            EXPECT_EQ(0, testIndex + testEnd);
+            EXPECT_EQ(Pictured(count), Paint());
+        }
+        VcSetPlayTimePercent(5);
         VcLogClear();
-        ClickSpeaker(i);
-        DispatchPending();
-        ASSERT_EQ(1, testPlaying);
-        EXPECT_EQ(std::vector<int>{i}, Marked());
-        RunUntilIdle();
-        EXPECT_EQ(std::vector<Play>{expected[i]}, Plays());
-        EXPECT_TRUE(Marked().empty());
+        StderrCapture errors;
+        Click(IDC_TEST_ALL);
+        ASSERT_TRUE(Idle());
+        EXPECT_EQ(std::vector<std::string>(l.sounds.begin(), l.sounds.begin() + l.testAll), Plays());
+        EXPECT_EQ("", errors.Text());
+        VcClearFaults();
     }
 }
 
-TEST_F(GeneralPageTest, TestAllPlaysThePicturedSpeakersInTurnAndAPressMeanwhileStopsIt)
+// "Test All" pressed during a sequence stops it, and pressed again starts
+// from the first speaker. A context-help click starts nothing, the next
+// ordinary click does; the page's end stops and releases a sound at once.
+TEST_F(GeneralPageTest, ASecondPressOrThePagesEndStopsATestAndAHelpClickStartsNone)
 {
-    OpenWith(4);
-    Click(IDC_TEST_ALL);
-    RunUntilIdle();
-    EXPECT_EQ((std::vector<Play>{{"fleft.wav", kFL}, {"fright.wav", kFR}, {"rleft.wav", kRL}, {"rright.wav", kRR}}),
-              Plays());
-
-    Click(IDC_LAYOUT_2);
-    Apply();
-    VcLogClear();
-    Click(IDC_TEST_ALL);
-    RunUntilIdle();
-    EXPECT_EQ((std::vector<Play>{{"left.wav", kFL}, {"right.wav", kFR}}), Plays());
-
+    Open(DSSPEAKER_STEREO);
     VcSetPlayTimePercent(100);
-    VcLogClear();
     Click(IDC_TEST_ALL);
     ASSERT_EQ(1, testPlaying);
-    Click(IDC_TEST_ALL); // a stop request, not a new start
-    RunUntilIdle();
-    EXPECT_EQ((std::vector<Play>{{"left.wav", kFL}}), Plays());
+    Click(IDC_TEST_ALL);
+    ASSERT_TRUE(Idle());
     VcSetPlayTimePercent(5);
     Click(IDC_TEST_ALL);
-    RunUntilIdle();
-    EXPECT_EQ((std::vector<Play>{{"left.wav", kFL}, {"left.wav", kFL}, {"right.wav", kFR}}), Plays());
-}
+    ASSERT_TRUE(Idle());
+    EXPECT_EQ((std::vector<std::string>{"left.wav 0x1", "left.wav 0x1", "right.wav 0x2"}), Plays());
 
-// "Stereo X 2" is only ever shown when the card cannot say what it holds: a
-// read never yields it. Its rear speakers repeat the front ones' sounds.
-TEST_F(GeneralPageTest, StereoX2PicturesFourSpeakersWhoseRearRepeatTheFront)
-{
-    OpenWith(2);
-    Click(IDC_LAYOUT_STEREO_X2);
-    VcFailCall("GetSpeakerConfig", 0, DSERR_GENERIC);
-    Apply();
-    ExpectPictured(4);
-    EXPECT_EQ((std::vector<int>{0, 1, 2, 3}), WithHand());
-
-    VcSetPlayTimePercent(100);
-    ClickSpeaker(2); // rear left
-    DispatchPending();
-    EXPECT_EQ((std::vector<int>{0, 2}), Marked());
-    RunUntilIdle();
-    ClickSpeaker(3); // rear right
-    DispatchPending();
-    EXPECT_EQ((std::vector<int>{1, 3}), Marked());
-    RunUntilIdle();
-
-    // The sequence ends after the two sounds; it does not go on to the rear.
-    VcSetPlayTimePercent(5);
-    StderrCapture errors;
-    Click(IDC_TEST_ALL);
-    RunUntilIdle();
-    EXPECT_EQ((std::vector<Play>{{"left.wav", kFL}, {"right.wav", kFR}, {"left.wav", kFL}, {"right.wav", kFR}}),
-              Plays());
-    EXPECT_EQ("", errors.Text());
-    VcClearFaults();
-}
-
-TEST_F(GeneralPageTest, AContextHelpReleaseStartsNothingAndThePagesEndEndsATest)
-{
-    OpenWith(6);
-    ImportHook winHelp("user32.dll", "WinHelpA", reinterpret_cast<const void *>(NoHelp));
-    HELPINFO help = {sizeof help, HELPINFO_WINDOW, 0, page_, 0, {0, 0}};
+    Open(DSSPEAKER_5POINT1);
+    HELPINFO help = {sizeof help, HELPINFO_MENUITEM, 0, nullptr, 0, {0, 0}}; // counted, and no WinHelp to end
     SendMessageA(panel_, WM_HELP, 0, reinterpret_cast<LPARAM>(&help));
     ClickSpeaker(0, false); // help mode took the press; the release reaches the page
-    RunUntilIdle();
+    ASSERT_TRUE(Idle());
     EXPECT_TRUE(Plays().empty());
 
     VcSetPlayTimePercent(100);
     ClickSpeaker(4);
     DispatchPending();
     ASSERT_EQ(1, VcPlayingBuffers());
-    SelectTab(1);
+    ChooseTab(panel_, 1);
     EXPECT_EQ(0, testPlaying);
     EXPECT_EQ(0, VcLiveBuffers());
-    EXPECT_NE(VcLogCount(), VcLogFind("buf.stop"));
     Pump(250); // no tick is left to play on
-    EXPECT_EQ((std::vector<Play>{{"center.wav", kC}}), Plays());
+    EXPECT_EQ((std::vector<std::string>{"center.wav 0x4"}), Plays());
+    EXPECT_EQ((std::vector<std::string>{"buf.stop hr=0x00000000"}), Trace(0, {"buf.stop"}));
 }

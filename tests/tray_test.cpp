@@ -1,8 +1,12 @@
-// The resident program in this test program, as one list of the steps the
-// system and the card see: its start-up, the delayed icon and its shut-down
-// in order; the Open command with its retried probe; the hidden window and
-// the notification icon's record; the icon's mouse messages and menu; the
-// close request; the "A3D preload" value and the first run's speaker layout.
+// The resident program and the driver uninstall that ends it, in this test
+// program, as one list of the steps the system, the card and the driver
+// package see: the start-up, the delayed icon and the shut-down in order;
+// the Open command with its retried probe; the hidden window and the icon's
+// record; the icon's mouse messages and menu; the close request; the
+// "A3D preload" value and the first run's speaker layout; the uninstall's
+// refusals, its confirmation, the support library's two steps and the
+// finishing steps. (CTest runs the uninstall cases as uninstall_refusals and
+// uninstall_full, the full one in a prefix of its own.)
 #include "harness.h"
 
 #include "app/app.h"
@@ -12,33 +16,41 @@
 #include "panel/driver.h"
 #include "panel/panel.h"
 #include "resource.h"
+#include "speakers/speaker_test.h"
 #include "speakers/uninstall.h"
-#include "virtualcard/vclog.h"
 
 #include <dsound.h>
 #include <shlwapi.h>
 #include <stdarg.h>
 #include <stddef.h>
 
+#include <set>
+
 namespace {
 
 std::vector<std::string> steps;
-size_t seen; // the card's record up to here is in steps
+std::string record; // the card's, the QSound loader's and the support library's record file
+size_t taken;       // its lines already in steps
 struct {
     NOTIFYICONDATAA record;
-    char end; // a tip without its terminator runs into this
-} shown;      // the last icon record, as far as its cbSize goes
-std::string missing, caption; // a library that does not load; string 51 instead
-bool running;                 // the program runs: posted messages are delivered
+    char end;
+} shown; // the last icon record, as far as its cbSize goes
+std::string missing, instead, caption; // a library that does not load, or another in its place; string 51
+bool holdPosts;                        // posted messages are only recorded
+HWND page;                             // the General page of the uninstall cases
+DWORD now;                             // the time the program reads, when a case sets it
+INT_PTR answer;                        // the uninstall's warning, answered
 
-// The card's record since the last step (the probes' channel checks and
-// routes, the speaker layout written), then the step.
+// What the card and the two libraries recorded since the last step (the
+// probes' channel checks and routes, the layout written, the A3D hook, the
+// support library's calls), then the step.
 void Step(const char *format, ...)
 {
-    for (const std::string &line : Trace(seen, {"ks.support", "buf.route", "ds.speaker.set"}))
-        steps.push_back(line);
-    seen = VcLogCount();
-    char step[128];
+    const std::vector<std::string> lines = FileTrace(
+        record, {"ks.support", "buf.route", "ds.speaker.set", "InstallA3DHook", "RemoveA3DHook", "DLL32Call"});
+    for (; taken < lines.size(); ++taken)
+        steps.push_back(lines[taken]);
+    char step[256];
     va_list args;
     va_start(args, format);
     vsnprintf(step, sizeof step, format, args);
@@ -50,21 +62,42 @@ const char *Who(HWND window)
 {
     char name[32] = "";
     GetClassNameA(window, name, sizeof name); // the hidden window also while it is made
-    return !window ? "none" : !strcmp(name, kTrayClassName) ? "tray" : window == panelDialog ? "panel" : "other";
+    if (!window || window == trayWindow || !strcmp(name, kTrayClassName))
+        return !window ? "none" : "tray";
+    return window == page ? "page" : window == panelDialog ? "panel" : "other";
 }
 
-// What the program calls, recorded in its order; the QSound loader's hook
-// stood in for.
+// What the program calls, recorded in its order. Nothing is deleted or
+// started, no message box or dialog is shown (a box is answered OK, the
+// warning as a case says); a case can fail or replace a library and set
+// the time.
 struct Hooks {
     static inline Hooks *active;
     static BOOL WINAPI Icon(DWORD command, NOTIFYICONDATAA *icon)
     {
-        Step(command == NIM_ADD ? "icon add" : command == NIM_DELETE ? "icon delete" : "icon other");
+        // The record as far as its size goes; its tip runs into '?' if unterminated there.
         memset(&shown, '?', sizeof shown);
         memcpy(&shown.record, icon, std::min<size_t>(icon->cbSize, sizeof shown.record));
-        if (running && command == NIM_ADD) // the close request ends the run
-            active->post.Original<decltype(&PostMessageA)>()(icon->hWnd, WM_USER, kCloseRequest, 0);
+        const NOTIFYICONDATAA &r = shown.record;
+        const size_t end = offsetof(NOTIFYICONDATAA, szTip) + strlen(r.szTip) + 1;
+        const bool clean = end <= r.cbSize && std::string(reinterpret_cast<const char *>(&r) + end, r.cbSize - end) ==
+                                                  std::string(r.cbSize - end, '\0');
+        Step("icon %s size=%lu %s id=%u flags=%u message=0x%x icon=%s tip=%s%s", command == NIM_ADD ? "add" : "delete",
+             r.cbSize, Who(r.hWnd), r.uID, r.uFlags, r.uCallbackMessage,
+             r.hIcon == LoadIconA(appInstance, MAKEINTRESOURCEA(IDI_APP)) ? "100" : "other", r.szTip,
+             clean ? "" : " (then other than zeros)");
+        if (command == NIM_ADD && !holdPosts) // the close request ends a run
+            Deliver(icon->hWnd, WM_USER, kCloseRequest, 0);
         return TRUE;
+    }
+    static BOOL Deliver(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+    {
+        return active->post.Original<decltype(&PostMessageA)>()(window, message, wParam, lParam);
+    }
+    static BOOL WINAPI Post(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+    {
+        Step("post %u %u %s", message, unsigned(wParam), Who(window));
+        return holdPosts || Deliver(window, message, wParam, lParam);
     }
     static UINT_PTR WINAPI Timer(HWND window, UINT_PTR id, UINT period, TIMERPROC procedure)
     {
@@ -73,16 +106,15 @@ struct Hooks {
     }
     static BOOL WINAPI Kill(HWND window, UINT_PTR id)
     {
-        return Step("kill %u %s", unsigned(id), Who(window)), active->kill.Original<decltype(&KillTimer)>()(window, id);
-    }
-    static BOOL WINAPI Post(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
-    {
-        Step("post %u %u %s", message, unsigned(wParam), Who(window));
-        return !running || active->post.Original<decltype(&PostMessageA)>()(window, message, wParam, lParam);
+        Step("kill %u %s", unsigned(id), Who(window));
+        return active->kill.Original<decltype(&KillTimer)>()(window, id);
     }
     static HMODULE WINAPI Load(LPCSTR name)
     {
-        return Step("load %s", name), name == missing ? nullptr : active->load.Original<decltype(&LoadLibraryA)>()(name);
+        Step("load %s", name);
+        if (name == missing && instead.empty())
+            return nullptr;
+        return active->load.Original<decltype(&LoadLibraryA)>()(name == missing ? instead.c_str() : name);
     }
     static BOOL WINAPI Free(HMODULE module)
     {
@@ -91,16 +123,11 @@ struct Hooks {
         Step("free %s", PathFindFileNameA(CharLowerA(path)));
         return active->free.Original<decltype(&FreeLibrary)>()(module);
     }
-    static DWORD WINAPI Install(DWORD *preload) { return Step("InstallA3DHook 0x%08lx", *preload), 1; }
-    static DWORD WINAPI Remove() { return Step("RemoveA3DHook"), 1; }
-    static FARPROC WINAPI Export(HMODULE module, LPCSTR name)
+    static BOOL WINAPI Delete(LPCSTR path) // the name alone when in the system folder
     {
-        if (HIWORD(reinterpret_cast<ULONG_PTR>(name)) && !strcmp(name, "InstallA3DHook"))
-            return reinterpret_cast<FARPROC>(Install);
-        if (HIWORD(reinterpret_cast<ULONG_PTR>(name)) && !strcmp(name, "RemoveA3DHook"))
-            return reinterpret_cast<FARPROC>(Remove);
-        return active->exports.Original<decltype(&GetProcAddress)>()(module, name);
+        return Step("delete %s", SystemFile(PathFindFileNameA(path)) == path ? PathFindFileNameA(path) : path), TRUE;
     }
+    static UINT WINAPI Run(LPCSTR command, UINT show) { return Step("run %s %u", command, show), 33; }
     static int WINAPI String(HINSTANCE instance, UINT id, LPSTR text, int size)
     {
         if (id != IDS_CAPTION || caption.empty())
@@ -113,73 +140,72 @@ struct Hooks {
         char first[16] = "", second[16] = "";
         GetMenuStringA(menu, 0, first, sizeof first, MF_BYPOSITION);
         GetMenuStringA(menu, 1, second, sizeof second, MF_BYPOSITION);
-        Step("menu %s %s flags=%u %s", first, second, flags, Who(owner));
-        return 0; // dismissed
+        return Step("menu %s %s flags=%u %s", first, second, flags, Who(owner)), 0; // dismissed
     }
     static INT_PTR WINAPI Panel(HINSTANCE, LPCSTR id, HWND owner, DLGPROC, LPARAM)
     {
-        return Step("panel %u %s", LOWORD(reinterpret_cast<ULONG_PTR>(id)), Who(owner)), 0;
+        Step("%s %s", id == MAKEINTRESOURCEA(IDD_PANEL) ? "panel" : "warning", Who(owner));
+        return id == MAKEINTRESOURCEA(IDD_PANEL) ? 0 : answer;
     }
     static BOOL WINAPI Foreground(HWND window) { return Step("foreground %s", Who(window)), TRUE; }
     static int WINAPI Box(HWND owner, LPCSTR text, LPCSTR, UINT style)
     {
         return Step("box %.24s %s style=0x%x", text, Who(owner), style), IDOK;
     }
+    static DWORD WINAPI Clock() { return now ? now : active->clock.Original<decltype(&GetTickCount)>()(); }
     ImportHook icon = HOOK("shell32.dll", Shell_NotifyIconA, Icon);
+    ImportHook post = HOOK("user32.dll", PostMessageA, Post);
     ImportHook timer = HOOK("user32.dll", SetTimer, Timer);
     ImportHook kill = HOOK("user32.dll", KillTimer, Kill);
-    ImportHook post = HOOK("user32.dll", PostMessageA, Post);
     ImportHook load = HOOK("kernel32.dll", LoadLibraryA, Load);
     ImportHook free = HOOK("kernel32.dll", FreeLibrary, Free);
-    ImportHook exports = HOOK("kernel32.dll", GetProcAddress, Export);
+    ImportHook remove = HOOK("kernel32.dll", DeleteFileA, Delete);
+    ImportHook run = HOOK("kernel32.dll", WinExec, Run);
     ImportHook string = HOOK("user32.dll", LoadStringA, String);
     ImportHook menu = HOOK("user32.dll", TrackPopupMenu, Menu);
     ImportHook panel = HOOK("user32.dll", DialogBoxParamA, Panel);
     ImportHook foreground = HOOK("user32.dll", SetForegroundWindow, Foreground);
     ImportHook box = HOOK("user32.dll", MessageBoxA, Box);
+    ImportHook clock = HOOK("kernel32.dll", GetTickCount, Clock);
 };
 
-void CALLBACK GiveUp(HWND, UINT, UINT_PTR, DWORD)
-{
-    Step("no end within 5 s"), PostQuitMessage(1);
-}
-
-class Tray : public testing::Test {
+class Recorded : public testing::Test {
 protected:
-    void SetUp() override { appInstance = GetModuleHandleA(nullptr), Hooks::active = &hooks_, Reset(); }
+    void SetUp() override
+    {
+        Hooks::active = &hooks_;
+        appInstance = GetModuleHandleA(nullptr);
+        record = folder_.File("card.log");
+        SetEnvironmentVariableA("VCARD_LOG", record.c_str());
+        Reset();
+    }
     void TearDown() override { Reset(); }
     void Reset()
     {
-        running = false;
         DestroyWindow(trayWindow);
         if (startupSupportHandle)
             FreeLibrary(startupSupportHandle);
-        trayWindow = panelDialog = nullptr;
-        startupSupportHandle = nullptr;
-        openAtStart = false;
-        missing = caption = "";
+        if (supportLibrary && !dll32Call)
+            FreeLibrary(supportLibrary); // a library without the export stays loaded
+        trayWindow = panelDialog = page = nullptr;
+        startupSupportHandle = supportLibrary = nullptr;
         dll32Call = nullptr;
+        openAtStart = holdPosts = false;
+        missing = instead = caption = "";
         soundDeviceCount = 0; // as a new process has it
         DispatchPending();
         VcReset();
         RestorePackage();
-        seen = VcLogCount();
+        WriteWholeFile(record, "");
+        taken = 0;
         steps.clear();
     }
-    // The resident program from its start to its end, which the close
-    // request brings once the icon is shown, and its exit code.
-    void Run(const char *commandLine)
-    {
-        running = true;
-        UINT_PTR bound = hooks_.timer.Original<decltype(&SetTimer)>()(nullptr, 0, 5000, GiveUp);
-        const int code = RunResidentProgram(GetModuleHandleA(nullptr), commandLine);
-        hooks_.kill.Original<decltype(&KillTimer)>()(nullptr, bound);
-        Step("exit %d", code);
-    }
 
-    FakeVersion xp_{kXp}; // the card found by its PCI key
+    TempFolder folder_;
     Hooks hooks_;
 };
+
+using Tray = Recorded;
 
 const std::string kRoute = "buf.route mask=0x1", kChecked = "ks.support set=Audio id=3 support=0x3 hr=0x00000000",
                   kUnsettable = "ks.support set=Audio id=3 support=0x1 hr=0x00000000",
@@ -194,29 +220,48 @@ std::vector<std::string> Join(std::initializer_list<std::vector<std::string>> pa
     return all;
 }
 
+void CALLBACK GiveUp(HWND, UINT, UINT_PTR, DWORD)
+{
+    Step("no end within 5 s");
+    PostQuitMessage(1);
+}
+
+// The icon's record, the first layout at either width.
+const std::string kRecord = std::string(" size=") + (sizeof(void *) == 4 ? "88" : "104") +
+                            " tray id=1 flags=7 message=0x8000 icon=100 tip=";
+const std::string kTip = "Sonaris Control Panel", kLongTip = "Sonaris Control Panel for the Sonaris PCI Audio card and its Q3";
+
 // Start-up; the icon a second later, the support library let go before it;
 // shut-down: the icon, then the A3D hook, then its library. With OPEN the
-// icon at once and the panel (or message 61, at start and on Open).
-// Without the support library or the card an early silent end.
+// icon at once and the panel (or message 61, at start and on Open). Without
+// the support library or the card an early silent end. A caption longer
+// than the first layout's tip reaches the shell cut, terminated within it.
 TEST_F(Tray, StartsAndEndsInOrder)
 {
     const std::vector<std::string> made = {"timer 2 1000 tray", "load VTHLP32.DLL"},
                                    package = {"load VTHLP32.DLL", "free vthlp32.dll", kRoute},
                                    hooked = {"load QA3DLoad", "InstallA3DHook 0x00600000",
                                              "ds.speaker.set dev=0 value=0x6 hr=0x00000000"}, // the first run
-                                   end = {"icon delete", "RemoveA3DHook", "free qa3dload.dll", "exit 0"};
+                                   end = {"RemoveA3DHook", "free qa3dload.dll", "exit 0"};
+    const std::string add = "icon add" + kRecord + kTip, remove = "icon delete" + kRecord + kTip;
     const struct { const char *commandLine; void (*setup)(); std::vector<std::string> expected; } cases[] = {
-        {"", [] {}, Join({made, package, hooked, {"kill 2 tray", "free vthlp32.dll", "icon add"}, end})},
-        {"OPEN", [] {}, Join({{"post 273 40008 tray"}, package, {"icon add"}, hooked, {kChecked, kRoute, "panel 112 tray"}, end})},
+        {"", [] {}, Join({made, package, hooked, {"kill 2 tray", "free vthlp32.dll", add, remove}, end})},
+        {"OPEN", [] {}, Join({{"post 273 40008 tray"}, package, {add}, hooked, {kChecked, kRoute, "panel tray", remove}, end})},
         {"OPEN", [] { VcFailCall("EnumerateDevice", 0, DSERR_GENERIC); },
-         Join({{"post 273 40008 tray"}, package, {"icon add", kNoDriver}, hooked, {kChecked, kRoute, kNoDriver}, end})},
+         Join({{"post 273 40008 tray"}, package, {add, kNoDriver}, hooked, {kChecked, kRoute, kNoDriver, remove}, end})},
+        {"OPEN", [] { caption = "Sonaris Control Panel for the Sonaris PCI Audio card and its Q3D effects"; },
+         Join({{"post 273 40008 tray"}, package, {"icon add" + kRecord + kLongTip}, hooked,
+               {kChecked, kRoute, "panel tray", "icon delete" + kRecord + kLongTip}, end})},
         {"", [] { missing = "VTHLP32.DLL"; }, Join({made, {"load VTHLP32.DLL", "exit 0"}})},
         {"", [] { SHDeleteKeyA(HKEY_LOCAL_MACHINE, kCardPciKey); }, Join({made, {"load VTHLP32.DLL", "free vthlp32.dll", "exit 0"}})},
     };
+    FakeVersion xp(kXp); // the card found by its PCI key
     for (const auto &c : cases) {
         SCOPED_TRACE(&c - cases);
         c.setup();
-        Run(c.commandLine);
+        UINT_PTR bound = hooks_.timer.Original<decltype(&SetTimer)>()(nullptr, 0, 5000, GiveUp);
+        Step("exit %d", RunResidentProgram(GetModuleHandleA(nullptr), c.commandLine));
+        hooks_.kill.Original<decltype(&KillTimer)>()(nullptr, bound);
         EXPECT_EQ(c.expected, steps);
         Reset();
     }
@@ -236,9 +281,9 @@ void Channel(VcChannelConfig config)
 TEST_F(Tray, TheOpenCommandRetriesTheProbe)
 {
     const struct { void (*setup)(); bool open; std::vector<std::string> expected; } cases[] = {
-        {[] {}, false, {kChecked, kRoute, "panel 112 tray"}},
-        {[] { VcBendCall("QuerySupport", 1, VcNoSetBit); }, false, {kUnsettable, kChecked, kRoute, "panel 112 tray"}},
-        {[] { Channel(VcChannelConfigGetOnly); }, false, {kUnsettable, kUnsettable, kNoAcceleration, "panel 112 tray"}},
+        {[] {}, false, {kChecked, kRoute, "panel tray"}},
+        {[] { VcBendCall("QuerySupport", 1, VcNoSetBit); }, false, {kUnsettable, kChecked, kRoute, "panel tray"}},
+        {[] { Channel(VcChannelConfigGetOnly); }, false, {kUnsettable, kUnsettable, kNoAcceleration, "panel tray"}},
         {[] { Channel(VcChannelConfigGetOnly); VcFailCall("EnumerateDevice", 0, DSERR_GENERIC); }, false,
          {kUnsettable, kUnsettable, kNoAcceleration, kNoDriver}},
         {[] {}, true, {kChecked, kRoute, "foreground panel"}},
@@ -256,44 +301,18 @@ TEST_F(Tray, TheOpenCommandRetriesTheProbe)
     }
 }
 
-// The window as it is made; the icon's record in its first layout, its tip
-// the caption as far as that layout holds it, terminated within it.
-TEST_F(Tray, TheWindowAndTheIconsRecord)
+// The window as it is made. A double click asks for the panel; a right
+// button brings the menu; other mouse messages do nothing. The close request
+// ends the program whatever the message carrying it, except while the
+// support library removes the drivers; Exit ends it too.
+TEST_F(Tray, TheWindowItsMouseMessagesTheCloseRequestAndExit)
 {
-    const struct { const char *caption, *tip; } cases[] = {
-        {"", "Sonaris Control Panel"},
-        {"Sonaris Control Panel for the Sonaris PCI Audio card and its Q3D effects",
-         "Sonaris Control Panel for the Sonaris PCI Audio card and its Q3"},
-    };
-    for (const auto &c : cases) {
-        caption = c.caption;
-        ASSERT_NE(nullptr, CreateTrayWindow());
-        EXPECT_EQ(DWORD(WS_EX_TOOLWINDOW), GetWindowLongA(trayWindow, GWL_EXSTYLE) & WS_EX_TOOLWINDOW);
-        EXPECT_TRUE(!IsWindowEnabled(trayWindow) && !IsWindowVisible(trayWindow));
-        EXPECT_EQ("VTPANEL", Text(trayWindow));
-        EXPECT_STREQ(c.caption[0] ? c.caption : c.tip, messageCaption);
-        SendMessageA(trayWindow, WM_TIMER, kIconTimer, 0);
-        const NOTIFYICONDATAA &icon = shown.record;
-        EXPECT_EQ(sizeof(void *) == 4 ? 88u : 104u, icon.cbSize); // the first layout at either width
-        EXPECT_EQ(trayWindow, icon.hWnd);
-        EXPECT_EQ(1u, icon.uID);
-        EXPECT_EQ(UINT(NIF_MESSAGE | NIF_ICON | NIF_TIP), icon.uFlags);
-        EXPECT_EQ(UINT(WM_APP), icon.uCallbackMessage);
-        EXPECT_EQ(LoadIconA(appInstance, MAKEINTRESOURCEA(IDI_APP)), icon.hIcon);
-        EXPECT_STREQ(c.tip, icon.szTip);
-        const size_t length = strlen(c.tip);
-        EXPECT_EQ(std::string(64 - length, '\0'), std::string(icon.szTip + length, 64 - length)) << "a tip of 64";
-        DestroyWindow(trayWindow);
-    }
-}
-
-// A double click asks for the panel; a right button brings the menu; other
-// mouse messages do nothing. The close request ends the program whatever
-// the message carrying it, except while the support library removes the
-// drivers; Exit ends it too.
-TEST_F(Tray, TheIconsMouseMessagesTheCloseRequestAndExit)
-{
+    holdPosts = true;
     ASSERT_NE(nullptr, CreateTrayWindow());
+    EXPECT_EQ(DWORD(WS_EX_TOOLWINDOW), GetWindowLongA(trayWindow, GWL_EXSTYLE) & WS_EX_TOOLWINDOW);
+    EXPECT_TRUE(!IsWindowEnabled(trayWindow) && !IsWindowVisible(trayWindow));
+    EXPECT_EQ("VTPANEL", Text(trayWindow));
+    EXPECT_STREQ("Sonaris Control Panel", messageCaption);
     steps.clear();
     for (LPARAM mouse : {WM_LBUTTONDOWN, WM_LBUTTONUP, WM_RBUTTONUP, WM_MOUSEMOVE, WM_LBUTTONDBLCLK, WM_RBUTTONDOWN})
         SendMessageA(trayWindow, WM_APP, 1, mouse);
@@ -373,6 +392,218 @@ TEST(FirstRun, AppliesTheLargestLayoutOnceAndClearsFirstTime)
     }
     VcReset();
     RestorePackage();
+}
+
+// --- The driver uninstall ------------------------------------------------------
+
+// The warning itself: only "&Yes" and "&No" end it, Enter meaning "&No";
+// Esc, the close box, Cancel and OK do not. Its text is English.
+void CALLBACK Answer(HWND, UINT, UINT_PTR timer, DWORD)
+{
+    HWND warning = GetActiveWindow();
+    EXPECT_EQ("Do you really want to uninstall audio devices\r\nand drivers?", Text(GetDlgItem(warning, IDC_WARNING_TEXT)));
+    Hooks::Deliver(warning, WM_KEYDOWN, VK_ESCAPE, 0);
+    Hooks::Deliver(warning, WM_SYSCOMMAND, SC_CLOSE, 0);
+    for (WPARAM command : {IDCANCEL, IDOK})
+        Hooks::Deliver(warning, WM_COMMAND, command, 0);
+    if (answer == VK_RETURN)
+        Hooks::Deliver(warning, WM_KEYDOWN, VK_RETURN, 0);
+    else
+        Hooks::Deliver(GetDlgItem(warning, static_cast<int>(answer)), BM_CLICK, 0, 0);
+    Hooks::active->kill.Original<decltype(&KillTimer)>()(nullptr, timer);
+}
+
+// The resident program's hidden window and an Explorer folder window, as the
+// uninstall sees them.
+LRESULT CALLBACK TrayProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_DESTROY)
+        Step("end");
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+LRESULT CALLBACK FolderProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message != WM_CLOSE)
+        return DefWindowProcA(window, message, wParam, lParam);
+    return Step("close folder"), 0; // stays, so the test can see it was asked
+}
+HWND CreateOfClass(const char *className, WNDPROC procedure)
+{
+    WNDCLASSA windowClass = {};
+    windowClass.lpfnWndProc = procedure;
+    windowClass.lpszClassName = className;
+    RegisterClassA(&windowClass);
+    return CreateWindowExA(0, className, "", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+}
+void WINAPI StandInDll32Call(DWORD step)
+{
+    Step("DLL32Call %lu", step);
+}
+
+// The control panel on its General tab, and a hidden window standing for
+// the resident program's.
+class Uninstall : public Recorded {
+protected:
+    void SetUp() override
+    {
+        Recorded::SetUp();
+        LoadMessageCaption();
+        // An uninstall of an earlier page: a new page forgets it.
+        supportLibrary = reinterpret_cast<HMODULE>(1);
+        dll32Call = StandInDll32Call;
+        CreateDialogParamA(appInstance, MAKEINTRESOURCEA(IDD_PANEL), nullptr, PanelProc, 0);
+        page = currentPageWindow;
+        ASSERT_TRUE(page && !supportLibrary && !dll32Call);
+        trayWindow = CreateOfClass(kTrayClassName, TrayProc);
+        answer = IDYES;
+        steps.clear();
+    }
+    void TearDown() override
+    {
+        DestroyWindow(panelDialog);
+        Recorded::TearDown();
+    }
+    void Press() { SendDlgItemMessageA(page, IDC_UNINSTALL, BM_CLICK, 0, 0); }
+    bool Enabled(int id) { return IsWindowEnabled(GetDlgItem(page, id)) != 0; }
+};
+
+TEST_F(Uninstall, TheWarningEndsOnlyWithYesOrNo)
+{
+    for (INT_PTR key : {IDYES, IDNO, VK_RETURN}) {
+        answer = key;
+        hooks_.timer.Original<decltype(&SetTimer)>()(nullptr, 0, 10, Answer);
+        EXPECT_EQ(key == IDYES ? IDYES : IDNO, hooks_.panel.Original<decltype(&DialogBoxParamA)>()(
+                                                   appInstance, MAKEINTRESOURCEA(IDD_UNINSTALL_WARNING), page,
+                                                   UninstallWarningProc, 0));
+    }
+}
+
+const std::string kDone = "box Sonaris audio devices an page style=0x10040";
+
+// A synthesizer's key (either spelling) refuses with message 52 alone;
+// "&No", or a support library that does not load, lead nowhere. A library
+// without the export leaves the buttons on; a second press reloads it;
+// timer 1 ends the program, nothing removed. A playing test is stopped
+// first in every case.
+TEST_F(Uninstall, RefusalsAndALibraryWithoutTheExport)
+{
+    const std::string refused = "box You must remove YAMAHA S page style=0x10030";
+    const struct { int key; INT_PTR answer; int presses; const char *library; std::vector<std::string> expected; } cases[] = {
+        {0, IDYES, 1, nullptr, {refused}},
+        {1, IDYES, 1, nullptr, {refused}},
+        {-1, IDNO, 1, nullptr, {"warning page"}},
+        {-1, IDYES, 1, "", {"warning page", "load VTHLP32.DLL"}},
+        {-1, IDYES, 2, "QA3DLoad.dll", {"warning page", "load VTHLP32.DLL", "timer 1 4000 page", "warning page",
+                                        "free qa3dload.dll", "load VTHLP32.DLL", "timer 1 4000 page", "kill 1 page", "end"}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(&c - cases);
+        if (c.key >= 0)
+            SetDword(HKEY_LOCAL_MACHINE, kSynthesizerKeys[c.key], "", 0);
+        if (c.library)
+            missing = "VTHLP32.DLL", instead = c.library;
+        answer = c.answer;
+        SetCursor(LoadCursorA(nullptr, IDC_ARROW));
+        for (int press = 0; press < c.presses; ++press) {
+            testPlaying = 1;
+            Press();
+            EXPECT_EQ(0, testPlaying);
+            EXPECT_TRUE(Enabled(IDC_UNINSTALL));
+        }
+        if (c.presses > 1)
+            ASSERT_TRUE(WaitFor([] { return !IsWindow(trayWindow); }, 8000));
+        EXPECT_EQ(c.expected, steps);
+        EXPECT_EQ(c.expected.size() > 1, GetCursor() == LoadCursorA(nullptr, IDC_WAIT)); // left as it is
+        if (c.key >= 0)
+            RegDeleteKeyA(HKEY_LOCAL_MACHINE, kSynthesizerKeys[c.key]);
+        TearDown();
+        SetUp();
+    }
+}
+
+// The page goes away (another tab, OK, Cancel) while timer 1 waits: the
+// removal still finishes when it would have with its page, message 48 above
+// the panel (or the resident window once the panel is gone too), and kills
+// no timer but its own. A page shown meanwhile does not forget it. The test
+// stands in for the export once the library loaded.
+TEST_F(Uninstall, AnUninstallOutlivesItsPage)
+{
+    for (bool panelStays : {true, false}) {
+        SCOPED_TRACE(panelStays);
+        missing = "VTHLP32.DLL", instead = "QA3DLoad.dll";
+        now = 100000;
+        Press();
+        dll32Call = StandInDll32Call;
+        now = 102500; // 2.5 s later
+        steps.clear();
+        ChooseTab(panelDialog, 1);
+        now = 0;
+        EXPECT_EQ((std::vector<std::string>{"kill 1 page", "timer 0 1500 none"}), steps);
+        ChooseTab(panelDialog, 0);
+        page = currentPageWindow;
+        EXPECT_FALSE(Enabled(IDC_TEST_ALL) || Enabled(IDC_UNINSTALL));
+        if (!panelStays)
+            DestroyWindow(panelDialog);
+        steps.clear();
+        ASSERT_TRUE(WaitFor([] { return !IsWindow(trayWindow); }, 8000));
+        ASSERT_EQ(7u, steps.size());
+        // Only the timer that waited in the page's place: a thread's timer, of its own id.
+        EXPECT_TRUE(steps[0].compare(0, 5, "kill ") == 0 && steps[0].find(" none") != std::string::npos &&
+                    steps[0] != "kill 1 none") << steps[0];
+        EXPECT_EQ((std::vector<std::string>{std::string("box Sonaris audio devices an ") + (panelStays ? "panel" : "tray") +
+                                                " style=0x10040",
+                                            "delete VTAPLT.CPL", "DLL32Call 1", "free qa3dload.dll", "delete VTHLP32.DLL", "end"}),
+                  std::vector<std::string>(steps.begin() + 1, steps.end()));
+        TearDown();
+        SetUp();
+    }
+}
+
+// The finishing steps in their order. The applet file name comes from
+// SOUNDCFG.INI (the default without one), and only a bare name is deleted;
+// an open folder window is closed and the Control Panel started again,
+// without activation, and only then. A stand-in takes the export's place.
+TEST_F(Uninstall, FinishingTakesItsStepsInOrderAndDeletesOnlyABareAppletName)
+{
+    const std::string loaders[] = {"..\\victim.txt", "../victim.txt", WindowsFile("victim.txt"), "C:..\\victim.txt", "..", ""};
+    for (const std::string &loader : loaders) {
+        SCOPED_TRACE(loader);
+        WritePrivateProfileStringA("DESCRIPTION", "LOADER", loader.empty() ? nullptr : loader.c_str(), "SOUNDCFG.INI");
+        HWND explorer = loader.empty() ? CreateOfClass("CabinetWClass", FolderProc) : nullptr;
+        supportLibrary = LoadLibraryA("shlwapi.dll");
+        dll32Call = StandInDll32Call;
+        steps.clear();
+        FinishUninstall(page);
+        std::vector<std::string> expected = {"kill 1 page", kDone};
+        if (explorer)
+            expected.insert(expected.end(), {"close folder", "delete VTAPLT.CPL",
+                                             "run \"" + SystemFile("control.exe") + "\" 8"});
+        expected.insert(expected.end(), {"DLL32Call 1", "free shlwapi.dll", "delete VTHLP32.DLL", "end"});
+        EXPECT_EQ(expected, steps);
+        DestroyWindow(explorer);
+        trayWindow = CreateOfClass(kTrayClassName, TrayProc);
+    }
+}
+
+// The full uninstall with the package's support library; it removes the
+// card, so it runs in a prefix of its own.
+TEST_F(Uninstall, FullUninstallRemovesTheCardAndEndsTheProgram)
+{
+    SetCursor(LoadCursorA(nullptr, IDC_ARROW));
+    Press();
+    EXPECT_EQ((std::vector<std::string>{"warning page", "load VTHLP32.DLL", "DLL32Call 0", "timer 1 4000 page"}), steps);
+    EXPECT_FALSE(Enabled(IDC_TEST_ALL) || Enabled(IDC_UNINSTALL));
+    EXPECT_EQ(LoadCursorA(nullptr, IDC_WAIT), GetCursor());
+    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, kCardPciKey)); // only started
+
+    steps.clear();
+    SendMessageA(page, WM_TIMER, kUninstallTimer, 0);
+    EXPECT_EQ(LoadCursorA(nullptr, IDC_ARROW), GetCursor());
+    EXPECT_EQ((std::vector<std::string>{"kill 1 page", kDone, "delete VTAPLT.CPL", "DLL32Call 1", "free vthlp32.dll",
+                                        "delete VTHLP32.DLL", "end"}),
+              steps);
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kCardPciKey)); // removed by the library
+    EXPECT_EQ(nullptr, GetModuleHandleA("VTHLP32.DLL"));
 }
 
 } // namespace

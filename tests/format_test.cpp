@@ -26,9 +26,9 @@ TEST(FormatText, TerminatesAndTellsACut)
         EXPECT_EQ('x', out[c.size]) << "wrote past the buffer, size " << c.size;
     }
     // No room: nothing is written, on either side.
-    char room[4] = {'x', 'x', 'x', 'x'};
+    char room[4] = "xxx";
     EXPECT_EQ(0, FormatText(room + 1, 0, "%d", 1));
-    EXPECT_EQ(std::string(4, 'x'), std::string(room, 4));
+    EXPECT_STREQ("xxx", room);
 }
 
 } // namespace

@@ -57,13 +57,10 @@ std::string Narrow(const std::wstring &text, UINT page = CP_UTF8)
 // The text in the ANSI code page, in bytes, or -1 when a character is lost.
 int AnsiLength(const std::wstring &text)
 {
-    char bytes[2048];
-    WCHAR back[2048];
-    BOOL lost = FALSE;
-    int length = WideCharToMultiByte(CP_ACP, 0, text.c_str(), static_cast<int>(text.size()), bytes, sizeof bytes,
-                                     nullptr, &lost);
-    int chars = MultiByteToWideChar(CP_ACP, 0, bytes, length, back, 2048);
-    return !lost && std::wstring(back, chars) == text ? length : -1;
+    const std::string bytes = Narrow(text, CP_ACP);
+    WCHAR back[2048] = L"";
+    MultiByteToWideChar(CP_ACP, 0, bytes.c_str(), -1, back, 2048);
+    return text == back ? static_cast<int>(bytes.size()) : -1;
 }
 
 // The mnemonic of a text, upper-cased, or 0.
@@ -94,8 +91,7 @@ HWND CreateFromTemplate(int id, LANGID lang, HWND parent, bool unicode = false)
 std::wstring TextOf(HWND window)
 {
     WCHAR text[512] = L"";
-    GetWindowTextW(window, text, 512);
-    return text;
+    return GetWindowTextW(window, text, 512), text;
 }
 
 // The kinds of control that show a text, and the pixels of each that are not
@@ -179,10 +175,8 @@ bool IsColumnBox(int id)
 
 // The dialogs a user of this language sees, and whether they are translated.
 const struct { int id; bool translated; } kDialogs[] = {
-    {IDD_PANEL, true}, {IDD_GENERAL, true}, {IDD_EFFECTS, true}, {IDD_PLAYBACK_MIXER, true},
-    {IDD_RECORD_MIXER, true}, {IDD_VOICE_MANAGER, false}, {IDD_MIXING_OPTIONS, false},
-    {IDD_UNINSTALL_WARNING, false},
-};
+    {IDD_PANEL, true}, {IDD_GENERAL, true}, {IDD_EFFECTS, true}, {IDD_PLAYBACK_MIXER, true}, {IDD_RECORD_MIXER, true},
+    {IDD_VOICE_MANAGER, false}, {IDD_MIXING_OPTIONS, false}, {IDD_UNINSTALL_WARNING, false}};
 
 TEST(Dialogs, KeepTheEnglishLayoutAndFitTheirTextsWithUniqueMnemonics)
 {
@@ -299,11 +293,7 @@ TEST(Strings, TranslateEveryTextKeepingLineBreaksAndPlaceholdersWithinTheirBuffe
             EXPECT_EQ(std::count(english.begin(), english.end(), kept), std::count(text.begin(), text.end(), kept));
         const int length = AnsiLength(text);
         EXPECT_NE(-1, length) << "a character the code page lacks";
-        EXPECT_LT(length, BufferOf(id));
-        // What the program loads is this language's text, where it has one.
-        WCHAR loaded[1024] = L"";
-        LoadStringW(shipped, id, loaded, 1024);
-        EXPECT_TRUE(!hasStrings || text == loaded) << "the lookup gives \"" << Narrow(loaded) << "\"";
+        EXPECT_LT(length, BufferOf(id)); // (that the program gets them is the program's case below)
     }
 }
 

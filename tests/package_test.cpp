@@ -54,8 +54,8 @@ TEST(ShippedProgram, IsA32BitGuiProgramThatWindows2000LoadsWithItsOwnDlls)
     auto module = reinterpret_cast<ULONG_PTR>(LoadLibraryExA(shippedPath, nullptr, LOAD_LIBRARY_AS_IMAGE_RESOURCE));
     ASSERT_NE(0u, module) << shippedPath;
     const BYTE *base = reinterpret_cast<const BYTE *>(module & ~static_cast<ULONG_PTR>(3));
-    const IMAGE_NT_HEADERS32 &nt =
-        *reinterpret_cast<const IMAGE_NT_HEADERS32 *>(base + reinterpret_cast<const IMAGE_DOS_HEADER *>(base)->e_lfanew);
+    const LONG headers = reinterpret_cast<const IMAGE_DOS_HEADER *>(base)->e_lfanew;
+    const IMAGE_NT_HEADERS32 &nt = *reinterpret_cast<const IMAGE_NT_HEADERS32 *>(base + headers);
     ASSERT_EQ(IMAGE_FILE_MACHINE_I386, nt.FileHeader.Machine);
     ASSERT_EQ(IMAGE_NT_OPTIONAL_HDR32_MAGIC, nt.OptionalHeader.Magic);
     EXPECT_EQ(IMAGE_SUBSYSTEM_WINDOWS_GUI, nt.OptionalHeader.Subsystem);

@@ -22,8 +22,6 @@
 #include <dsound.h>
 #include <shlwapi.h>
 #include <stdarg.h>
-#include <stddef.h>
-
 
 namespace {
 
@@ -31,7 +29,7 @@ using Steps = std::vector<std::string>;
 Steps steps;
 std::string record; // the card's, the QSound loader's and the support library's record file
 size_t taken;       // its lines already in steps
-struct { NOTIFYICONDATAA record; char end; } shown; // the last icon record, as far as its cbSize goes
+struct { NOTIFYICONDATAA record; char end; } shown; // the last icon record as far as its cbSize goes, and a 0
 std::string missing, instead, caption; // a library that does not load, or another in its place; string 51
 bool holdPosts;                        // posted messages are only recorded
 HWND page;                             // the General page of the uninstall cases
@@ -76,7 +74,7 @@ struct Hooks {
     static BOOL WINAPI Icon(DWORD command, NOTIFYICONDATAA *icon)
     {
         // The record as far as its size goes: a tip unterminated there runs into '?'.
-        memset(&shown, '?', sizeof shown);
+        memset(&shown.record, '?', sizeof shown.record);
         memcpy(&shown.record, icon, std::min<size_t>(icon->cbSize, sizeof shown.record));
         const NOTIFYICONDATAA &r = shown.record;
         Step("icon %s size=%lu %s id=%u flags=%u message=0x%x icon=%s tip=%s", command == NIM_ADD ? "add" : "delete",
@@ -361,10 +359,16 @@ TEST(FirstRun, AppliesTheLargestLayoutOnceAndClearsFirstTime)
 // --- The driver uninstall ------------------------------------------------------
 
 // The warning itself: only "&Yes" and "&No" end it, Enter meaning "&No";
-// Esc, the close box, Cancel and OK do not. Its text is English.
-void CALLBACK Answer(HWND, UINT, UINT_PTR timer, DWORD)
+// Esc, the close box, Cancel and OK do not. Its text is English. A warning
+// still up after two seconds is ended with -1.
+int ticks;
+void CALLBACK Answer(HWND, UINT, UINT_PTR, DWORD)
 {
     HWND warning = GetActiveWindow();
+    if (++ticks == 200)
+        EndDialog(warning, -1);
+    if (ticks != 1)
+        return;
     EXPECT_EQ("Do you really want to uninstall audio devices\r\nand drivers?",
               Text(GetDlgItem(warning, IDC_WARNING_TEXT)));
     Hooks::Deliver(warning, WM_KEYDOWN, VK_ESCAPE, 0);
@@ -375,7 +379,6 @@ void CALLBACK Answer(HWND, UINT, UINT_PTR timer, DWORD)
         Hooks::Deliver(warning, WM_KEYDOWN, VK_RETURN, 0);
     else
         Hooks::Deliver(GetDlgItem(warning, static_cast<int>(answer)), BM_CLICK, 0, 0);
-    Hooks::active->kill.Original<decltype(&KillTimer)>()(nullptr, timer);
 }
 
 // The resident program's hidden window, whose end ends the program, and an
@@ -427,11 +430,12 @@ protected:
 TEST_F(Uninstall, TheWarningEndsOnlyWithYesOrNo)
 {
     for (INT_PTR key : {IDYES, IDNO, VK_RETURN}) {
-        answer = key;
-        hooks_.timer.Original<decltype(&SetTimer)>()(nullptr, 0, 10, Answer);
-        EXPECT_EQ(key == IDYES ? IDYES : IDNO, hooks_.panel.Original<decltype(&DialogBoxParamA)>()(
-                                                   appInstance, MAKEINTRESOURCEA(IDD_UNINSTALL_WARNING), page,
-                                                   UninstallWarningProc, 0));
+        answer = key, ticks = 0;
+        UINT_PTR timer = hooks_.timer.Original<decltype(&SetTimer)>()(nullptr, 0, 10, Answer);
+        EXPECT_EQ(key == IDYES ? IDYES : IDNO,
+                  hooks_.panel.Original<decltype(&DialogBoxParamA)>()(appInstance, MAKEINTRESOURCEA(IDD_UNINSTALL_WARNING),
+                                                                      page, UninstallWarningProc, 0));
+        hooks_.kill.Original<decltype(&KillTimer)>()(nullptr, timer);
     }
 }
 

@@ -32,10 +32,7 @@ const LANGID kEnglish = MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US);
 // The languages with the string table and the tray menu; the other three
 // (1034, 2058, 2070) have only the translated dialogs.
 const LANGID kWithStrings[] = {1028, 1031, 1033, 1036, 1040, 1041, 1042, 1043, 1046, 1049, 2052, 3082};
-bool HasStrings(LANGID lang)
-{
-    return std::find(std::begin(kWithStrings), std::end(kWithStrings), lang) != std::end(kWithStrings);
-}
+bool HasStrings(LANGID lang) { return std::count(std::begin(kWithStrings), std::end(kWithStrings), lang) > 0; }
 const bool hasStrings = HasStrings(language);
 // The language the system gives its users: traditional-sort Spanish has no
 // locale of its own, es_ES being the modern sort.

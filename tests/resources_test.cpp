@@ -37,7 +37,7 @@ const struct { int id; short cx, cy; bool popup; } kDialogs[] = {
     {IDD_RECORD_MIXER, 288, 188, false}, {IDD_UNINSTALL_WARNING, 200, 70, true},
 };
 
-const char kTrack[] = "msctls_trackbar32", kSpin[] = "msctls_updown32";
+const char kSpin[] = "msctls_updown32";
 const bool V = false, H = true;
 
 // What the page tests do not see of the controls the code looks up (they

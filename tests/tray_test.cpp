@@ -84,10 +84,7 @@ struct Hooks {
             Deliver(icon->hWnd, WM_USER, kCloseRequest, 0);
         return TRUE;
     }
-    static BOOL Deliver(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
-    {
-        return REAL(post, PostMessageA)(window, message, wParam, lParam);
-    }
+    static BOOL Deliver(HWND to, UINT m, WPARAM w, LPARAM l) { return REAL(post, PostMessageA)(to, m, w, l); }
     static BOOL WINAPI Post(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
     {
         return Step("post %u %u %s", message, unsigned(wParam), Who(window)),
@@ -207,10 +204,7 @@ Steps Join(std::initializer_list<Steps> parts)
     return all;
 }
 
-void CALLBACK GiveUp(HWND, UINT, UINT_PTR, DWORD)
-{
-    Step("no end within 5 s"), PostQuitMessage(1);
-}
+void CALLBACK GiveUp(HWND, UINT, UINT_PTR, DWORD) { Step("no end within 5 s"), PostQuitMessage(1); }
 
 // The icon's record, the first layout at either width.
 const std::string kRecord = std::string(" size=") + (sizeof(void *) == 4 ? "88" : "104") +
@@ -432,9 +426,9 @@ TEST_F(Uninstall, TheWarningEndsOnlyWithYesOrNo)
     for (INT_PTR key : {IDYES, IDNO, VK_RETURN}) {
         answer = key, ticks = 0;
         UINT_PTR timer = hooks_.timer.Original<decltype(&SetTimer)>()(nullptr, 0, 10, Answer);
+        auto show = hooks_.panel.Original<decltype(&DialogBoxParamA)>();
         EXPECT_EQ(key == IDYES ? IDYES : IDNO,
-                  hooks_.panel.Original<decltype(&DialogBoxParamA)>()(appInstance, MAKEINTRESOURCEA(IDD_UNINSTALL_WARNING),
-                                                                      page, UninstallWarningProc, 0));
+                  show(appInstance, MAKEINTRESOURCEA(IDD_UNINSTALL_WARNING), page, UninstallWarningProc, 0));
         hooks_.kill.Original<decltype(&KillTimer)>()(nullptr, timer);
     }
 }

@@ -1,6 +1,7 @@
 #include "app/tray.h"
 
 #include <dsound.h>
+#include <stddef.h>
 #include <string.h>
 
 #include "app/app.h"
@@ -16,6 +17,10 @@ const char kTrayClassName[] = "Veltrona Control";
 namespace {
 
 const char kSupportLibrary[] = "VTHLP32.DLL";
+
+// The tip as far as the record's first layout holds it: a shell that takes
+// that layout reads no further, so the terminator must fall inside it.
+const int kFirstLayoutTip = static_cast<int>(NOTIFYICONDATAA_V1_SIZE - offsetof(NOTIFYICONDATAA, szTip));
 
 void OnCreate(HWND window)
 {
@@ -92,7 +97,7 @@ void BuildNotifyIcon(NOTIFYICONDATAA *icon)
     icon->uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
     icon->uCallbackMessage = WM_APP;
     icon->hIcon = LoadIconA(appInstance, MAKEINTRESOURCEA(IDI_APP));
-    LoadStringA(appInstance, IDS_CAPTION, icon->szTip, sizeof icon->szTip);
+    LoadStringA(appInstance, IDS_CAPTION, icon->szTip, kFirstLayoutTip);
 }
 
 HWND CreateTrayWindow()

@@ -17,7 +17,8 @@ const UINT_PTR kIconTimer = 2;
 const UINT kIconDelay = 1000;
 
 // The icon's record in its first layout, as every system since Windows 95
-// takes it: the hidden window's icon 1, its tip the program's caption.
+// takes it: the hidden window's icon 1, its tip the program's caption as far
+// as that layout holds it (63 characters and the terminator).
 void BuildNotifyIcon(NOTIFYICONDATAA *icon);
 
 // Registers the class and creates trayWindow (its WM_CREATE runs then).

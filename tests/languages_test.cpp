@@ -4,34 +4,39 @@
 // widened only where a text needs it; every text fits its control in the
 // dialog's own font; mnemonics are unique; and no text loses a character to
 // the locale's ANSI code page, which LoadStringA, the menus and the ANSI
-// dialog functions convert every text to.
+// dialog functions convert every text to. And the program itself, run in
+// that language: its panel and its messages are that language's.
 //
-// Arguments: the program, the language id and its ANSI code page.
+// Arguments: the program as data (the shipped 32-bit file), the program to
+// run (the same on a machine that runs 32-bit programs), the language id and
+// its ANSI code page.
+#include "harness.h"
+
 #include "resource.h"
 
-#include <gtest/gtest.h>
-#include <windows.h>
 #include <commctrl.h>
 
 #include <algorithm>
 #include <cstdlib>
 #include <iterator>
 #include <ostream>
-#include <string>
-#include <vector>
 
 namespace {
 
-const HMODULE shipped = LoadLibraryExA(__argc > 1 ? __argv[1] : "", nullptr, LOAD_LIBRARY_AS_DATAFILE);
-const LANGID language = static_cast<LANGID>(__argc > 2 ? std::atoi(__argv[2]) : 0);
-const UINT codePage = __argc > 3 ? std::atoi(__argv[3]) : 0;
+const HMODULE shipped = LoadLibraryExA(__argc > 4 ? __argv[1] : "", nullptr, LOAD_LIBRARY_AS_DATAFILE);
+const char *const runnable = __argc > 4 ? __argv[2] : "";
+const LANGID language = static_cast<LANGID>(__argc > 4 ? std::atoi(__argv[3]) : 0);
+const UINT codePage = __argc > 4 ? std::atoi(__argv[4]) : 0;
 const LANGID kEnglish = MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US);
 
-// The program's languages; all but the last three have the string table and
-// the tray menu.
-const LANGID kLanguages[] = {1028, 1031, 1033, 1036, 1040, 1041, 1042, 1043, 1046, 1049, 2052, 3082,
-                             1034, 2058, 2070};
-const bool hasStrings = std::find(kLanguages, kLanguages + 12, language) != kLanguages + 12;
+// The languages with the string table and the tray menu; the other three
+// (1034, 2058, 2070) have only the translated dialogs.
+const LANGID kWithStrings[] = {1028, 1031, 1033, 1036, 1040, 1041, 1042, 1043, 1046, 1049, 2052, 3082};
+bool HasStrings(LANGID lang) { return std::count(std::begin(kWithStrings), std::end(kWithStrings), lang) > 0; }
+const bool hasStrings = HasStrings(language);
+// The language the system gives its users: traditional-sort Spanish has no
+// locale of its own, es_ES being the modern sort.
+const LANGID chosen = language == 1034 ? 3082 : language;
 
 const void *Resource(LPCSTR type, int id, LANGID lang)
 {
@@ -39,23 +44,20 @@ const void *Resource(LPCSTR type, int id, LANGID lang)
     return info ? LockResource(LoadResource(shipped, info)) : nullptr;
 }
 
-std::string Utf8(const std::wstring &text)
+std::string Narrow(const std::wstring &text, UINT page = CP_UTF8)
 {
     char bytes[2048] = "";
-    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, bytes, sizeof bytes, nullptr, nullptr);
+    WideCharToMultiByte(page, 0, text.c_str(), -1, bytes, sizeof bytes, nullptr, nullptr);
     return bytes;
 }
 
 // The text in the ANSI code page, in bytes, or -1 when a character is lost.
 int AnsiLength(const std::wstring &text)
 {
-    char bytes[2048];
-    WCHAR back[2048];
-    BOOL lost = FALSE;
-    int length = WideCharToMultiByte(CP_ACP, 0, text.c_str(), static_cast<int>(text.size()), bytes, sizeof bytes,
-                                     nullptr, &lost);
-    int chars = MultiByteToWideChar(CP_ACP, 0, bytes, length, back, 2048);
-    return !lost && std::wstring(back, chars) == text ? length : -1;
+    const std::string bytes = Narrow(text, CP_ACP);
+    WCHAR back[2048] = L"";
+    MultiByteToWideChar(CP_ACP, 0, bytes.c_str(), -1, back, 2048);
+    return text == back ? static_cast<int>(bytes.size()) : -1;
 }
 
 // The mnemonic of a text, upper-cased, or 0.
@@ -86,8 +88,7 @@ HWND CreateFromTemplate(int id, LANGID lang, HWND parent, bool unicode = false)
 std::wstring TextOf(HWND window)
 {
     WCHAR text[512] = L"";
-    GetWindowTextW(window, text, 512);
-    return text;
+    return GetWindowTextW(window, text, 512), text;
 }
 
 // The kinds of control that show a text, and the pixels of each that are not
@@ -98,13 +99,9 @@ enum Kind { kPush, kCheck, kGroup, kText, kOther };
 const int kMargin[] = {6, 17, 16, 0, 0};
 
 struct Control {
-    int id;
-    Kind kind;
-    char className[64];
-    LONG_PTR style, exStyle;
+    int id; Kind kind; char className[64]; LONG_PTR style, exStyle;
     RECT rect; // in the dialog's client area
-    std::wstring text;
-    HWND window;
+    std::wstring text; HWND window;
 };
 
 std::vector<Control> ControlsOf(HWND dialog)
@@ -154,19 +151,16 @@ Room RoomOf(const std::wstring &text, const Control &c, const RECT &rect)
 
 bool Fits(const Room &room) { return room.needed.cx <= room.given.cx && room.needed.cy <= room.given.cy; }
 
-std::ostream &operator<<(std::ostream &out, const Room &room)
+std::ostream &operator<<(std::ostream &out, const Room &r)
 {
-    return out << "needs " << room.needed.cx << "x" << room.needed.cy << " pixels of " << room.given.cx << "x"
-               << room.given.cy;
+    return out << "needs " << r.needed.cx << "x" << r.needed.cy << " pixels of " << r.given.cx << "x" << r.given.cy;
 }
 
 // How two rectangles lie: apart, one inside the other, or crossing.
 int Relation(const RECT &a, const RECT &b)
 {
     RECT both;
-    if (!IntersectRect(&both, &a, &b))
-        return 0;
-    return EqualRect(&both, &b) ? 1 : EqualRect(&both, &a) ? 2 : 3;
+    return !IntersectRect(&both, &a, &b) ? 0 : EqualRect(&both, &b) ? 1 : EqualRect(&both, &a) ? 2 : 3;
 }
 
 // The check boxes of the mixer columns share one mnemonic, as in English.
@@ -178,10 +172,8 @@ bool IsColumnBox(int id)
 
 // The dialogs a user of this language sees, and whether they are translated.
 const struct { int id; bool translated; } kDialogs[] = {
-    {IDD_PANEL, true}, {IDD_GENERAL, true}, {IDD_EFFECTS, true}, {IDD_PLAYBACK_MIXER, true},
-    {IDD_RECORD_MIXER, true}, {IDD_VOICE_MANAGER, false}, {IDD_MIXING_OPTIONS, false},
-    {IDD_UNINSTALL_WARNING, false},
-};
+    {IDD_PANEL, true}, {IDD_GENERAL, true}, {IDD_EFFECTS, true}, {IDD_PLAYBACK_MIXER, true}, {IDD_RECORD_MIXER, true},
+    {IDD_VOICE_MANAGER, false}, {IDD_MIXING_OPTIONS, false}, {IDD_UNINSTALL_WARNING, false}};
 
 TEST(Dialogs, KeepTheEnglishLayoutAndFitTheirTextsWithUniqueMnemonics)
 {
@@ -215,11 +207,9 @@ TEST(Dialogs, KeepTheEnglishLayoutAndFitTheirTextsWithUniqueMnemonics)
                 keyed.push_back(&c);
         for (size_t i = 0; i < is.size(); ++i) {
             const Control &e = was[i], &c = is[i];
-            SCOPED_TRACE("control " + std::to_string(c.id) + " \"" + Utf8(c.text) + "\"");
-            EXPECT_EQ(e.id, c.id);
-            EXPECT_STREQ(e.className, c.className);
-            EXPECT_EQ(e.style, c.style);
-            EXPECT_EQ(e.exStyle, c.exStyle);
+            SCOPED_TRACE("control " + std::to_string(c.id) + " \"" + Narrow(c.text) + "\"");
+            EXPECT_TRUE(e.id == c.id && !strcmp(e.className, c.className) && e.style == c.style &&
+                        e.exStyle == c.exStyle) << "not the English control";
             // Only wider, only where the text needs it, and inside the dialog.
             RECT inside;
             EXPECT_TRUE(c.rect.top == e.rect.top && c.rect.bottom == e.rect.bottom && c.rect.left <= e.rect.left &&
@@ -246,7 +236,7 @@ TEST(Dialogs, KeepTheEnglishLayoutAndFitTheirTextsWithUniqueMnemonics)
             for (size_t j = 0; j < i; ++j)
                 EXPECT_TRUE(MnemonicOf(keyed[i]->text) != MnemonicOf(keyed[j]->text) ||
                             (IsColumnBox(keyed[i]->id) && IsColumnBox(keyed[j]->id)))
-                    << "\"" << Utf8(keyed[i]->text) << "\" and \"" << Utf8(keyed[j]->text) << "\" share a mnemonic";
+                    << "\"" << Narrow(keyed[i]->text) << "\" and \"" << Narrow(keyed[j]->text) << "\" share a mnemonic";
 
         // The reverb environments the page lists, as the system's lookup gives them.
         for (int id = IDS_ENVIRONMENT_FIRST; d.id == IDD_EFFECTS && id <= IDS_ENVIRONMENT_NONE; ++id) {
@@ -257,7 +247,7 @@ TEST(Dialogs, KeepTheEnglishLayoutAndFitTheirTextsWithUniqueMnemonics)
             GetClientRect(combo, &c.rect);
             c.rect.right -= GetSystemMetrics(SM_CXVSCROLL) + 2 * GetSystemMetrics(SM_CXEDGE);
             const Room room = RoomOf(text, c, c.rect);
-            EXPECT_TRUE(Fits(room)) << "environment " << Utf8(text) << " " << room;
+            EXPECT_TRUE(Fits(room)) << "environment " << Narrow(text) << " " << room;
         }
         DestroyWindow(unicode);
         if (d.id != IDD_PANEL) {
@@ -294,17 +284,13 @@ TEST(Strings, TranslateEveryTextKeepingLineBreaksAndPlaceholdersWithinTheirBuffe
         EXPECT_EQ(hasStrings, Resource(RT_STRING, block, language) != nullptr) << "block " << block;
     for (int id = 1; id <= IDS_NO_ACCELERATION; ++id) {
         const std::wstring english = StringOf(id, kEnglish), text = StringOf(id, hasStrings ? language : kEnglish);
-        SCOPED_TRACE("string " + std::to_string(id) + " \"" + Utf8(text) + "\"");
+        SCOPED_TRACE("string " + std::to_string(id) + " \"" + Narrow(text) + "\"");
         ASSERT_FALSE(text.empty());
         for (WCHAR kept : {L'\n', L'%', L'\t'})
             EXPECT_EQ(std::count(english.begin(), english.end(), kept), std::count(text.begin(), text.end(), kept));
         const int length = AnsiLength(text);
         EXPECT_NE(-1, length) << "a character the code page lacks";
-        EXPECT_LT(length, BufferOf(id));
-        // What the program loads is this language's text, where it has one.
-        WCHAR loaded[1024] = L"";
-        LoadStringW(shipped, id, loaded, 1024);
-        EXPECT_TRUE(!hasStrings || text == loaded) << "the lookup gives \"" << Utf8(loaded) << "\"";
+        EXPECT_LT(length, BufferOf(id)); // (that the program gets them is the program's case below)
     }
 }
 
@@ -312,46 +298,49 @@ TEST(Menu, OffersOpenThenExitWithTheirOwnMnemonics)
 {
     const void *tmpl = Resource(RT_MENU, IDM_TRAY, language);
     ASSERT_EQ(hasStrings, tmpl != nullptr);
-    if (!tmpl)
-        return;
-    HMENU menu = LoadMenuIndirectW(tmpl), popup = GetSubMenu(menu, 0);
-    ASSERT_EQ(2, GetMenuItemCount(popup));
+    HMENU menu = tmpl ? LoadMenuIndirectW(tmpl) : nullptr, popup = GetSubMenu(menu, 0);
     WCHAR open[64] = L"", exit[64] = L"";
     GetMenuStringW(popup, 0, open, 64, MF_BYPOSITION);
     GetMenuStringW(popup, 1, exit, 64, MF_BYPOSITION);
-    EXPECT_EQ(IDM_OPEN, static_cast<int>(GetMenuItemID(popup, 0)));
-    EXPECT_EQ(IDM_EXIT, static_cast<int>(GetMenuItemID(popup, 1)));
-    EXPECT_TRUE(MnemonicOf(open) && MnemonicOf(exit) && MnemonicOf(open) != MnemonicOf(exit))
-        << Utf8(open) << ", " << Utf8(exit);
-    EXPECT_TRUE(AnsiLength(open) >= 0 && AnsiLength(exit) >= 0);
+    EXPECT_TRUE(!tmpl || (GetMenuItemCount(popup) == 2 && GetMenuItemID(popup, 0) == IDM_OPEN &&
+                          GetMenuItemID(popup, 1) == IDM_EXIT));
+    EXPECT_TRUE(!tmpl || (MnemonicOf(open) && MnemonicOf(exit) && MnemonicOf(open) != MnemonicOf(exit) &&
+                          AnsiLength(open) >= 0 && AnsiLength(exit) >= 0))
+        << Narrow(open) << ", " << Narrow(exit);
     DestroyMenu(menu);
 }
 
-BOOL CALLBACK AddLanguage(HMODULE, LPCSTR, LPCSTR, WORD lang, LONG_PTR found)
-{
-    reinterpret_cast<std::vector<LANGID> *>(found)->push_back(lang);
-    return TRUE;
-}
+// ---- The program, run in this language -------------------------------------
 
-TEST(Language, TheLocaleMakesTheSystemChooseIt)
+// The system's lookup gives the program the user's language (English texts
+// where it has none): message 61 when no device is listed (at the start
+// with OPEN and on the posted Open) and the panel, each in the locale's code
+// page. (The tab titles are strings as message 61 is.)
+TEST(Program, ShowsItsPanelAndMessagesInTheUsersLanguage)
 {
-    std::vector<LANGID> expected(std::begin(kLanguages), std::end(kLanguages)), found;
-    EnumResourceLanguagesA(shipped, MAKEINTRESOURCEA(VT_RT_LANGUAGE), MAKEINTRESOURCEA(IDR_LANGUAGE), AddLanguage,
-                           reinterpret_cast<LONG_PTR>(&found));
-    std::sort(expected.begin(), expected.end());
-    std::sort(found.begin(), found.end());
-    EXPECT_EQ(expected, found) << "the program's languages";
-    EXPECT_EQ(codePage, GetACP());
-    const DWORD *own = static_cast<const DWORD *>(Resource(MAKEINTRESOURCEA(VT_RT_LANGUAGE), IDR_LANGUAGE, language));
-    ASSERT_NE(nullptr, own);
-    EXPECT_EQ(language, *own);
-    HRSRC info = FindResourceA(shipped, MAKEINTRESOURCEA(IDR_LANGUAGE), MAKEINTRESOURCEA(VT_RT_LANGUAGE));
-    ASSERT_NE(nullptr, info);
-    ASSERT_EQ(4u, SizeofResource(shipped, info));
-    // Traditional-sort Spanish has no locale of its own: es_ES is the modern sort.
-    const LANGID chosen = language == MAKELANGID(LANG_SPANISH, SUBLANG_SPANISH)
-                              ? MAKELANGID(LANG_SPANISH, SUBLANG_SPANISH_MODERN) : language;
-    EXPECT_EQ(chosen, *static_cast<const DWORD *>(LockResource(LoadResource(shipped, info))));
+    ASSERT_EQ(codePage, GetACP());
+    const std::string program = SystemFile("vtpanel.exe");
+    ASSERT_TRUE(CopyFileA(runnable, program.c_str(), FALSE));
+    const LANGID strings = HasStrings(chosen) ? chosen : kEnglish;
+    const std::string noDriver = Narrow(StringOf(IDS_NO_DRIVER, strings), CP_ACP);
+    Instance run;
+    auto exit = [&] {
+        PostMessageA(Tray(), WM_COMMAND, IDM_EXIT, 0);
+        EXPECT_EQ(0u, run.ExitCode(10000));
+        run.Close();
+    };
+    SetDword(HKEY_CURRENT_USER, VCARD_KEY, "DeviceCount", 0);
+    run = Start(program, "OPEN");
+    EXPECT_EQ((std::vector<std::string>{noDriver, noDriver}), AnswerBoxes(run.id, 2, 15000));
+    exit();
+    RestorePackage();
+
+    HWND model = CreateFromTemplate(IDD_PANEL, chosen, nullptr);
+    const std::string caption = Narrow(TextOf(model), CP_ACP);
+    DestroyWindow(model);
+    run = Start(program, "OPEN");
+    EXPECT_TRUE(WaitFor([&] { return DialogOf(run.id, caption.c_str()) != nullptr; }, 10000)) << caption;
+    exit();
 }
 
 } // namespace

@@ -1,7 +1,6 @@
-# The resources of the program as it ships: the dialog templates, the string
-# table, the tray menu, the language marker, the version information and the
+# The resources of the program as it ships: the dialog templates and the
 # pictures.
-vt_add_test(resources_test SOURCES tests/resources_test.cpp LIBS comctl32 version ARGS ${shipped_win})
+vt_add_test(resources_test SOURCES tests/resources_test.cpp LIBS comctl32 ARGS ${shipped_win})
 add_dependencies(resources_test vtpanel)
 
 # Not a test: the program behind `make screenshots`, which shows every dialog

@@ -33,13 +33,6 @@ template <size_t N> std::string Bytes(const char (&literal)[N])
 {
     return std::string(literal, N - 1);
 }
-std::string Garbage(size_t size)
-{
-    std::string bytes;
-    for (size_t i = 0; i < size; ++i)
-        bytes.push_back(static_cast<char>(0x80 + (i * 37) % 128));
-    return bytes;
-}
 
 // Opening a key of this name, or one below it, is refused while set.
 const char *deniedKey;
@@ -159,7 +152,7 @@ TEST_F(HostileConfiguration, RegistryValuesPastTheirBuffersFallBack)
         {kDriverKeyPath, "MaxSpeakers", REG_BINARY, Bytes("\x09\1\2\3\4"), "1 2 1 | 423 | 40 0 0 | 00600000 | 1"},
         {kDriverKeyPath, "MaxSpeakers", REG_SZ, kHuge, "1 2 1 | 423 | 40 0 0 | 00600000 | 1"},
         {kDriverKeyPath, "StereoX2", REG_BINARY, Bytes("\x07\0\0\0\0"), "1 6 0 | 423 | 40 0 0 | 00600000 | 1"},
-        {kDriverKeyPath, "StereoX2", REG_BINARY, Garbage(300), "1 6 0 | 423 | 40 0 0 | 00600000 | 1"},
+        {kDriverKeyPath, "StereoX2", REG_BINARY, kHuge, "1 6 0 | 423 | 40 0 0 | 00600000 | 1"},
         {kCardDriver, "DriverDesc", REG_BINARY, longDesc, kAsInstalled},
         {kCardDriver, "DriverDesc", REG_SZ, longDesc + 'z' + '\0', "1 6 1 | 0 | 40 0 0 | 00600000 | 1"},
         {kCardDriver, "DriverDesc", REG_SZ, kHuge, "1 6 1 | 0 | 40 0 0 | 00600000 | 1"},
@@ -184,65 +177,56 @@ TEST_F(HostileConfiguration, RegistryValuesPastTheirBuffersFallBack)
     }
 }
 
+// Each key missing (the card's own PCI key), then unreadable.
 TEST_F(HostileConfiguration, MissingAndUnreadableKeysFallBack)
 {
-    const struct {
-        const char *key; // the card's PCI key goes, or the whole listing is unreadable
-        const char *missing, *unreadable;
-    } keys[] = {
-        {kDriverKeyPath, "0 238 238 | 423 | 40 0 0 | 00600000 | 1", "0 238 238 | 423 | 40 0 0 | 00600000 | 1"},
-        {kMediaClassKey, "1 6 1 | 0 | 40 0 0 | 00600000 | 1", "1 6 1 | 0 | 40 0 0 | 00600000 | 1"},
-        {kPciKey, "1 6 1 | 423 | 40 0 0 | 00600000 | 0", "1 6 1 | 423 | 40 0 0 | 00600000 | 0"},
-        {kQ3DKey, "1 6 1 | 423 | -1 -1 -1 | 00600000 | 1", "1 6 1 | 423 | -1 -1 -1 | 00600000 | 1"},
-        {kQSoundKey, "1 6 1 | 423 | 40 0 0 | 13790000 | 1", "1 6 1 | 423 | 40 0 0 | 13790000 | 1"},
+    const struct { const char *key, *expected; } keys[] = {
+        {kDriverKeyPath, "0 238 238 | 423 | 40 0 0 | 00600000 | 1"},
+        {kMediaClassKey, "1 6 1 | 0 | 40 0 0 | 00600000 | 1"},
+        {kPciKey, "1 6 1 | 423 | 40 0 0 | 00600000 | 0"},
+        {kQ3DKey, "1 6 1 | 423 | -1 -1 -1 | 00600000 | 1"},
+        {kQSoundKey, "1 6 1 | 423 | 40 0 0 | 13790000 | 1"},
     };
     for (const auto &k : keys) {
-        SCOPED_TRACE(k.key);
         SHDeleteKeyA(k.key == kQSoundKey ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE, k.key == kPciKey ? kCardPciKey : k.key);
-        EXPECT_EQ(k.missing, Registry());
+        EXPECT_EQ(k.expected, Registry()) << k.key << " missing";
         RestorePackage();
         deniedKey = k.key;
-        EXPECT_EQ(k.unreadable, Registry());
+        EXPECT_EQ(k.expected, Registry()) << k.key << " unreadable";
         deniedKey = nullptr;
     }
 }
 
+// Keys far longer than their buffers, then the file missing, and 3 MB with
+// the keys at its end, the last line unended.
 TEST_F(HostileConfiguration, ProfileKeysPastTheirBuffersAndTheFileItself)
 {
     MessageBoxCapture boxes; // the uninstall's end
     ImportHook deletion = HOOK("kernel32.dll", DeleteFileA, RecordDeletion);
-    const std::string nines = "1" + std::string(5000, '9'), zeros = "0" + std::string(5000, '0');
-    const std::string cut = "1" + std::string(38, '9');
-    const struct {
-        const char *section, *key;
-        const std::string &text;
-        std::string expected;
-    } keys[] = {
-        {"DESCRIPTION", "DRIVERVERSION", nines, cut + " | first run | VTAPLT.CPL VTHLP32.DLL"},
-        {"SPEAKERS", "FIRSTTIME", zeros, "5.12.01.0560 | no first run | VTAPLT.CPL VTHLP32.DLL"},
-        {"DESCRIPTION", "LOADER", nines, "5.12.01.0560 | first run | " + cut + " VTHLP32.DLL"},
-    };
-    EXPECT_EQ("5.12.01.0560 | first run | VTAPLT.CPL VTHLP32.DLL", Profile());
-    for (const auto &k : keys) {
-        RestorePackage();
-        WritePrivateProfileStringA(k.section, k.key, k.text.c_str(), "SOUNDCFG.INI");
-        EXPECT_EQ(k.expected, Profile()) << k.key;
-    }
-
-    // The file missing, then 3 MB with the keys at its end, the last line unended.
     std::string huge = "[DESCRIPTION]\r\nDRIVERVERSION=5.12.01.0560\r\n";
     for (int i = 0; huge.size() < 3000000; ++i)
         huge += "[S" + std::to_string(i) + "]\r\nK=" + std::string(200, 'v') + "\r\n";
-    const std::string profile = WindowsFile("SOUNDCFG.INI");
-    for (const std::string &file : {std::string(), huge + "[SPEAKERS]\r\nFIRSTTIME=1"}) {
+    const std::string nines = "1" + std::string(5000, '9'), cut = "1" + std::string(38, '9');
+    const struct {
+        const char *section, *key; // none: the whole file, none when empty
+        std::string text, expected;
+    } forms[] = {
+        {"DESCRIPTION", "DRIVERVERSION", nines, cut + " | first run | VTAPLT.CPL VTHLP32.DLL"},
+        {"SPEAKERS", "FIRSTTIME", "0" + nines, "5.12.01.0560 | no first run | VTAPLT.CPL VTHLP32.DLL"},
+        {"DESCRIPTION", "LOADER", nines, "5.12.01.0560 | first run | " + cut + " VTHLP32.DLL"},
+        {nullptr, nullptr, "", " | no first run | VTAPLT.CPL VTHLP32.DLL"},
+        {nullptr, nullptr, huge + "[SPEAKERS]\r\nFIRSTTIME=1", "5.12.01.0560 | first run | VTAPLT.CPL VTHLP32.DLL"},
+    };
+    EXPECT_EQ("5.12.01.0560 | first run | VTAPLT.CPL VTHLP32.DLL", Profile());
+    for (const auto &f : forms) {
         RestorePackage();
-        deletion.Original<decltype(&DeleteFileA)>()(profile.c_str());
-        if (!file.empty())
-            WriteWholeFile(profile, file);
+        const std::string profile = WindowsFile("SOUNDCFG.INI");
+        if (f.key)
+            WritePrivateProfileStringA(f.section, f.key, f.text.c_str(), "SOUNDCFG.INI");
+        else if (deletion.Original<decltype(&DeleteFileA)>()(profile.c_str()) && !f.text.empty())
+            WriteWholeFile(profile, f.text);
         ForgetProfile();
-        EXPECT_EQ(file.empty() ? " | no first run | VTAPLT.CPL VTHLP32.DLL"
-                               : "5.12.01.0560 | first run | VTAPLT.CPL VTHLP32.DLL",
-                  Profile());
+        EXPECT_EQ(f.expected, Profile()) << (f.key ? f.key : "the file");
     }
     EXPECT_EQ(6u, boxes.Boxes().size());
 }

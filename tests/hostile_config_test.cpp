@@ -8,8 +8,6 @@
 
 #include "app/app.h"
 #include "app/startup.h"
-#include "mixer/playback_mixer_page.h"
-#include "mixer/record_mixer_page.h"
 #include "pages/effects/mixing_options_page.h"
 #include "panel/driver.h"
 #include "panel/panel.h"
@@ -17,22 +15,14 @@
 #include "speakers/detection.h"
 #include "speakers/speaker_config.h"
 #include "speakers/uninstall.h"
-#include "virtualcard/vcmixer.h"
 
 #include <commctrl.h>
 #include <shlwapi.h>
-
-#include <string>
-#include <vector>
 
 namespace {
 
 const std::string kCardDriver = std::string(kMediaClassKey) + "\\0001";
 const std::string kHuge(70000, '\x7f');
-template <size_t N> std::string Bytes(const char (&literal)[N])
-{
-    return std::string(literal, N - 1);
-}
 
 // Opening a key of this name, or one below it, is refused while set.
 const char *deniedKey;
@@ -68,21 +58,12 @@ protected:
         appInstance = GetModuleHandleA(nullptr);
         InitCommonControls();
         owner_ = CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
-        soundDeviceCount = 0;
         DirectSoundEnumerateA(EnumerateSoundDevice, &owner_);
     }
     void TearDown() override
     {
-        deniedKey = nullptr;
         RestorePackage();
         ExpectNothingHeld();
-        EXPECT_EQ(0u, VcMixerOpenHandleCount());
-    }
-
-    static void Close(HWND panel)
-    {
-        SendMessageA(panel, WM_COMMAND, IDCANCEL, 0);
-        DestroyWindow(panel);
     }
 
     // What the program makes of the registry: the speaker limits (read,
@@ -96,7 +77,9 @@ protected:
         bool limits = ReadSpeakerLimits(&max);
         int stereoX2 = stereoX2Allowed;
         mixingOptionsPage.latency = mixingOptionsPage.mixIntoPrimary = mixingOptionsPage.bypass = -1;
-        Close(CreateDialogParamA(appInstance, MAKEINTRESOURCEA(IDD_PANEL), owner_, PanelProc, 0));
+        HWND panel = CreateDialogParamA(appInstance, MAKEINTRESOURCEA(IDD_PANEL), owner_, PanelProc, 0);
+        SendMessageA(panel, WM_COMMAND, IDCANCEL, 0);
+        DestroyWindow(panel);
         HKEY qsound = nullptr;
         RegOpenKeyA(HKEY_CURRENT_USER, kQSoundKey, &qsound);
         char seen[160];
@@ -114,7 +97,8 @@ protected:
     {
         HWND panel = CreateDialogParamA(appInstance, MAKEINTRESOURCEA(IDD_PANEL), owner_, PanelProc, 0);
         std::string seen = Text(GetDlgItem(panel, IDC_DRIVER_VERSION));
-        Close(panel);
+        SendMessageA(panel, WM_COMMAND, IDCANCEL, 0);
+        DestroyWindow(panel);
         WriteSpeakerLayout(2);
         ApplyFirstRunLayout();
         seen += VcSpeakerConfig(0) == DSSPEAKER_5POINT1 ? " | first run |" : " | no first run |";
@@ -122,8 +106,6 @@ protected:
         dll32Call = NoStep;
         supportLibrary = LoadLibraryA("kernel32.dll");
         FinishUninstall(owner_);
-        dll32Call = nullptr;
-        supportLibrary = nullptr;
         for (const std::string &name : deleted)
             seen += " " + name;
         return seen;
@@ -141,26 +123,21 @@ const char kAsInstalled[] = "1 6 1 | 423 | 40 0 0 | 00600000 | 1";
 TEST_F(HostileConfiguration, RegistryValuesPastTheirBuffersFallBack)
 {
     const std::string longDesc = "Sonaris PCI Audio" + std::string(239, 'y'); // 256 bytes
-    const struct {
-        std::string key;
-        const char *name;
-        DWORD type;
-        std::string bytes;
-        const char *expected;
-    } forms[] = {
-        {kDriverKeyPath, "MaxSpeakers", REG_BINARY, Bytes("\x09\1\2\3"), "1 9 1 | 423 | 40 0 0 | 00600000 | 1"},
-        {kDriverKeyPath, "MaxSpeakers", REG_BINARY, Bytes("\x09\1\2\3\4"), "1 2 1 | 423 | 40 0 0 | 00600000 | 1"},
+    const struct { std::string key; const char *name; DWORD type; std::string bytes; const char *expected; } forms[] = {
+        {kDriverKeyPath, "MaxSpeakers", REG_BINARY, "\x09\1\2\3", "1 9 1 | 423 | 40 0 0 | 00600000 | 1"},
+        {kDriverKeyPath, "MaxSpeakers", REG_BINARY, "\x09\1\2\3\4", "1 2 1 | 423 | 40 0 0 | 00600000 | 1"},
         {kDriverKeyPath, "MaxSpeakers", REG_SZ, kHuge, "1 2 1 | 423 | 40 0 0 | 00600000 | 1"},
-        {kDriverKeyPath, "StereoX2", REG_BINARY, Bytes("\x07\0\0\0\0"), "1 6 0 | 423 | 40 0 0 | 00600000 | 1"},
+        {kDriverKeyPath, "StereoX2", REG_BINARY, std::string("\x07\0\0\0\0", 5), "1 6 0 | 423 | 40 0 0 | 00600000 | 1"},
         {kDriverKeyPath, "StereoX2", REG_BINARY, kHuge, "1 6 0 | 423 | 40 0 0 | 00600000 | 1"},
         {kCardDriver, "DriverDesc", REG_BINARY, longDesc, kAsInstalled},
-        {kCardDriver, "DriverDesc", REG_SZ, longDesc + 'z' + '\0', "1 6 1 | 0 | 40 0 0 | 00600000 | 1"},
+        {kCardDriver, "DriverDesc", REG_SZ, longDesc + '\0', "1 6 1 | 0 | 40 0 0 | 00600000 | 1"},
         {kCardDriver, "DriverDesc", REG_SZ, kHuge, "1 6 1 | 0 | 40 0 0 | 00600000 | 1"},
-        {kCardDriver + "\\Config", "ManufactureID", REG_BINARY, Bytes("\x05"), "1 6 1 | 5 | 40 0 0 | 00600000 | 1"},
-        {kCardDriver + "\\Config", "ManufactureID", REG_BINARY, Bytes("\xa7\1\0"), "1 6 1 | 0 | 40 0 0 | 00600000 | 1"},
+        {kCardDriver + "\\Config", "ManufactureID", REG_BINARY, "\x05", "1 6 1 | 5 | 40 0 0 | 00600000 | 1"},
+        {kCardDriver + "\\Config", "ManufactureID", REG_BINARY, std::string("\xa7\1\0", 3),
+         "1 6 1 | 0 | 40 0 0 | 00600000 | 1"},
         {kCardDriver + "\\Config", "ManufactureID", REG_BINARY, kHuge, "1 6 1 | 0 | 40 0 0 | 00600000 | 1"},
-        {kQ3DKey, "Latency", REG_BINARY, Bytes("\x10\x20\x30\x40"), "1 6 1 | 423 | 1076895760 0 0 | 00600000 | 1"},
-        {kQ3DKey, "Latency", REG_BINARY, Bytes("\x10\x20\x30\x40\x50"), "1 6 1 | 423 | -1 0 0 | 00600000 | 1"},
+        {kQ3DKey, "Latency", REG_BINARY, "\x10\x20\x30\x40", "1 6 1 | 423 | 1076895760 0 0 | 00600000 | 1"},
+        {kQ3DKey, "Latency", REG_BINARY, "\x10\x20\x30\x40\x50", "1 6 1 | 423 | -1 0 0 | 00600000 | 1"},
         {kQ3DKey, "Bypass", REG_SZ, kHuge, "1 6 1 | 423 | 40 0 -1 | 00600000 | 1"},
         {kQSoundKey, "A3D preload", REG_SZ, std::string(25, '0') + "7abcde", "1 6 1 | 423 | 40 0 0 | 007abcde | 1"},
         {kQSoundKey, "A3D preload", REG_SZ, std::string("600000", 7) + std::string(26, '\0'),
@@ -188,7 +165,8 @@ TEST_F(HostileConfiguration, MissingAndUnreadableKeysFallBack)
         {kQSoundKey, "1 6 1 | 423 | 40 0 0 | 13790000 | 1"},
     };
     for (const auto &k : keys) {
-        SHDeleteKeyA(k.key == kQSoundKey ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE, k.key == kPciKey ? kCardPciKey : k.key);
+        HKEY root = k.key == kQSoundKey ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE;
+        SHDeleteKeyA(root, k.key == kPciKey ? kCardPciKey : k.key);
         EXPECT_EQ(k.expected, Registry()) << k.key << " missing";
         RestorePackage();
         deniedKey = k.key;
@@ -207,10 +185,8 @@ TEST_F(HostileConfiguration, ProfileKeysPastTheirBuffersAndTheFileItself)
     for (int i = 0; huge.size() < 3000000; ++i)
         huge += "[S" + std::to_string(i) + "]\r\nK=" + std::string(200, 'v') + "\r\n";
     const std::string nines = "1" + std::string(5000, '9'), cut = "1" + std::string(38, '9');
-    const struct {
-        const char *section, *key; // none: the whole file, none when empty
-        std::string text, expected;
-    } forms[] = {
+    // No key: the whole file, which an empty text removes.
+    const struct { const char *section, *key; std::string text, expected; } forms[] = {
         {"DESCRIPTION", "DRIVERVERSION", nines, cut + " | first run | VTAPLT.CPL VTHLP32.DLL"},
         {"SPEAKERS", "FIRSTTIME", "0" + nines, "5.12.01.0560 | no first run | VTAPLT.CPL VTHLP32.DLL"},
         {"DESCRIPTION", "LOADER", nines, "5.12.01.0560 | first run | " + cut + " VTHLP32.DLL"},
@@ -229,55 +205,6 @@ TEST_F(HostileConfiguration, ProfileKeysPastTheirBuffersAndTheFileItself)
         EXPECT_EQ(f.expected, Profile()) << (f.key ? f.key : "the file");
     }
     EXPECT_EQ(6u, boxes.Boxes().size());
-}
-
-// A mixer at every limit of its kind: the most lines, each with the most
-// channels and controls, none of them uniform, the selector reporting item
-// counts no mixer has. Both mixer pages bind, show, and move every column,
-// and give their handle back.
-TEST_F(HostileConfiguration, MixerAtEveryLimit)
-{
-    const DWORD kVolume = MIXERCONTROL_CONTROLTYPE_VOLUME, kMute = MIXERCONTROL_CONTROLTYPE_MUTE;
-    for (DWORD reported : {0u, 17u, 0x10000u, 0xFFFFFFFFu}) {
-        SCOPED_TRACE(reported);
-        VcMixerClearDevices();
-        ASSERT_EQ(0, VcMixerAddDevice(kVcCardMixerMid, kVcCardMixerPid, kVcCardMixerName));
-        DWORD speakers = VcMixerAddDestination(0, MIXERLINE_COMPONENTTYPE_DST_SPEAKERS, kVcMixerMaxChannels, "Speakers");
-        DWORD waveIn = VcMixerAddDestination(0, MIXERLINE_COMPONENTTYPE_DST_WAVEIN, kVcMixerMaxChannels, "Recording");
-        DWORD mux = VcMixerAddControl(0, waveIn, MIXERCONTROL_CONTROLTYPE_MUX, MIXERCONTROL_CONTROLF_MULTIPLE,
-                                      kVcMixerMaxItems, "Source");
-        for (UINT i = 2; i < kVcMixerMaxLines; ++i) {
-            DWORD line = VcMixerAddSource(0, i % 2 ? waveIn : speakers, MIXERLINE_COMPONENTTYPE_SRC_ANALOG,
-                                          kVcMixerMaxChannels, ("Line " + std::to_string(i)).c_str());
-            for (DWORD type : {kMute, kVolume, kMute, kVolume})
-                VcMixerAddControl(0, line, type, 0, 0, "Control");
-        }
-        ASSERT_TRUE(!reported || VcMixerReportItems(0, mux, reported));
-        HWND host = CreateDialogParamA(appInstance, MAKEINTRESOURCEA(IDD_PANEL), nullptr, InertDialog, 0);
-        for (MixerPage *object : {static_cast<MixerPage *>(&playbackMixerPage), static_cast<MixerPage *>(&recordMixerPage)}) {
-            object->mixerPageDevice = 0;
-            HWND page = CreateDialogParamA(appInstance, MAKEINTRESOURCEA(object->DialogTemplateId()), host,
-                                           object->DialogProcedure(),
-                                           reinterpret_cast<LPARAM>(static_cast<ControlPanelPage *>(object)));
-            ASSERT_NE(nullptr, page);
-            for (HWND child = GetWindow(page, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
-                char name[32];
-                GetClassNameA(child, name, sizeof name);
-                bool vertical = (GetWindowLongA(child, GWL_STYLE) & TBS_VERT) != 0;
-                if (strcmp(name, TRACKBAR_CLASSA) == 0) {
-                    SendMessageA(child, TBM_SETPOS, TRUE, 5);
-                    SendMessageA(page, vertical ? WM_VSCROLL : WM_HSCROLL, MAKEWPARAM(TB_ENDTRACK, 5), LPARAM(child));
-                } else if (strcmp(name, "Button") == 0) {
-                    SendMessageA(child, BM_CLICK, 0, 0);
-                }
-            }
-            DispatchPending();
-            DestroyWindow(page);
-            EXPECT_EQ(0u, VcMixerOpenHandleCount());
-        }
-        DestroyWindow(host);
-    }
-    VcMixerUseCardTopology();
 }
 
 } // namespace

@@ -8,7 +8,7 @@
 // program still loads the driver package's own and starts the system's
 // Control Panel.
 //
-//   soak_test VTPANEL.EXE [OPENINGS APPLIES TESTS]
+//   soak_test VTPANEL.EXE OPENINGS APPLIES TESTS
 #include "harness.h"
 
 #include <commctrl.h>
@@ -17,66 +17,51 @@
 #include <stdio.h>
 #include <stdlib.h>
 
-#include <functional>
-#include <string>
-#include <vector>
-
 namespace {
 
 const int kApply = 1049, kTab = 1062, kReverb = 1053, kTestAll = 1093, kUninstall = 1082, kOpen = 40008;
 
-std::string program, recordFile;
-int openings = 500, applies = 500, speakerTests = 200;
+const char recordFile[] = "C:\\soak-record.log"; // the card's record of vtpanel.exe
+std::string program;
+int openings, applies, speakerTests;
 
 // The card's DirectSound objects that vtpanel.exe holds, by its record, and
 // the objects the card made (kept after their release to catch late calls).
 int Held(int *made = nullptr)
 {
-    int held = 0, buffers = 0;
+    int created = 0, released = 0, buffers = 0;
     for (const std::string &line : RecordFileLines(recordFile)) {
-        held += line.compare(0, 10, "ds.create ") == 0;
-        held -= line.compare(0, 11, "ds.release ") == 0;
+        created += line.compare(0, 10, "ds.create ") == 0;
+        released += line.compare(0, 11, "ds.release ") == 0;
         buffers += line.compare(0, 10, "ds.buffer ") == 0 && Field(line, "buf") != "0";
     }
     if (made)
-        *made = held + buffers;
-    return held;
+        *made = created + buffers;
+    return created - released;
 }
 
-// The windows of a process, top-level and child.
-struct WindowCount {
-    DWORD process, windows;
-};
+// What a process holds as another process sees it: its windows, top-level
+// and child, and its memory.
+struct Figures { DWORD process, windows = 0; PROCESS_MEMORY_COUNTERS memory = {sizeof memory}; };
 BOOL CALLBACK CountWindows(HWND window, LPARAM context)
 {
-    WindowCount *count = reinterpret_cast<WindowCount *>(context);
+    Figures *figures = reinterpret_cast<Figures *>(context);
     DWORD owner = 0;
     GetWindowThreadProcessId(window, &owner);
-    if (owner == count->process && ++count->windows && !(GetWindowLongA(window, GWL_STYLE) & WS_CHILD))
+    if (owner == figures->process && ++figures->windows && !(GetWindowLongA(window, GWL_STYLE) & WS_CHILD))
         EnumChildWindows(window, CountWindows, context);
     return TRUE;
 }
-
-// What the process holds as another process sees it: its windows and its
-// memory.
-struct Figures {
-    DWORD windows = 0;
-    PROCESS_MEMORY_COUNTERS memory = {};
-};
 Figures Measure(DWORD process)
 {
-    Figures f;
-    WindowCount count = {process, 0};
-    EnumWindows(CountWindows, reinterpret_cast<LPARAM>(&count));
-    f.windows = count.windows;
+    Figures f = {process};
+    EnumWindows(CountWindows, reinterpret_cast<LPARAM>(&f));
     HANDLE handle = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, process);
-    f.memory.cb = sizeof f.memory;
     GetProcessMemoryInfo(handle, &f.memory, sizeof f.memory);
     CloseHandle(handle);
     printf("windows %3lu  working set %6lu kB  private %6lu kB\n", f.windows,
            static_cast<unsigned long>(f.memory.WorkingSetSize / 1024),
            static_cast<unsigned long>(f.memory.PagefileUsage / 1024));
-    fflush(stdout);
     return f;
 }
 
@@ -84,8 +69,8 @@ class Soak : public testing::Test {
 protected:
     void SetUp() override
     {
-        DeleteFileA(recordFile.c_str());
-        SetEnvironmentVariableA("VCARD_LOG", recordFile.c_str());
+        DeleteFileA(recordFile);
+        SetEnvironmentVariableA("VCARD_LOG", recordFile);
         SetDword(HKEY_CURRENT_USER, VCARD_KEY, "PlayTimePercent", 0); // test sounds end at once
     }
     void TearDown() override { run_.Close(); }
@@ -191,9 +176,8 @@ TEST_F(Soak, PlantedLibrariesAndProgramsAreNotUsed)
 
     // An Explorer folder window, which the uninstall closes before it
     // reopens the Control Panel.
-    WNDCLASSA folderClass = {};
-    folderClass.lpfnWndProc = DefWindowProcA;
-    folderClass.lpszClassName = "CabinetWClass";
+    const WNDCLASSA folderClass = {0, DefWindowProcA, 0, 0, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                   "CabinetWClass"};
     RegisterClassA(&folderClass);
     HWND folder = CreateWindowExA(0, "CabinetWClass", "Control Panel", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100, nullptr,
                                   nullptr, nullptr, nullptr);
@@ -221,21 +205,14 @@ int main(int argc, char **argv)
     // Run as the planted "control.exe": leave the mark and end.
     char self[MAX_PATH];
     GetModuleFileNameA(nullptr, self, sizeof self);
-    if (lstrcmpiA(strrchr(self, '\\') + 1, "control.exe") == 0) {
-        WriteWholeFile(std::string(self, strrchr(self, '\\') - self) + "\\planted-control-ran", "");
-        return 0;
-    }
+    if (lstrcmpiA(self, "C:\\plant\\control.exe") == 0)
+        return WriteWholeFile("C:\\plant\\planted-control-ran", "") ? 0 : 1;
     testing::InitGoogleTest(&argc, argv);
     program = SystemFile("vtpanel.exe");
-    if (argc < 2 || !CopyFileA(argv[1], program.c_str(), FALSE))
+    if (argc < 5 || !CopyFileA(argv[1], program.c_str(), FALSE))
         return 2;
-    if (argc >= 5) {
-        openings = atoi(argv[2]);
-        applies = atoi(argv[3]);
-        speakerTests = atoi(argv[4]);
-    }
-    char temp[MAX_PATH];
-    GetTempPathA(sizeof temp, temp);
-    recordFile = std::string(temp) + "vtpanel-soak.log";
+    openings = atoi(argv[2]);
+    applies = atoi(argv[3]);
+    speakerTests = atoi(argv[4]);
     return RUN_ALL_TESTS();
 }

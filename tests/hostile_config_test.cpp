@@ -1,9 +1,9 @@
 // The configuration the program reads, made hostile where its buffers end:
-// registry values one byte longer than the buffer they are read into, at
-// its size without a terminator, huge or garbage; keys missing or
-// unreadable; SOUNDCFG.INI keys far longer than their buffers, and the file
-// itself missing or huge. Every read stays within its buffer, and the
-// program falls back where a read fails. Each form states what follows.
+// registry values that fill the buffer they are read into, one byte longer,
+// without a terminator, or huge; keys missing or unreadable; SOUNDCFG.INI
+// keys far longer than their buffers, and the file itself missing or huge.
+// Every read stays within its buffer, and the program falls back where a
+// read fails. Each form states what follows.
 #include "harness.h"
 
 #include "app/app.h"

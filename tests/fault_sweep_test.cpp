@@ -53,12 +53,12 @@ struct Method {
 const LONG kNoVirtualization = 0x0878000A; // DS_NO_VIRTUALIZATION, a success code
 
 const Method kMethods[] = {
-    {"DirectSoundCreate", kCard, 37,
+    {"DirectSoundCreate", kCard, 38,
      {{"nodriver", DSERR_NODRIVER}, {"allocated", DSERR_ALLOCATED}, {"null", 0, VcNullOut}}},
-    {"DirectSoundEnumerate", kCard, 3, {{"generic", DSERR_GENERIC}}},
-    {"EnumerateDevice", kCard, 6, {{"generic", DSERR_GENERIC}}},
-    {"SetCooperativeLevel", kCard, 25, {{"invalidparam", DSERR_INVALIDPARAM}, {"generic", DSERR_GENERIC}}},
-    {"CreateSoundBuffer", kCard, 29,
+    {"DirectSoundEnumerate", kCard, 4, {{"generic", DSERR_GENERIC}}},
+    {"EnumerateDevice", kCard, 7, {{"generic", DSERR_GENERIC}}},
+    {"SetCooperativeLevel", kCard, 26, {{"invalidparam", DSERR_INVALIDPARAM}, {"generic", DSERR_GENERIC}}},
+    {"CreateSoundBuffer", kCard, 30,
      {{"badformat", DSERR_BADFORMAT}, {"allocated", DSERR_ALLOCATED}, {"null", 0, VcNullOut},
       {"novirtualization", kNoVirtualization, VcOutput(0), false}}},
     {"GetSpeakerConfig", kCard, 8, {{"generic", DSERR_GENERIC}}},
@@ -272,13 +272,17 @@ const Flow kFlows[] = {
     {"Open command", [] { trayWindow = owner; OpenControlPanel(); trayWindow = nullptr; }, 62, {},
      {{"CreateSoundBuffer", 1, {IDS_NO_ACCELERATION}}, {"DirectSoundEnumerate", 1, {IDS_NO_DRIVER}}}},
     // With one device whose buffers let the channel configuration be read
-    // only, the first probe writes DirectSound's defaults, the second tells
-    // the user; a refused first probe buffer tells the user twice, and a
-    // second probe that stops before its check tells nothing.
-    {"Open probes without routing", [] { ProbeSpeakerRouting(Open) || ProbeSpeakerRouting(OpenRetry); }, 50,
+    // only, the first probe writes DirectSound's defaults, the retry tells
+    // the user; a refused first probe buffer tells the user twice, a retry
+    // that stops before its check tells nothing, and an enumeration that
+    // leaves the device out tells there is no driver.
+    {"Open command without routing", [] { trayWindow = owner; OpenControlPanel(); trayWindow = nullptr; }, 61,
      {IDS_NO_ACCELERATION},
      {{"CreateSoundBuffer", 1, {IDS_NO_ACCELERATION, IDS_NO_ACCELERATION}}, {"DirectSoundCreate", 2, {}},
-      {"QueryInterface", 2, {}}},
+      {"QueryInterface", 2, {}}, {"DirectSoundCreate", 3, {IDS_NO_ACCELERATION, IDS_NO_DRIVER}},
+      {"DirectSoundEnumerate", 0, {IDS_NO_ACCELERATION, IDS_NO_DRIVER}},
+      {"EnumerateDevice", 1, {IDS_NO_ACCELERATION, IDS_NO_DRIVER}},
+      {"CreateSoundBuffer", 3, {IDS_NO_ACCELERATION, IDS_NO_DRIVER}}},
      false, true},
     {"panel opening", [] { Panel(0); }, 64, {}, {}},
     {"Apply with two devices", [] { Panel(IDC_APPLY); }, 179, {}, {}},

@@ -4,16 +4,12 @@
 set(libs vtcore vcdsound vcmixer winmm ${VT_SYSTEM_LIBS})
 vt_add_test(fault_sweep_test SOURCES tests/fault_sweep_test.cpp $<TARGET_OBJECTS:vtres> LIBS ${libs} TIMEOUT 400)
 vt_add_test(wave_corpus_test SOURCES tests/wave_corpus_test.cpp LIBS ${libs} TIMEOUT 120)
-vt_add_test(hostile_config_test SOURCES tests/hostile_config_test.cpp $<TARGET_OBJECTS:vtres> LIBS ${libs} TIMEOUT 180
-  PREFIX --no-package)
+vt_add_test(hostile_config_test SOURCES tests/hostile_config_test.cpp $<TARGET_OBJECTS:vtres> LIBS ${libs} TIMEOUT 180)
 
 # The shipped vtpanel.exe, driven from a second program in a prefix of its
 # own: a shortened soak (`make soak` runs the full one), then libraries and
 # a program planted in its current directory.
 add_executable(soak_test tests/soak_test.cpp)
 target_link_libraries(soak_test PRIVATE vt_test_support psapi comctl32 gtest vt_static_runtime)
-add_dependencies(soak_test vtpanel vt_card_package)
-add_test(NAME soak
-  COMMAND ${CMAKE_SOURCE_DIR}/tools/soak-run ${CMAKE_SOURCE_DIR} ${CMAKE_BINARY_DIR}/prefixes/soak ${VT_ARCH}
-    ${CMAKE_BINARY_DIR} $<TARGET_FILE:soak_test> Z:$<TARGET_FILE:vtpanel> 25 25 10)
-set_tests_properties(soak PROPERTIES TIMEOUT 300)
+add_dependencies(soak_test vtpanel)
+vt_add_test(soak PROGRAM soak_test PREFIX --first-time 0 TIMEOUT 300 ARGS Z:$<TARGET_FILE:vtpanel> 25 25 10)

@@ -19,9 +19,9 @@
 //   window, to which Wine's Shell_NotifyIcon sends its WM_COPYDATA.
 // - The virtual card's record, with VCARD_LOG_TIME, stamps each DirectSound
 //   call (Play, buffer creation) on the same clock.
-// - From outside: GetProcessTimes and GetProcessMemoryInfo of the program,
-//   and the Unix process's threads in /proc (CPU time and scheduled slices
-//   from schedstat, voluntary context switches, resident memory).
+// - From outside: GetProcessMemoryInfo of the program, and the Unix
+//   process's threads in /proc (CPU time and scheduled slices from
+//   schedstat, voluntary context switches, resident memory).
 #include "bench/bench_shared.h"
 #include "virtualcard/vcard.h"
 
@@ -30,8 +30,10 @@
 #include <psapi.h>
 
 #include <algorithm>
+#include <array>
 #include <functional>
 #include <map>
+#include <math.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -55,15 +57,18 @@ struct Series {
     std::vector<double> values;
     void Add(double v) { values.push_back(v); }
     bool Empty() const { return values.empty(); }
-    double Median() const
+    // Interpolated between the two nearest values: q = 0.5 is the median.
+    double Quantile(double q) const
     {
         if (values.empty())
             return 0;
         std::vector<double> v = values;
         std::sort(v.begin(), v.end());
-        size_t n = v.size();
-        return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
+        double at = q * (v.size() - 1);
+        size_t below = static_cast<size_t>(at);
+        return below + 1 < v.size() ? v[below] + (at - below) * (v[below + 1] - v[below]) : v[below];
     }
+    double Median() const { return Quantile(0.5); }
     double Min() const { return values.empty() ? 0 : *std::min_element(values.begin(), values.end()); }
     double Max() const { return values.empty() ? 0 : *std::max_element(values.begin(), values.end()); }
 };
@@ -84,6 +89,27 @@ struct Row {
 std::vector<Row> rows;
 std::vector<std::string> notes;
 
+// A row whose figures are given as text.
+void AddTextRow(const char *figure, const char *program, const char *baseline, const char *ratio, const char *fastest)
+{
+    rows.push_back({figure, program, baseline, ratio, fastest});
+    printf("%-56s %-38s %-38s %-6s %s\n", figure, program, baseline, ratio, fastest);
+    fflush(stdout);
+}
+
+// The program's figure over the baseline's taken next to it, run by run;
+// none when a run of either failed (the two lists no longer pair up).
+Series Paired(const Series &program, const Series &baseline)
+{
+    Series ratio;
+    for (size_t i = 0; program.values.size() == baseline.values.size() && i < program.values.size(); ++i)
+        if (baseline.values[i] > 0)
+            ratio.Add(program.values[i] / baseline.values[i]);
+    return ratio;
+}
+
+// Times are taken in turn with their baseline's, run by run or round by
+// round: their ratio is the median of the paired ratios, with its quartiles.
 void AddRow(const char *figure, const Series &program, const Series *baseline, const char *unit, int digits,
             const char *baselineText = nullptr)
 {
@@ -93,26 +119,20 @@ void AddRow(const char *figure, const Series &program, const Series *baseline, c
     row.baseline = baseline ? Format(*baseline, unit, digits) : (baselineText ? baselineText : "—");
     row.ratio = row.fastest = "—";
     if (baseline && !baseline->Empty() && !program.Empty() && baseline->Median() > 0) {
-        char text[32];
-        snprintf(text, sizeof text, "%.2f", program.Median() / baseline->Median());
+        char text[64];
+        Series ratio = strcmp(unit, "ms") ? Series() : Paired(program, *baseline);
+        if (!ratio.Empty())
+            snprintf(text, sizeof text, "%.2f [%.2f–%.2f] n=%u", ratio.Median(), ratio.Quantile(0.25),
+                     ratio.Quantile(0.75), static_cast<unsigned>(ratio.values.size()));
+        else
+            snprintf(text, sizeof text, "%.2f", program.Median() / baseline->Median());
         row.ratio = text;
         if (baseline->Min() > 0) {
             snprintf(text, sizeof text, "%.2f", program.Min() / baseline->Min());
             row.fastest = text;
         }
     }
-    rows.push_back(row);
-    printf("%-56s %-38s %-38s %-6s %s\n", row.figure.c_str(), row.program.c_str(), row.baseline.c_str(),
-           row.ratio.c_str(), row.fastest.c_str());
-    fflush(stdout);
-}
-
-// A row whose figures are derived, given as text.
-void AddTextRow(const char *figure, const char *program, const char *baseline, const char *ratio, const char *fastest)
-{
-    rows.push_back({figure, program, baseline, ratio, fastest});
-    printf("%-56s %-38s %-38s %-6s %s\n", figure, program, baseline, ratio, fastest);
-    fflush(stdout);
+    AddTextRow(figure, row.program.c_str(), row.baseline.c_str(), row.ratio.c_str(), row.fastest.c_str());
 }
 
 void Note(const std::string &text)
@@ -417,7 +437,7 @@ struct UnixSample {
     double slices = 0;        // schedstat: times scheduled in, all threads
     double wakeups = 0;       // voluntary context switches, all threads
     int threads = 0;
-    double rssKb = 0, anonKb = 0, fileKb = 0, privateKb = 0, pssKb = 0;
+    double anonKb = 0, privateKb = 0, pssKb = 0;
 };
 
 double Field(const std::string &text, const char *key)
@@ -452,9 +472,7 @@ UnixSample SampleUnix(int pid)
         FindClose(find);
     }
     std::string status = ReadWhole(std::string(dir) + "\\status", 8192);
-    s.rssKb = Field(status, "\nVmRSS:");
     s.anonKb = Field(status, "\nRssAnon:");
-    s.fileKb = Field(status, "\nRssFile:");
     std::string smaps = ReadWhole(std::string(dir) + "\\smaps_rollup", 8192);
     s.privateKb = Field(smaps, "\nPrivate_Clean:") + Field(smaps, "\nPrivate_Dirty:");
     s.pssKb = Field(smaps, "\nPss:");
@@ -521,17 +539,6 @@ std::map<std::string, double> ResidentByMapping(int pid, HANDLE process)
 
 std::map<std::string, double> lastResident[3]; // the last idle run of the program and of each baseline
 
-double ProcessCpuMs(HANDLE process)
-{
-    FILETIME created, ended, kernel, user;
-    if (!GetProcessTimes(process, &created, &ended, &kernel, &user))
-        return -1;
-    auto ms = [](const FILETIME &t) {
-        return (static_cast<unsigned long long>(t.dwHighDateTime) << 32 | t.dwLowDateTime) / 1e4;
-    };
-    return ms(kernel) + ms(user);
-}
-
 // --- The measurements --------------------------------------------------------
 
 struct Paths {
@@ -543,8 +550,7 @@ DWORD idleSeconds = 10;
 std::string only; // one part of the benchmark alone: tray, panel, apply or record
 
 struct TrayFigures {
-    Series startup, cpuWin, cpuUnix, slices, wakeups, retrieved, timers, workingSet, privateBytes, rss, anon,
-        unixPrivate, pss, threads;
+    Series startup, cpuUnix, slices, wakeups, retrieved, timers, workingSet, anon, unixPrivate, pss, threads;
 };
 
 // A start without "OPEN": process start to the tray window, then the idle
@@ -570,18 +576,15 @@ void MeasureTray(const std::string &path, const char *exeName, const char *trayC
     Pump(50); // the icon call returns
     int pid = UnixPid(exeName);
     UnixSample u0 = SampleUnix(pid);
-    double cpu0 = ProcessCpuMs(run.process);
     LONG retrieved0 = shared->retrieved, timers0 = shared->timers;
     long long t0 = BenchNow();
     Pump(idleSeconds * 1000);
     double seconds = (BenchNow() - t0) / 1e6;
-    double cpu1 = ProcessCpuMs(run.process);
     UnixSample u1 = SampleUnix(pid);
     LONG retrieved1 = shared->retrieved, timers1 = shared->timers;
     if (GetEnvironmentVariableA("VTBENCH_DEBUG", nullptr, 0))
         fprintf(stderr, "%s pid %d: %.1f s, cpu %.3f..%.3f ms, slices %.0f..%.0f, switches %.0f..%.0f, threads %d\n",
                 exeName, pid, seconds, u0.cpuMs, u1.cpuMs, u0.slices, u1.slices, u0.wakeups, u1.wakeups, u1.threads);
-    f->cpuWin.Add(cpu1 - cpu0);
     f->cpuUnix.Add(u1.cpuMs - u0.cpuMs);
     f->slices.Add(u1.slices - u0.slices);
     f->wakeups.Add(u1.wakeups - u0.wakeups);
@@ -598,15 +601,11 @@ void MeasureTray(const std::string &path, const char *exeName, const char *trayC
             }
         Note(std::string(exeName) + ": messages while idle, latest:" + seen);
     }
-    PROCESS_MEMORY_COUNTERS_EX memory = {};
-    memory.cb = sizeof memory;
-    if (GetProcessMemoryInfo(run.process, reinterpret_cast<PROCESS_MEMORY_COUNTERS *>(&memory), sizeof memory)) {
+    PROCESS_MEMORY_COUNTERS memory = {};
+    if (GetProcessMemoryInfo(run.process, &memory, sizeof memory))
         f->workingSet.Add(memory.WorkingSetSize / 1024.0);
-        f->privateBytes.Add(memory.PrivateUsage / 1024.0);
-    }
     if (pid) {
         *resident = ResidentByMapping(pid, run.process);
-        f->rss.Add(u1.rssKb);
         f->anon.Add(u1.anonKb);
         f->unixPrivate.Add(u1.privateKb);
         f->pss.Add(u1.pssKb);
@@ -762,40 +761,51 @@ long long ClickApply(const Program &run, HWND panel, long long *clicked)
 
 const int kDeviceCounts[4] = {1, 2, 5, 10};
 
-void MeasureApply(int rounds, Series apply[4])
+// One round's figures by device count; -1 where the step failed.
+typedef std::array<double, 4> ApplyRound;
+
+// Least-squares slope of y on x, and its standard error.
+double Slope(const std::vector<double> &x, const std::vector<double> &y, double *error = nullptr)
 {
-    SetCards(1);
-    ResetEvents();
-    Program run = Start(exe.vtpanel, "OPEN", "Veltrona Control", nullptr, true);
-    if (WaitEvent(run, kGeneralPainted, 0) < 0) {
-        Note("Apply: the panel did not open");
-        End(run, FindWindowA("Veltrona Control", nullptr));
-        return;
+    double n = x.size(), mx = 0, my = 0, sxx = 0, sxy = 0, residuals = 0;
+    for (size_t i = 0; i < x.size(); ++i)
+        mx += x[i] / n, my += y[i] / n;
+    for (size_t i = 0; i < x.size(); ++i)
+        sxx += (x[i] - mx) * (x[i] - mx), sxy += (x[i] - mx) * (y[i] - my);
+    double slope = sxx > 0 ? sxy / sxx : 0;
+    for (size_t i = 0; i < x.size(); ++i)
+        residuals += (y[i] - my - slope * (x[i] - mx)) * (y[i] - my - slope * (x[i] - mx));
+    if (error)
+        *error = n > 2 && sxx > 0 ? sqrt(residuals / (n - 2) / sxx) : 0;
+    return slope;
+}
+
+// What each added device costs: the slope of the time on the device count
+// in each round (whose four counts ran back to back), as the median of the
+// rounds' slopes with their quartiles; then the slope over every point of
+// every round with its standard error.
+std::string CostPerDevice(const std::vector<ApplyRound> &rounds)
+{
+    Series slopes;
+    std::vector<double> x, y;
+    for (const ApplyRound &round : rounds) {
+        std::vector<double> rx, ry;
+        for (int k = 0; k < 4; ++k)
+            if (round[k] >= 0)
+                rx.push_back(kDeviceCounts[k]), ry.push_back(round[k]);
+        if (rx.size() == 4)
+            slopes.Add(Slope(rx, ry));
+        x.insert(x.end(), rx.begin(), rx.end());
+        y.insert(y.end(), ry.begin(), ry.end());
     }
-    HWND tray = FindWindowA("Veltrona Control", nullptr);
-    // Device counts in turn, each round once and each round starting with
-    // the next, so that a busy spell of the machine falls on all of them.
-    for (int round = 0; round < rounds; ++round) {
-        for (int step = 0; step < 4; ++step) {
-            int k = (step + round) % 4;
-            SetCards(kDeviceCounts[k]);
-            HWND panel = OpenOnEffects(run, tray);
-            long long clicked = 0;
-            shared->traceAll = GetEnvironmentVariableA("VTBENCH_TRACE", nullptr, 0) > 0 && round == 0;
-            LONG from = Events();
-            long long done = panel ? ClickApply(run, panel, &clicked) : -1;
-            if (shared->traceAll) {
-                char what[32];
-                snprintf(what, sizeof what, "Apply, %d devices", kDeviceCounts[k]);
-                DumpTrace(run, from, clicked, what);
-                shared->traceAll = 0;
-            }
-            if (done > 0)
-                apply[k].Add((done - clicked) / 1000.0);
-        }
-    }
-    End(run, tray);
-    SetCards(1);
+    if (slopes.Empty())
+        return "—";
+    double error, all = Slope(x, y, &error);
+    char text[160];
+    snprintf(text, sizeof text, "%.2f ms [quartiles %.2f–%.2f] n=%u rounds; all %u points: %.2f ± %.2f ms",
+             slopes.Median(), slopes.Quantile(0.25), slopes.Quantile(0.75), static_cast<unsigned>(slopes.values.size()),
+             static_cast<unsigned>(x.size()), all, error);
+    return text;
 }
 
 // --- The card's record with times ----------------------------------------------
@@ -836,10 +846,68 @@ long long FieldOf(const std::string &line, const char *key)
 }
 
 struct RecordFigures {
-    Series writePerDevice[4], reread[4];
     Series gapBefore[VCARD_MAX_DEVICES]; // 10 devices: the previous connection's release to device i's create
     Series clickToPlay, testAllGap, pollLatency, reload;
 };
+
+// Rounds of Apply with each device count, each round starting with the next
+// count, so that a busy spell of the machine falls on all of them: click to
+// Apply disabled; with the record on (f given), the card's times between
+// two devices' connections.
+void ApplyRounds(const Program &run, HWND tray, int rounds, std::vector<ApplyRound> *clicks, RecordFigures *f)
+{
+    for (int round = 0; round < rounds; ++round) {
+        ApplyRound clicked = {-1, -1, -1, -1};
+        for (int step = 0; step < 4; ++step) {
+            int k = (step + round) % 4, n = kDeviceCounts[k];
+            SetCards(n);
+            HWND panel = OpenOnEffects(run, tray);
+            long long t0 = 0;
+            shared->traceAll = GetEnvironmentVariableA("VTBENCH_TRACE", nullptr, 0) > 0 && round == 0 && !f;
+            LONG from = Events();
+            long long done = panel ? ClickApply(run, panel, &t0) : -1;
+            if (shared->traceAll) {
+                DumpTrace(run, from, t0, ("Apply, " + std::to_string(n) + " devices").c_str());
+                shared->traceAll = 0;
+            }
+            if (done < 0)
+                continue;
+            clicked[k] = (done - t0) / 1000.0;
+            if (f && n == 10) {
+                // Between two devices: the pages' other work, and DirectSoundCreate finding the device.
+                long long released = -1;
+                for (const RecordLine &line : Record()) {
+                    if (line.time < t0)
+                        continue;
+                    int device;
+                    if (line.text.compare(0, 11, "ds.release ") == 0)
+                        released = line.time;
+                    else if (sscanf(line.text.c_str(), "ds.create dev=%d", &device) == 1 && device > 0 &&
+                             device < n && released > 0) {
+                        f->gapBefore[device].Add((line.time - released) / 1000.0);
+                        released = -1;
+                    }
+                }
+            }
+        }
+        clicks->push_back(clicked);
+    }
+    SetCards(1);
+}
+
+void MeasureApply(int rounds, std::vector<ApplyRound> *clicks)
+{
+    SetCards(1);
+    ResetEvents();
+    Program run = Start(exe.vtpanel, "OPEN", "Veltrona Control", nullptr, true);
+    bool open = WaitEvent(run, kGeneralPainted, 0) >= 0;
+    HWND tray = FindWindowA("Veltrona Control", nullptr);
+    if (open)
+        ApplyRounds(run, tray, rounds, clicks, nullptr);
+    else
+        Note("Apply: the panel did not open");
+    End(run, tray);
+}
 
 void MeasureWithRecord(int rounds, RecordFigures *f)
 {
@@ -863,47 +931,9 @@ void MeasureWithRecord(int rounds, RecordFigures *f)
     }
     HWND tray = FindWindowA("Veltrona Control", nullptr);
 
-    // Apply's phases: each device's connection and writes, then the re-read.
-    for (int round = 0; round < rounds; ++round) {
-        for (int step = 0; step < 4; ++step) {
-            int k = (step + round) % 4;
-            int n = kDeviceCounts[k];
-            SetCards(n);
-            HWND panel = OpenOnEffects(run, tray);
-            long long clicked = 0;
-            long long done = panel ? ClickApply(run, panel, &clicked) : -1;
-            if (done < 0)
-                continue;
-            std::vector<RecordLine> creates = Lines("ds.create ", clicked);
-            // The re-read makes two: the first device's connection, then
-            // the General page's own for the speaker layout.
-            if (static_cast<int>(creates.size()) < n + 1) {
-                Note("record run: Apply made " + std::to_string(creates.size()) + " connections for " +
-                     std::to_string(n) + " devices");
-                continue;
-            }
-            for (int i = 0; i < n; ++i)
-                f->writePerDevice[k].Add((creates[i + 1].time - creates[i].time) / 1000.0);
-            if (n == 10) {
-                // Between two devices: the pages' other work, and DirectSoundCreate finding the device.
-                long long released = -1;
-                for (const RecordLine &line : Record()) {
-                    if (line.time < clicked)
-                        continue;
-                    int device;
-                    if (line.text.compare(0, 11, "ds.release ") == 0)
-                        released = line.time;
-                    else if (sscanf(line.text.c_str(), "ds.create dev=%d", &device) == 1 && device > 0 &&
-                             device < n && released > 0) {
-                        f->gapBefore[device].Add((line.time - released) / 1000.0);
-                        released = -1;
-                    }
-                }
-            }
-            f->reread[k].Add((done * 1.0 - creates[n].time) / 1000.0);
-        }
-    }
-    SetCards(1);
+    // Apply with 10 devices: what lies between two devices' connections.
+    std::vector<ApplyRound> clicks;
+    ApplyRounds(run, tray, rounds, &clicks, f);
 
     // Speaker tests on the General page: back to it.
     if (HWND panel = Panel(run)) {
@@ -967,8 +997,8 @@ void WriteMarkdown(const char *path)
     FILE *out = fopen(path, "w");
     if (!out)
         return;
-    fprintf(out, "| Figure | vtpanel.exe (median [min–max] n) | Baseline | Ratio of medians | Ratio of fastest |\n"
-                 "|---|---|---|---|---|\n");
+    fprintf(out, "| Figure | vtpanel.exe (median [min–max] n) | Baseline | Ratio of medians (times: of paired runs, "
+                 "median [quartiles] n) | Ratio of fastest |\n|---|---|---|---|---|\n");
     for (const Row &row : rows)
         fprintf(out, "| %s | %s | %s | %s | %s |\n", row.figure.c_str(), row.program.c_str(), row.baseline.c_str(),
                 row.ratio.c_str(), row.fastest.c_str());
@@ -1012,16 +1042,14 @@ int main(int argc, char **argv)
         return 2;
     }
     hookModule = LoadLibraryA(hookPath);
-    callWndRet = reinterpret_cast<HOOKPROC>(
-        reinterpret_cast<void (*)()>(GetProcAddress(hookModule, "BenchCallWndRetProc@12")));
-    getMessage = reinterpret_cast<HOOKPROC>(
-        reinterpret_cast<void (*)()>(GetProcAddress(hookModule, "BenchGetMessageProc@12")));
-    if (!callWndRet)
-        callWndRet = reinterpret_cast<HOOKPROC>(
-            reinterpret_cast<void (*)()>(GetProcAddress(hookModule, "BenchCallWndRetProc")));
-    if (!getMessage)
-        getMessage = reinterpret_cast<HOOKPROC>(
-            reinterpret_cast<void (*)()>(GetProcAddress(hookModule, "BenchGetMessageProc")));
+    auto hook = [](const char *decorated) { // the 32-bit name, else the 64-bit one
+        FARPROC proc = GetProcAddress(hookModule, decorated);
+        if (!proc)
+            proc = GetProcAddress(hookModule, std::string(decorated, strchr(decorated, '@') - decorated).c_str());
+        return reinterpret_cast<HOOKPROC>(reinterpret_cast<void (*)()>(proc));
+    };
+    callWndRet = hook("BenchCallWndRetProc@12");
+    getMessage = hook("BenchGetMessageProc@12");
     if (!callWndRet || !getMessage) {
         fprintf(stderr, "vtbench: %s has no hook procedures\n", hookPath);
         return 2;
@@ -1078,48 +1106,23 @@ int main(int argc, char **argv)
     AddRow("tab switch to its last control painted (ms)", panel.tabSwitchAll, &barePanel.tabSwitchAll, "ms", 1);
     AddRow("OK, 1 device, to panel destroyed (ms)", panel.ok, &barePanel.ok, "ms", 1);
 
-    Series apply[4];
+    std::vector<ApplyRound> apply;
     if (Part("apply"))
-        MeasureApply(3 * runs, apply); // cheap, and noisy: more rounds
+        MeasureApply(3 * runs, &apply); // cheap, and noisy: more rounds
     for (int k = 0; k < 4; ++k) {
-        char figure[96];
-        snprintf(figure, sizeof figure, "Apply, %d device%s: click to Apply disabled (ms)", kDeviceCounts[k],
-                 kDeviceCounts[k] > 1 ? "s" : "");
-        AddRow(figure, apply[k], nullptr, "ms", 1);
+        Series times;
+        for (const ApplyRound &round : apply)
+            if (round[k] >= 0)
+                times.Add(round[k]);
+        std::string figure = "Apply, " + std::to_string(kDeviceCounts[k]) + (k ? " devices" : " device") +
+                             ": click to Apply disabled (ms)";
+        AddRow(figure.c_str(), times, nullptr, "ms", 1);
     }
-    // Linearity: what each device past the first adds, from the medians and
-    // from the fastest runs; constant when Apply grows linearly.
-    for (int k = 1; k < 4; ++k) {
-        int extra = kDeviceCounts[k] - 1;
-        char figure[96], median[64], fastest[64], ratio[32] = "—", ratioFastest[32] = "—";
-        snprintf(figure, sizeof figure, "Apply: cost per device past the first, 1→%d (ms)", kDeviceCounts[k]);
-        double m = (apply[k].Median() - apply[0].Median()) / extra, f = (apply[k].Min() - apply[0].Min()) / extra;
-        double m1 = apply[1].Median() - apply[0].Median(), f1 = apply[1].Min() - apply[0].Min();
-        snprintf(median, sizeof median, "%.2f ms (medians); %.2f ms (fastest)", m, f);
-        snprintf(fastest, sizeof fastest, "%.2f ms (medians); %.2f ms (fastest), 1→2", m1, f1);
-        if (k > 1 && m1 > 0)
-            snprintf(ratio, sizeof ratio, "%.2f", m / m1);
-        if (k > 1 && f1 > 0)
-            snprintf(ratioFastest, sizeof ratioFastest, "%.2f", f / f1);
-        AddTextRow(figure, apply[0].Empty() || apply[k].Empty() ? "—" : median, k > 1 ? fastest : "—", ratio,
-                   ratioFastest);
-    }
-
+    AddTextRow("Apply: cost per device, slope of the click to Apply disabled (ms)", CostPerDevice(apply).c_str(), "—",
+               "—", "—");
     RecordFigures record;
     if (Part("record"))
         MeasureWithRecord(runs, &record);
-    for (int k = 0; k < 4; ++k) {
-        char figure[112];
-        snprintf(figure, sizeof figure, "Apply, %d device%s, record on: one device's writes (ms)", kDeviceCounts[k],
-                 kDeviceCounts[k] > 1 ? "s" : "");
-        AddRow(figure, record.writePerDevice[k], k ? &record.writePerDevice[0] : nullptr, "ms", 2);
-    }
-    for (int k = 0; k < 4; ++k) {
-        char figure[112];
-        snprintf(figure, sizeof figure, "Apply, %d device%s, record on: re-read and show (ms)", kDeviceCounts[k],
-                 kDeviceCounts[k] > 1 ? "s" : "");
-        AddRow(figure, record.reread[k], k ? &record.reread[0] : nullptr, "ms", 2);
-    }
     AddRow("Apply, 10 devices, record on: release to device 1's create (ms)", record.gapBefore[1], nullptr, "ms", 2);
     AddRow("Apply, 10 devices, record on: release to device 9's create (ms)", record.gapBefore[9], &record.gapBefore[1],
            "ms", 2);
@@ -1131,9 +1134,7 @@ int main(int argc, char **argv)
     AddRow("\"Test All\": release to the next Play (ms)", record.reload, nullptr, "ms", 1);
 
     char figure[96];
-    snprintf(figure, sizeof figure, "idle %lus after the icon: CPU, GetProcessTimes (ms)", idleSeconds);
-    AddRow(figure, program.cpuWin, &bare.cpuWin, "ms", 1);
-    snprintf(figure, sizeof figure, "idle %lus: CPU, all threads' schedstat (ms)", idleSeconds);
+    snprintf(figure, sizeof figure, "idle %lus after the icon: CPU, all threads' schedstat (ms)", idleSeconds);
     AddRow(figure, program.cpuUnix, &bare.cpuUnix, "ms", 2);
     snprintf(figure, sizeof figure, "idle %lus: times scheduled, all threads", idleSeconds);
     AddRow(figure, program.slices, &bare.slices, "", 0);
@@ -1145,8 +1146,6 @@ int main(int argc, char **argv)
     AddRow(figure, program.timers, &bare.timers, "", 0);
     AddRow("Unix threads of the process", program.threads, &bare.threads, "", 0);
     AddRow("working set, GetProcessMemoryInfo (KiB)", program.workingSet, &bare.workingSet, "KiB", 0);
-    AddRow("private bytes, GetProcessMemoryInfo (KiB)", program.privateBytes, &bare.privateBytes, "KiB", 0);
-    AddRow("resident, /proc VmRSS (KiB)", program.rss, &bare.rss, "KiB", 0);
     AddRow("resident anonymous, /proc RssAnon (KiB)", program.anon, &bare.anon, "KiB", 0);
     AddRow("private, /proc smaps_rollup (KiB)", program.unixPrivate, &bare.unixPrivate, "KiB", 0);
     AddRow("proportional set, /proc smaps_rollup Pss (KiB)", program.pss, &bare.pss, "KiB", 0);

@@ -139,7 +139,7 @@ template <typename R, typename... A> struct Failing<R(WINAPI *)(A...)> {
                 *args.opened = nullptr;
             if (armed.effect.code == ERROR_MORE_DATA && args.size)
                 *args.size = 0x10000;
-            return R(armed.effect.code);
+            return R(static_cast<LONG_PTR>(armed.effect.code));
         }
         R result = original(a...);
         if (card && args.opened && !result)

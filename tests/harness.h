@@ -246,11 +246,9 @@ Instance Start(const std::string &exe, const std::string &arguments, const char 
 // The resident program's hidden window.
 HWND Tray();
 std::string Text(HWND window);
-// A process's visible top-level dialogs, the first with this caption, its
-// first message box (a dialog with a text control 0xFFFF).
+// A process's visible top-level dialogs, and the first with this caption.
 std::vector<HWND> DialogsOf(DWORD process);
 HWND DialogOf(DWORD process, const char *caption);
-HWND MessageBoxOf(DWORD process);
 // Waits for count message boxes of process, answering each once with IDOK;
 // their texts.
 std::vector<std::string> AnswerBoxes(DWORD process, size_t count, DWORD ms);

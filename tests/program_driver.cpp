@@ -91,14 +91,6 @@ HWND DialogOf(DWORD process, const char *caption)
     return nullptr;
 }
 
-HWND MessageBoxOf(DWORD process)
-{
-    for (HWND dialog : DialogsOf(process))
-        if (GetDlgItem(dialog, 0xFFFF))
-            return dialog;
-    return nullptr;
-}
-
 std::vector<std::string> AnswerBoxes(DWORD process, size_t count, DWORD ms)
 {
     // An answered box may still be up for a moment: each is answered once.

@@ -67,16 +67,7 @@ StderrCapture::~StderrCapture()
 std::string StderrCapture::Text()
 {
     fflush(stderr);
-    std::string text;
-    FILE *f = fopen(path_, "rb");
-    if (!f)
-        return text;
-    char buffer[4096];
-    size_t n;
-    while ((n = fread(buffer, 1, sizeof buffer, f)) > 0)
-        text.append(buffer, n);
-    fclose(f);
-    return text;
+    return ReadWholeFile(path_);
 }
 
 DebugOutputCapture::DebugOutputCapture()

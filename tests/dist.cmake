@@ -1,9 +1,4 @@
 # The release archive of the program as it ships (tools/dist, make dist).
-if(VT_SHIPPED_EXE)
-  get_filename_component(shipped_dir ${VT_SHIPPED_EXE} DIRECTORY)
-else()
-  set(shipped_dir ${CMAKE_BINARY_DIR})
-endif()
 add_test(NAME dist_archive COMMAND python3 ${CMAKE_SOURCE_DIR}/tests/dist-check ${CMAKE_SOURCE_DIR}/build/dist
-  ${shipped_dir} ${CMAKE_SOURCE_DIR}/res/resource.h ${CMAKE_SOURCE_DIR}/docs/README.txt)
+  ${shipped} ${CMAKE_SOURCE_DIR}/res/resource.h ${CMAKE_SOURCE_DIR}/docs/README.txt)
 set_tests_properties(dist_archive PROPERTIES TIMEOUT 30)

@@ -40,12 +40,7 @@ protected:
     void SetUp() override { DeleteFileA(record.c_str()), icons.clear(); }
     void TearDown() override { run.Close(); }
 
-    HWND Panel() const
-    {
-        HWND panel = DialogOf(run.id, "Sonaris Control Panel");
-        return panel && GetDlgItem(panel, IDC_PANEL_TAB) ? panel : nullptr;
-    }
-    HWND WaitPanel() const { return WaitFor([&] { return Panel() != nullptr; }, 10000) ? Panel() : nullptr; }
+    HWND WaitPanel() const { return WaitFor([&] { return PanelOf(run.id) != nullptr; }, 10000) ? PanelOf(run.id) : nullptr; }
     // Exit from the icon's menu; the program's exit code.
     DWORD Exit()
     {
@@ -100,15 +95,6 @@ TEST_F(EndToEnd, OpenAtStartAndFromASecondCopy)
         EXPECT_EQ(0u, call.find("get ")) << call;
 }
 
-// The Effects tab chosen as the user's arrow key does it: the tab control tells the panel.
-void ShowEffects(HWND panel)
-{
-    HWND tab = GetDlgItem(panel, IDC_PANEL_TAB);
-    PostMessageA(tab, WM_KEYDOWN, VK_RIGHT, 0);
-    PostMessageA(tab, WM_KEYUP, VK_RIGHT, 0);
-    ASSERT_TRUE(WaitFor([&] { return SendMessageA(tab, TCM_GETCURSEL, 0, 0) == 1 && Page(panel); }, 5000));
-}
-
 DWORD StoredReverb()
 {
     DWORD reverb = 0xDEAD;
@@ -126,7 +112,7 @@ TEST_F(EndToEnd, HelpAndThePanelsChangesReachingTheCard)
     ASSERT_NE(nullptr, panel);
     PostMessageA(panel, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(GetDlgItem(Page(panel), IDC_LAYOUT_2)), 0);
     EXPECT_TRUE(WaitFor([] { return ProcessCount("winhlp32.exe") > 0; }, 10000));
-    ShowEffects(panel);
+    ASSERT_TRUE(SelectTab(panel, 1));
     Click(Page(panel), IDC_REVERB);
     ASSERT_TRUE(WaitFor([&] { return IsWindowEnabled(GetDlgItem(panel, IDC_APPLY)) != 0; }, 5000));
     Click(panel, IDC_APPLY);
@@ -140,7 +126,7 @@ TEST_F(EndToEnd, HelpAndThePanelsChangesReachingTheCard)
 
     PostMessageA(Tray(), WM_COMMAND, IDM_OPEN, 0);
     ASSERT_NE(nullptr, panel = WaitPanel());
-    ShowEffects(panel);
+    ASSERT_TRUE(SelectTab(panel, 1));
     EXPECT_EQ(BST_CHECKED, SendDlgItemMessageA(Page(panel), IDC_REVERB, BM_GETCHECK, 0, 0));
     Click(Page(panel), IDC_REVERB);
     Click(panel, IDOK);
@@ -171,8 +157,8 @@ int main(int argc, char **argv)
 {
     testing::InitGoogleTest(&argc, argv);
     // The program named by the argument, installed as the driver package installs it.
-    program = SystemFile("vtpanel.exe");
-    if (argc < 2 || !CopyFileA(argv[1], program.c_str(), FALSE))
+    program = InstallProgram(argc > 1 ? argv[1] : nullptr);
+    if (program.empty())
         return 2;
     TempFolder folder;
     record = folder.File("vtpanel-e2e.log");

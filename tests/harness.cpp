@@ -1,6 +1,7 @@
 #include "harness.h"
 
 #include "app/app.h"
+#include "resource.h"
 
 #include <commctrl.h>
 #include <shlwapi.h>
@@ -248,11 +249,10 @@ INT_PTR CALLBACK InertDialog(HWND, UINT message, WPARAM, LPARAM)
 
 void ChooseTab(HWND panel, int index)
 {
-    const int kTab = 1062; // the panel's tab control
-    HWND tab = GetDlgItem(panel, kTab);
+    HWND tab = GetDlgItem(panel, IDC_PANEL_TAB);
     SendMessageA(tab, TCM_SETCURSEL, index, 0);
-    NMHDR change = {tab, static_cast<UINT_PTR>(kTab), static_cast<UINT>(TCN_SELCHANGE)};
-    SendMessageA(panel, WM_NOTIFY, kTab, reinterpret_cast<LPARAM>(&change));
+    NMHDR change = {tab, static_cast<UINT_PTR>(IDC_PANEL_TAB), static_cast<UINT>(TCN_SELCHANGE)};
+    SendMessageA(panel, WM_NOTIFY, IDC_PANEL_TAB, reinterpret_cast<LPARAM>(&change));
 }
 
 std::string LoadText(UINT id)

@@ -252,8 +252,16 @@ HWND DialogOf(DWORD process, const char *caption);
 // Waits for count message boxes of process, answering each once with IDOK;
 // their texts.
 std::vector<std::string> AnswerBoxes(DWORD process, size_t count, DWORD ms);
+// vtpanel.exe copied to the system folder, as the driver package installs
+// it; its path, or "" when it cannot be copied.
+std::string InstallProgram(const char *exe);
+// The process's control panel once its page is there, or null.
+HWND PanelOf(DWORD process);
 // The page window of the panel's selected tab.
 HWND Page(HWND panel);
+// The first (0) or the second tab of the panel's two, chosen with the arrow
+// keys as the user does it; false when its page has not come within 5 s.
+bool SelectTab(HWND panel, int index);
 // A button pressed as a click does it.
 void Click(HWND dialog, int id);
 // How many processes of this executable run.

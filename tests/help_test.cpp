@@ -65,7 +65,7 @@ TEST(Help, EachControlsContextShowsTheTopicWrittenForIt)
     }
     EXPECT_EQ(controls, contexts.size()); // no control in the table that the user would not expect
     WinHelpA(window, kHelpFile, HELP_QUIT, 0);
-    EXPECT_TRUE(WaitFor([] { return HelpProcesses() == 0; }, 5000));
+    EXPECT_TRUE(WaitFor([] { return ProcessCount("winhlp32.exe") == 0; }, 5000));
     EXPECT_EQ("", boxes.Seen());
     DestroyWindow(window);
 }

@@ -24,19 +24,17 @@ HWND FindViewer(bool popup)
     return nullptr;
 }
 
-// WinHelp processes: how many run, or (id given) whether that one is one.
-int ViewerProcesses(DWORD id = 0)
+// Whether the process is a WinHelp one.
+bool IsViewer(DWORD id)
 {
     HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    if (snapshot == INVALID_HANDLE_VALUE)
-        return -1;
     PROCESSENTRY32 entry = {};
     entry.dwSize = sizeof entry;
-    int count = 0;
-    for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry))
-        count += (!id || entry.th32ProcessID == id) && lstrcmpiA(entry.szExeFile, kViewerExe) == 0;
+    bool viewer = false;
+    for (BOOL more = Process32First(snapshot, &entry); more && !viewer; more = Process32Next(snapshot, &entry))
+        viewer = entry.th32ProcessID == id && lstrcmpiA(entry.szExeFile, kViewerExe) == 0;
     CloseHandle(snapshot);
-    return count;
+    return viewer;
 }
 
 BOOL CALLBACK FindBox(HWND window, LPARAM result)
@@ -44,7 +42,7 @@ BOOL CALLBACK FindBox(HWND window, LPARAM result)
     char name[16];
     DWORD process = 0;
     GetWindowThreadProcessId(window, &process);
-    if (GetClassNameA(window, name, sizeof name) && std::strcmp(name, "#32770") == 0 && ViewerProcesses(process) > 0) {
+    if (GetClassNameA(window, name, sizeof name) && std::strcmp(name, "#32770") == 0 && IsViewer(process)) {
         *reinterpret_cast<HWND *>(result) = window;
         return FALSE;
     }
@@ -126,5 +124,3 @@ std::string HelpErrorBoxWatch::Seen()
     std::lock_guard<std::mutex> hold(lock_);
     return seen_;
 }
-
-int HelpProcesses() { return ViewerProcesses(); }

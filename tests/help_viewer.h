@@ -1,6 +1,6 @@
 // The system's help viewer, WinHelp, seen and driven from another program:
 // its topic and popup windows, the text they show, a click on a link of a
-// topic, the error boxes it may show, and its processes.
+// topic, and the error boxes it may show.
 #ifndef VT_TESTS_HELP_VIEWER_H
 #define VT_TESTS_HELP_VIEWER_H
 
@@ -20,8 +20,6 @@ std::string HelpText(HWND window);
 // Clicks the link that makes up a paragraph of the topic window's text, as
 // the mouse would; false if no paragraph reads label.
 bool ClickHelpLink(HWND topicWindow, const std::string &label);
-// How many WinHelp processes run.
-int HelpProcesses();
 
 // While it lives, every dialog a WinHelp process shows is noted and answered
 // No (or OK) at once: WinHelp shows its error boxes while the program that

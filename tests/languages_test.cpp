@@ -319,8 +319,8 @@ TEST(Menu, OffersOpenThenExitWithTheirOwnMnemonics)
 TEST(Program, ShowsItsPanelAndMessagesInTheUsersLanguage)
 {
     ASSERT_EQ(codePage, GetACP());
-    const std::string program = SystemFile("vtpanel.exe");
-    ASSERT_TRUE(CopyFileA(runnable, program.c_str(), FALSE));
+    const std::string program = InstallProgram(runnable);
+    ASSERT_FALSE(program.empty());
     const LANGID strings = HasStrings(chosen) ? chosen : kEnglish;
     const std::string noDriver = Narrow(StringOf(IDS_NO_DRIVER, strings), CP_ACP);
     Instance run;

@@ -1,5 +1,9 @@
 #include "harness.h"
 
+#include "resource.h"
+
+#include <commctrl.h>
+
 #include <algorithm>
 
 #include <string.h>
@@ -108,6 +112,27 @@ std::vector<std::string> AnswerBoxes(DWORD process, size_t count, DWORD ms)
         return texts.size() >= count;
     }, ms);
     return texts;
+}
+
+std::string InstallProgram(const char *exe)
+{
+    const std::string program = SystemFile("vtpanel.exe");
+    return exe && CopyFileA(exe, program.c_str(), FALSE) ? program : "";
+}
+
+HWND PanelOf(DWORD process)
+{
+    HWND panel = DialogOf(process, "Sonaris Control Panel");
+    return panel && GetDlgItem(panel, IDC_PANEL_TAB) && Page(panel) ? panel : nullptr;
+}
+
+bool SelectTab(HWND panel, int index)
+{
+    HWND tab = GetDlgItem(panel, IDC_PANEL_TAB);
+    const WPARAM key = index ? VK_RIGHT : VK_LEFT;
+    PostMessageA(tab, WM_KEYDOWN, key, 0);
+    PostMessageA(tab, WM_KEYUP, key, 0);
+    return WaitFor([&] { return SendMessageA(tab, TCM_GETCURSEL, 0, 0) == index && Page(panel); }, 5000);
 }
 
 HWND Page(HWND panel)

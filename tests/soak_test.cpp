@@ -11,6 +11,8 @@
 //   soak_test VTPANEL.EXE OPENINGS APPLIES TESTS
 #include "harness.h"
 
+#include "resource.h"
+
 #include <commctrl.h>
 #include <psapi.h>
 
@@ -18,8 +20,6 @@
 #include <stdlib.h>
 
 namespace {
-
-const int kApply = 1049, kTab = 1062, kReverb = 1053, kTestAll = 1093, kUninstall = 1082, kOpen = 40008;
 
 const char recordFile[] = "C:\\soak-record.log"; // the card's record of vtpanel.exe
 std::string program;
@@ -87,7 +87,7 @@ protected:
         DWORD_PTR answer;
         ASSERT_NE(0, SendMessageTimeoutA(Tray(), WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &answer));
     }
-    HWND Panel() const { return DialogOf(run_.id, "Sonaris Control Panel"); }
+    HWND Panel() const { return PanelOf(run_.id); }
 
     Instance run_;
     int steps_ = 0;
@@ -98,8 +98,8 @@ TEST_F(Soak, ManyCyclesLeaveNothingBehind)
     run_ = Start(program, "");
     ASSERT_TRUE(WaitFor([] { return Tray() != nullptr; }, 10000));
     auto open = [&] {
-        PostMessageA(Tray(), WM_COMMAND, kOpen, 0);
-        return WaitFor([&] { return Panel() && Page(Panel()); }, 5000);
+        PostMessageA(Tray(), WM_COMMAND, IDM_OPEN, 0);
+        return WaitFor([&] { return Panel() != nullptr; }, 5000);
     };
     auto close = [&] {
         HWND panel = Panel();
@@ -114,30 +114,25 @@ TEST_F(Soak, ManyCyclesLeaveNothingBehind)
         Step("opening", i, [&] { return open() && close(); });
 
     ASSERT_TRUE(open());
-    HWND panel = Panel(), tab = GetDlgItem(panel, kTab);
-    auto selectTab = [&](int index) {
-        PostMessageA(tab, WM_KEYDOWN, index ? VK_RIGHT : VK_LEFT, 0);
-        PostMessageA(tab, WM_KEYUP, index ? VK_RIGHT : VK_LEFT, 0);
-        return WaitFor([&] { return SendMessageA(tab, TCM_GETCURSEL, 0, 0) == index && Page(panel); }, 5000);
-    };
-    ASSERT_TRUE(selectTab(1));
+    HWND panel = Panel();
+    ASSERT_TRUE(SelectTab(panel, 1));
     for (int i = 0; i < applies; ++i) {
         Step("Apply", i, [&] {
-            Click(Page(panel), kReverb); // a change, which enables Apply
-            if (!WaitFor([&] { return IsWindowEnabled(GetDlgItem(panel, kApply)) != 0; }, 5000))
+            Click(Page(panel), IDC_REVERB); // a change, which enables Apply
+            if (!WaitFor([&] { return IsWindowEnabled(GetDlgItem(panel, IDC_APPLY)) != 0; }, 5000))
                 return false;
-            Click(panel, kApply);
-            return WaitFor([&] { return !IsWindowEnabled(GetDlgItem(panel, kApply)); }, 5000);
+            Click(panel, IDC_APPLY);
+            return WaitFor([&] { return !IsWindowEnabled(GetDlgItem(panel, IDC_APPLY)); }, 5000);
         });
     }
     for (int i = 0; i < speakerTests; ++i) {
         // To General and its "&Test All", which ends when every sound has.
         Step("speaker test", i, [&] {
-            if (!selectTab(0))
+            if (!SelectTab(panel, 0))
                 return false;
-            Click(Page(panel), kTestAll);
+            Click(Page(panel), IDC_TEST_ALL);
             return WaitFor([&] { return Held() > 0; }, 5000) && WaitFor([] { return Held() == 0; }, 10000) &&
-                   selectTab(1);
+                   SelectTab(panel, 1);
         });
     }
     ASSERT_TRUE(close());
@@ -183,8 +178,8 @@ TEST_F(Soak, PlantedLibrariesAndProgramsAreNotUsed)
                                   nullptr, nullptr, nullptr);
 
     run_ = Start("C:\\vtapp\\vtpanel.exe", "OPEN", "C:\\plant");
-    ASSERT_TRUE(WaitFor([&] { return Panel() && Page(Panel()); }, 10000));
-    Click(Page(Panel()), kUninstall);
+    ASSERT_TRUE(WaitFor([&] { return Panel() != nullptr; }, 10000));
+    Click(Page(Panel()), IDC_UNINSTALL);
     HWND warning = nullptr;
     ASSERT_TRUE(WaitFor([&] { return (warning = DialogOf(run_.id, "Warning")) != nullptr; }, 5000));
     Click(warning, IDYES);
@@ -208,8 +203,8 @@ int main(int argc, char **argv)
     if (lstrcmpiA(self, "C:\\plant\\control.exe") == 0)
         return WriteWholeFile("C:\\plant\\planted-control-ran", "") ? 0 : 1;
     testing::InitGoogleTest(&argc, argv);
-    program = SystemFile("vtpanel.exe");
-    if (argc < 5 || !CopyFileA(argv[1], program.c_str(), FALSE))
+    program = InstallProgram(argc > 4 ? argv[1] : nullptr);
+    if (program.empty())
         return 2;
     openings = atoi(argv[2]);
     applies = atoi(argv[3]);

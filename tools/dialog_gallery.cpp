@@ -300,7 +300,7 @@ int main(int argc, char **argv)
             std::fprintf(stderr, "dialog_gallery: no help popup for %s\n", view.name);
         }
         WinHelpA(window, kHelpFile, HELP_QUIT, 0);
-        WaitFor([] { return HelpProcesses() == 0; }, 5000);
+        WaitFor([] { return ProcessCount("winhlp32.exe") == 0; }, 5000);
         DestroyWindow(window);
         ++shown;
     }

@@ -9,8 +9,6 @@
 
 #include "resource.h"
 
-#include <commctrl.h>
-
 namespace {
 
 std::string program; // vtpanel.exe as the package installs it
@@ -40,7 +38,11 @@ protected:
     void SetUp() override { DeleteFileA(record.c_str()), icons.clear(); }
     void TearDown() override { run.Close(); }
 
-    HWND WaitPanel() const { return WaitFor([&] { return PanelOf(run.id) != nullptr; }, 10000) ? PanelOf(run.id) : nullptr; }
+    HWND WaitPanel() const
+    {
+        HWND panel = nullptr;
+        return WaitFor([&] { return (panel = PanelOf(run.id)) != nullptr; }, 10000), panel;
+    }
     // Exit from the icon's menu; the program's exit code.
     DWORD Exit()
     {

@@ -13,7 +13,6 @@
 
 #include "resource.h"
 
-#include <commctrl.h>
 #include <psapi.h>
 
 #include <stdio.h>

@@ -42,7 +42,7 @@ int RunResidentProgram(HINSTANCE instance, const char *commandLine)
     NOTIFYICONDATAA icon;
     BuildNotifyIcon(&icon);
     if (openAtStart)
-        Shell_NotifyIconA(NIM_ADD, &icon);
+        AddTrayIcon();
 
     HKEY qsound = nullptr;
     if (RegOpenKeyA(HKEY_CURRENT_USER, "Software\\QSound\\QSoft3d", &qsound) != ERROR_SUCCESS)

@@ -18,6 +18,12 @@ namespace {
 
 const char kSupportLibrary[] = "VTHLP32.DLL";
 
+// What a shell that starts again broadcasts once its notification area is
+// back, and whether this window's icon was added before: only an icon that
+// was shown is shown again; one still due is added when it is due.
+UINT taskbarCreated = 0;
+bool iconAdded = false;
+
 // The tip as far as the record's first layout holds it: a shell that takes
 // that layout reads no further, so the terminator must fall inside it.
 const int kFirstLayoutTip = static_cast<int>(NOTIFYICONDATAA_V1_SIZE - offsetof(NOTIFYICONDATAA, szTip));
@@ -25,6 +31,8 @@ const int kFirstLayoutTip = static_cast<int>(NOTIFYICONDATAA_V1_SIZE - offsetof(
 void OnCreate(HWND window)
 {
     LoadMessageCaption();
+    taskbarCreated = RegisterWindowMessageA("TaskbarCreated");
+    iconAdded = false;
     if (openAtStart) {
         PostMessageA(window, WM_COMMAND, IDM_OPEN, 0);
         return;
@@ -41,9 +49,7 @@ void OnIconTimer(HWND window)
         FreeLibrary(startupSupportHandle);
         startupSupportHandle = nullptr;
     }
-    NOTIFYICONDATAA icon;
-    BuildNotifyIcon(&icon);
-    Shell_NotifyIconA(NIM_ADD, &icon);
+    AddTrayIcon();
 }
 
 void ShowTrayMenu(HWND window)
@@ -100,6 +106,14 @@ void BuildNotifyIcon(NOTIFYICONDATAA *icon)
     LoadStringA(appInstance, IDS_CAPTION, icon->szTip, kFirstLayoutTip);
 }
 
+void AddTrayIcon()
+{
+    NOTIFYICONDATAA icon;
+    BuildNotifyIcon(&icon);
+    Shell_NotifyIconA(NIM_ADD, &icon);
+    iconAdded = true;
+}
+
 HWND CreateTrayWindow()
 {
     WNDCLASSA windowClass = {};
@@ -137,6 +151,11 @@ LRESULT CALLBACK TrayWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     // support library removes the drivers; the message is handled as well.
     if (wParam == kCloseRequest && !dll32Call)
         DestroyWindow(trayWindow);
+    if (taskbarCreated && message == taskbarCreated) {
+        if (iconAdded)
+            AddTrayIcon();
+        return 0;
+    }
 
     switch (message) {
     case WM_CREATE:

@@ -21,6 +21,10 @@ const UINT kIconDelay = 1000;
 // as that layout holds it (63 characters and the terminator).
 void BuildNotifyIcon(NOTIFYICONDATAA *icon);
 
+// Adds the icon to the notification area: at start-up, by the timer, and
+// again when a shell that started anew asks for the icons of the programs.
+void AddTrayIcon();
+
 // Registers the class and creates trayWindow (its WM_CREATE runs then).
 HWND CreateTrayWindow();
 

@@ -80,8 +80,10 @@ struct Hooks {
         Step("icon %s size=%lu %s id=%u flags=%u message=0x%x icon=%s tip=%s", command == NIM_ADD ? "add" : "delete",
              r.cbSize, Who(r.hWnd), r.uID, r.uFlags, r.uCallbackMessage,
              r.hIcon == LoadIconA(appInstance, MAKEINTRESOURCEA(IDI_APP)) ? "100" : "other", r.szTip);
-        if (command == NIM_ADD && !holdPosts) // the close request ends a run
+        if (command == NIM_ADD && !holdPosts) { // the shell starts anew once; the close request ends a run
+            Deliver(icon->hWnd, RegisterWindowMessageA("TaskbarCreated"), 0, 0);
             Deliver(icon->hWnd, WM_USER, kCloseRequest, 0);
+        }
         return TRUE;
     }
     static BOOL Deliver(HWND to, UINT m, WPARAM w, LPARAM l) { return REAL(post, PostMessageA)(to, m, w, l); }
@@ -102,6 +104,8 @@ struct Hooks {
     static HMODULE WINAPI Load(LPCSTR name)
     {
         Step("load %s", name);
+        if (!strcmp(name, "VTHLP32.DLL")) // a shell that starts anew before the icon is due
+            SendMessageA(FindWindowA(kTrayClassName, nullptr), RegisterWindowMessageA("TaskbarCreated"), 0, 0);
         return name != missing ? REAL(load, LoadLibraryA)(name)
                : instead.empty() ? nullptr : REAL(load, LoadLibraryA)(instead.c_str());
     }
@@ -213,6 +217,7 @@ const std::string kTip = "Sonaris Control Panel",
                   kLongTip = "Sonaris Control Panel for the Sonaris PCI Audio card and its Q3";
 
 // Start-up; the icon a second later, the support library let go before it;
+// a shell that starts anew gets the icon again, but not before it is due;
 // shut-down: the icon, then the A3D hook, then its library. With OPEN the
 // icon at once, then the Open command: it probes again in mode OpenRetry
 // when mode Open fails (the retry tells how to turn acceleration on when it
@@ -229,11 +234,11 @@ TEST_F(Tray, StartsOpensAndEndsInOrder)
                 end = {"RemoveA3DHook", "free qa3dload.dll", "exit 0"};
     auto opened = [&](Steps atStart, Steps onOpen, std::string tip = kTip) {
         return Join({{"post 273 40008 tray"}, package, {"icon add" + kRecord + tip}, atStart, hooked, onOpen,
-                     {"icon delete" + kRecord + tip}, end});
+                     {"icon add" + kRecord + tip, "icon delete" + kRecord + tip}, end});
     };
     const struct { const char *commandLine; void (*setup)(); Steps expected; } cases[] = {
         {"", [] {}, Join({made, package, hooked, {"kill 2 tray", "free vthlp32.dll", "icon add" + kRecord + kTip,
-                                                  "icon delete" + kRecord + kTip}, end})},
+                                                  "icon add" + kRecord + kTip, "icon delete" + kRecord + kTip}, end})},
         {"OPEN", [] {}, opened({}, {kChecked, kRoute, "panel tray"})},
         {"OPEN", [] { VcBendCall("QuerySupport", 1, VcNoSetBit); },
          opened({}, {kUnsettable, kChecked, kRoute, "panel tray"})},

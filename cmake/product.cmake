@@ -43,6 +43,14 @@ target_link_libraries(vtpanel PRIVATE vtcore dsound winmm ${VT_SYSTEM_LIBS})
 # Small and stripped, as it ships.
 target_compile_options(vtpanel PRIVATE -Wall -Wextra -fno-exceptions -fno-rtti)
 target_link_options(vtpanel PRIVATE -s -Wl,--gc-sections)
+# make coverage: the product's code (not the card's, not the tests') counts
+# the lines and branches it runs, unoptimized so that each line is its own.
+option(VT_COVERAGE "count the product's lines and branches (tools/coverage)" OFF)
+if(VT_COVERAGE)
+  target_compile_options(vtcore PRIVATE --coverage -O0)
+  target_compile_options(vtpanel PRIVATE --coverage -O0)
+  target_link_options(vt_static_runtime INTERFACE --coverage)
+endif()
 # No unwind tables: nothing is thrown, and 32-bit Windows unwinds its own
 # exceptions without them (64-bit Windows needs them for that).
 if(CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")

@@ -59,7 +59,7 @@ protected:
 // first, would have probed before the end.
 TEST_F(EndToEnd, AnOrdinaryStartShowsTheIconAfterTheStartUpAndItsEndRemovesIt)
 {
-    for (const char *arguments : {"", "open", "\" OPEN\"", "OPEN x"}) {
+    for (const char *arguments : {"", "open", "\" OPEN\"", "OPEN x", "OPENX", "OPE"}) {
         SCOPED_TRACE(arguments);
         run = Start(program, arguments);
         ASSERT_TRUE(WaitFor([] { return !icons.empty(); }, 10000));

@@ -180,8 +180,16 @@ TEST_F(Panel, EachTabShowsItsPageWithTheFocusOnTheTabsAndKeepsApply)
     }
     UnhookWindowsHookEx(pageHook);
 
-    NMTCKEYDOWN key = {{Tab(), IDC_PANEL_TAB, static_cast<UINT>(TCN_KEYDOWN)}, VK_TAB, 0};
-    SendMessageA(panel_, WM_NOTIFY, IDC_PANEL_TAB, reinterpret_cast<LPARAM>(&key));
+    // Only the tab control's own notices count, and of its keys only Tab.
+    const HWND shown = currentPageWindow;
+    NMTCKEYDOWN notices[] = {{{Tab(), IDC_APPLY, static_cast<UINT>(TCN_SELCHANGE)}, 0, 0},
+                             {{Tab(), IDC_APPLY, static_cast<UINT>(TCN_KEYDOWN)}, VK_TAB, 0},
+                             {{Tab(), IDC_PANEL_TAB, static_cast<UINT>(TCN_KEYDOWN)}, VK_SPACE, 0},
+                             {{Tab(), IDC_PANEL_TAB, static_cast<UINT>(TCN_KEYDOWN)}, VK_TAB, 0}};
+    for (NMTCKEYDOWN &notice : notices) {
+        EXPECT_TRUE(GetFocus() == Tab() && currentPageWindow == shown);
+        SendMessageA(panel_, WM_NOTIFY, notice.hdr.idFrom, reinterpret_cast<LPARAM>(&notice));
+    }
     HWND focus = GetFocus();
     EXPECT_TRUE(focus == currentPageWindow || IsChild(currentPageWindow, focus));
 

@@ -57,13 +57,16 @@ TEST_F(Messages, BoxesCarryTheSharedCaptionTheirOwnerAndStyleAndKeepTheirShape)
     ReportSoundError(DSERR_BADFORMAT, "CreateSoundBuffer error", 1);
     ShowMessage(window_, IDS_NO_DRIVER, MB_OK);
     ShowMessage(nullptr, 9999, MB_OK); // no such string: an empty text
-    const std::string context(240, 'c');
+    const std::string context(240, 'c'), longest(300, 'l');
     ReportSoundError(DSERR_GENERIC, context.c_str(), 1);
+    ReportSoundError(DSERR_GENERIC, longest.c_str(), 1); // no room left for the error text
     const std::vector<CapturedBox> &b = boxes.Boxes();
-    ASSERT_EQ(4u, b.size());
+    ASSERT_EQ(5u, b.size());
+    EXPECT_EQ(longest.substr(0, 255), b[4].text);
     EXPECT_EQ("CreateSoundBuffer error:\n\"The specified WAVE format is not supported\"", b[0].text);
     const struct { HWND owner; UINT style; } expected[] = {
-        {nullptr, MB_OK}, {window_, MB_OK | MB_SETFOREGROUND}, {nullptr, MB_OK | MB_SETFOREGROUND}, {nullptr, MB_OK}};
+        {nullptr, MB_OK}, {window_, MB_OK | MB_SETFOREGROUND}, {nullptr, MB_OK | MB_SETFOREGROUND}, {nullptr, MB_OK},
+        {nullptr, MB_OK}};
     for (size_t i = 0; i < b.size(); ++i) {
         EXPECT_EQ("Sonaris Control Panel", b[i].caption) << i;
         EXPECT_EQ(expected[i].owner, b[i].owner) << i;

@@ -32,6 +32,7 @@ size_t taken;       // its lines already in steps
 struct { NOTIFYICONDATAA record; char end; } shown; // the last icon record as far as its cbSize goes, and a 0
 std::string missing, instead, caption; // a library that does not load, or another in its place; string 51
 bool holdPosts;                        // posted messages are only recorded
+bool noIconTimer, noMenu;              // timer 2 cannot be made; the menu does not load
 HWND page;                             // the General page of the uninstall cases
 DWORD now;                             // the time the program reads, when a case sets it
 INT_PTR answer;                        // the uninstall's warning, answered
@@ -95,6 +96,8 @@ struct Hooks {
     static UINT_PTR WINAPI Timer(HWND window, UINT_PTR id, UINT period, TIMERPROC procedure)
     {
         Step("timer %u %u %s", unsigned(id), period, Who(window));
+        if (noIconTimer && id == kIconTimer) // no icon will end the run: the close request does
+            return Deliver(window, WM_USER, kCloseRequest, 0), 0;
         return REAL(timer, SetTimer)(window, id, period, procedure);
     }
     static BOOL WINAPI Kill(HWND window, UINT_PTR id)
@@ -134,6 +137,10 @@ struct Hooks {
         GetMenuStringA(menu, 1, second, sizeof second, MF_BYPOSITION);
         return Step("menu %s %s flags=%u %s", first, second, flags, Who(owner)), 0; // dismissed
     }
+    static HMENU WINAPI LoadMenu(HINSTANCE instance, LPCSTR id)
+    {
+        return noMenu ? nullptr : REAL(loadMenu, LoadMenuA)(instance, id);
+    }
     static INT_PTR WINAPI Panel(HINSTANCE, LPCSTR id, HWND owner, DLGPROC, LPARAM)
     {
         Step("%s %s", id == MAKEINTRESOURCEA(IDD_PANEL) ? "panel" : "warning", Who(owner));
@@ -155,6 +162,7 @@ struct Hooks {
     ImportHook run = HOOK("kernel32.dll", WinExec, Run);
     ImportHook string = HOOK("user32.dll", LoadStringA, String);
     ImportHook menu = HOOK("user32.dll", TrackPopupMenu, Menu);
+    ImportHook loadMenu = HOOK("user32.dll", LoadMenuA, LoadMenu);
     ImportHook panel = HOOK("user32.dll", DialogBoxParamA, Panel);
     ImportHook foreground = HOOK("user32.dll", SetForegroundWindow, Foreground);
     ImportHook box = HOOK("user32.dll", MessageBoxA, Box);
@@ -178,7 +186,7 @@ protected:
         trayWindow = panelDialog = page = nullptr;
         startupSupportHandle = supportLibrary = nullptr;
         dll32Call = nullptr;
-        openAtStart = holdPosts = false;
+        openAtStart = holdPosts = noIconTimer = noMenu = false;
         missing = instead = caption = "";
         soundDeviceCount = 0; // as a new process has it
         DispatchPending();
@@ -224,21 +232,29 @@ const std::string kTip = "Sonaris Control Panel",
 // fails too), then the panel, or message 61 (as at the start) when no device
 // is listed. A caption longer than the first layout's tip reaches the shell
 // cut, terminated within it. Without the support library or the card an
-// early silent end.
+// early silent end. Without the QSound loader, or with one lacking its
+// exports, no hook. Without timer 2, neither the icon nor the support library.
 TEST_F(Tray, StartsOpensAndEndsInOrder)
 {
+    const std::string firstRun = "ds.speaker.set dev=0 value=0x6 hr=0x00000000", add = "icon add" + kRecord + kTip,
+                      remove = "icon delete" + kRecord + kTip;
     const Steps made = {"timer 2 1000 tray", "load VTHLP32.DLL"},
                 package = {"load VTHLP32.DLL", "free vthlp32.dll", kRoute},
-                hooked = {"load QA3DLoad", "InstallA3DHook 0x00600000",
-                          "ds.speaker.set dev=0 value=0x6 hr=0x00000000"}, // the first run
+                hooked = {"load QA3DLoad", "InstallA3DHook 0x00600000", firstRun},
                 end = {"RemoveA3DHook", "free qa3dload.dll", "exit 0"};
+    auto ordinary = [&](Steps hook, Steps finish) {
+        return Join({made, package, hook, {"kill 2 tray", "free vthlp32.dll", add, add, remove}, finish});
+    };
     auto opened = [&](Steps atStart, Steps onOpen, std::string tip = kTip) {
         return Join({{"post 273 40008 tray"}, package, {"icon add" + kRecord + tip}, atStart, hooked, onOpen,
                      {"icon add" + kRecord + tip, "icon delete" + kRecord + tip}, end});
     };
     const struct { const char *commandLine; void (*setup)(); Steps expected; } cases[] = {
-        {"", [] {}, Join({made, package, hooked, {"kill 2 tray", "free vthlp32.dll", "icon add" + kRecord + kTip,
-                                                  "icon add" + kRecord + kTip, "icon delete" + kRecord + kTip}, end})},
+        {"", [] {}, ordinary(hooked, end)},
+        {"", [] { missing = "QA3DLoad"; }, ordinary({"load QA3DLoad", firstRun}, {"exit 0"})},
+        {"", [] { missing = "QA3DLoad", instead = "shlwapi.dll"; },
+         ordinary({"load QA3DLoad", firstRun}, {"free shlwapi.dll", "exit 0"})},
+        {"", [] { noIconTimer = true; }, Join({{"timer 2 1000 tray"}, package, hooked, {remove}, end})},
         {"OPEN", [] {}, opened({}, {kChecked, kRoute, "panel tray"})},
         {"OPEN", [] { VcBendCall("QuerySupport", 1, VcNoSetBit); },
          opened({}, {kUnsettable, kChecked, kRoute, "panel tray"})},
@@ -281,6 +297,8 @@ TEST_F(Tray, TheWindowItsMouseMessagesTheCloseRequestAndExit)
     steps.clear();
     for (LPARAM mouse : {WM_LBUTTONDOWN, WM_LBUTTONUP, WM_RBUTTONUP, WM_MOUSEMOVE, WM_LBUTTONDBLCLK, WM_RBUTTONDOWN})
         SendMessageA(trayWindow, WM_APP, 1, mouse);
+    noMenu = true; // a menu that does not load: nothing at all
+    SendMessageA(trayWindow, WM_APP, 1, WM_RBUTTONDOWN);
     // The window in front of the menu, or the menu would not close; TPM_RIGHTBUTTON, left and top.
     EXPECT_EQ((Steps{"post 273 40008 tray", "post 0 0 tray", "foreground tray", "menu &Open &Exit flags=2 tray",
                      "post 0 0 tray"}),
@@ -303,7 +321,7 @@ TEST(A3DPreload, IsTheValueWithinItsRangeOrTheDefault)
 {
     const DWORD inRange = 0x00600000, lowest = 0x00500000, below = 0x004FFFFF, highest = 0x5FFFFFFF;
     const BYTE shortBinary[2] = {0, 0x60};
-    const std::string unterminated(32, '5');
+    const std::string unterminated(32, '5'), tooLong(33, '\x10');
     const struct { DWORD type; const void *data; DWORD size; DWORD expected; } cases[] = {
         {REG_SZ, "600000", 7, 0x00600000}, {REG_SZ, " 0x7abcdef", 11, 0x07ABCDEF}, {REG_SZ, "60000000", 9, 0x13790000},
         {REG_SZ, "no digits", 10, 0x13790000}, {REG_SZ, unterminated.data(), 32, 0x13790000},
@@ -311,6 +329,13 @@ TEST(A3DPreload, IsTheValueWithinItsRangeOrTheDefault)
         {REG_BINARY, &highest, 4, 0x5FFFFFFF}, {REG_DWORD, &below, 4, 0x13790000},
         {REG_BINARY, shortBinary, 2, 0x13790000}, {REG_EXPAND_SZ, "600000", 7, 0x13790000},
         {REG_NONE, nullptr, 0, 0x13790000},
+        // Typed numbers as strtoul reads them: zeros, signs, blanks, letters after the digits, overflow.
+        {REG_SZ, "0000600000", 11, 0x00600000}, {REG_SZ, "+600000", 8, 0x00600000}, {REG_SZ, "\t\n 600000", 10, 0x00600000},
+        {REG_SZ, "-600000", 8, 0x13790000}, {REG_SZ, "600000g", 8, 0x00600000}, {REG_SZ, "5FFFFFFFF", 10, 0x13790000},
+        {REG_SZ, "0X500000", 9, 0x00500000}, {REG_SZ, "4fffff", 7, 0x13790000}, {REG_SZ, "5fffffff", 9, 0x5FFFFFFF},
+        {REG_SZ, "", 1, 0x13790000}, {REG_BINARY, "\0\0\x60\0\x01", 5, 0x00600000},
+        {REG_BINARY, "\0\0\x60", 3, 0x13790000}, {REG_DWORD_BIG_ENDIAN, &inRange, 4, 0x13790000},
+        {REG_BINARY, tooLong.data(), 33, 0x13790000}, // more than the 32 bytes read
     };
     for (const auto &c : cases) {
         SHDeleteValueA(HKEY_CURRENT_USER, kQSoundKey, "A3D preload");
@@ -334,6 +359,8 @@ TEST(FirstRun, AppliesTheLargestLayoutOnceAndClearsFirstTime)
         {"1", true, DSSPEAKER_QUAD, "0", true},  {"10", true, DSSPEAKER_QUAD, "0", true},
         {"0", true, DSSPEAKER_STEREO, "0", false}, {nullptr, true, DSSPEAKER_STEREO, "", false},
         {"2", true, DSSPEAKER_STEREO, "2", false}, {"1", false, DSSPEAKER_STEREO, "1", false},
+        {" 1", true, DSSPEAKER_QUAD, "0", true}, /* the profile drops the blank */ {"01", true, DSSPEAKER_STEREO, "01", false},
+        {"1234567", true, DSSPEAKER_QUAD, "0", true},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(&c - cases);

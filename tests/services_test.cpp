@@ -104,6 +104,36 @@ TEST_F(Connection, APropertySetOutlivesItsBufferAndIsClosedFirst)
     EXPECT_EQ((std::vector<std::string>{"ks.release", "ds.release buffers=0"}), Trace(from));
 }
 
+// Each step that fails: its report when asked for (the last context brings
+// its own colon), its code, the caller's DirectSound null and nothing of the
+// attempt held.
+TEST_F(Connection, EachFailingStepIsReportedWhenAskedAndLeavesNothingOpen)
+{
+    const struct { const char *call; HRESULT code; const char *report; } steps[] = {
+        {"DirectSoundCreate", DSERR_NODRIVER, "DirectSoundCreate error:\n\"No sound driver is available for use\""},
+        {"SetCooperativeLevel", DSERR_INVALIDPARAM,
+         "SetCooperativeLevel error:\n\"An invalid parameter was passed to the returning function\""},
+        {"CreateSoundBuffer", DSERR_BADFORMAT, "CreateSoundBuffer error:\n\"The specified WAVE format is not supported\""},
+        {"QueryInterface", E_NOINTERFACE,
+         "Sound driver does not support 3d hardware::\n\"The requested COM interface is not available\""},
+    };
+    for (const auto &step : steps) {
+        for (int report : {0, 1}) {
+            SCOPED_TRACE(std::string(step.call) + (report ? " reported" : ""));
+            VcFailCall(step.call, 1, step.code);
+            MessageBoxCapture boxes;
+            DriverConnection c = {reinterpret_cast<IDirectSound *>(&c), nullptr};
+            EXPECT_EQ(step.code, OpenDriverConnection(nullptr, window_, &c.directSound, &c.propertySet, report));
+            EXPECT_EQ(nullptr, c.directSound);
+            ExpectNothingHeld();
+            ASSERT_EQ(report ? 1u : 0u, boxes.Boxes().size());
+            if (report)
+                EXPECT_EQ(step.report, boxes.Boxes()[0].text);
+            VcReset();
+        }
+    }
+}
+
 // The primary driver's entry and a device whose probe fails are left out,
 // at most ten are listed, and the enumeration always goes on.
 TEST_F(Connection, TheListSkipsThePrimaryEntryAndFailingDevicesAndKeepsTen)

@@ -152,6 +152,10 @@ struct Hooks {
         return Step("box %.24s %s style=0x%x", text, Who(owner), style), IDOK;
     }
     static DWORD WINAPI Clock() { return now ? now : REAL(clock, GetTickCount)(); }
+    static void WINAPI Wait(DWORD ms) // the uninstall's blocking wait is recorded, not waited
+    {
+        ms < 1000 ? REAL(wait, Sleep)(ms) : (void)Step("sleep %lu", ms);
+    }
     ImportHook icon = HOOK("shell32.dll", Shell_NotifyIconA, Icon);
     ImportHook post = HOOK("user32.dll", PostMessageA, Post);
     ImportHook timer = HOOK("user32.dll", SetTimer, Timer);
@@ -167,6 +171,7 @@ struct Hooks {
     ImportHook foreground = HOOK("user32.dll", SetForegroundWindow, Foreground);
     ImportHook box = HOOK("user32.dll", MessageBoxA, Box);
     ImportHook clock = HOOK("kernel32.dll", GetTickCount, Clock);
+    ImportHook wait = HOOK("kernel32.dll", Sleep, Wait);
 };
 
 class Recorded : public testing::Test {
@@ -479,10 +484,10 @@ TEST_F(Uninstall, RefusalsAndALibraryWithoutTheExport)
         {0, IDYES, 1, nullptr, {refused}},
         {1, IDYES, 1, nullptr, {refused}},
         {-1, IDNO, 1, nullptr, {"warning page"}},
-        {-1, IDYES, 1, "", {"warning page", "load VTHLP32.DLL"}},
+        {-1, IDYES, 1, "", {"warning page", "sleep 1500", "load VTHLP32.DLL"}},
         {-1, IDYES, 2, "QA3DLoad.dll",
-         {"warning page", "load VTHLP32.DLL", "timer 1 4000 page", "warning page", "free qa3dload.dll",
-          "load VTHLP32.DLL", "timer 1 4000 page", "kill 1 page", "end"}},
+         {"warning page", "sleep 1500", "load VTHLP32.DLL", "timer 1 4000 page", "warning page", "sleep 1500",
+          "free qa3dload.dll", "load VTHLP32.DLL", "timer 1 4000 page", "kill 1 page", "end"}},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(&c - cases);
@@ -515,17 +520,22 @@ TEST_F(Uninstall, RefusalsAndALibraryWithoutTheExport)
 // stands in for the export once the library loaded.
 TEST_F(Uninstall, AnUninstallOutlivesItsPage)
 {
-    for (const char *owner : {"panel", "tray"}) {
-        SCOPED_TRACE(owner);
+    // Left at 2.5 s, just before the end, at it: what is left of 4 s, or the shortest timer.
+    const struct { const char *owner; DWORD elapsed; const char *timer; } cases[] = {
+        {"panel", 2500, "timer 0 1500 none"}, {"tray", 2500, "timer 0 1500 none"},
+        {"tray", 3999, "timer 0 1 none"}, {"panel", 4000, "timer 0 10 none"}};
+    for (const auto &c : cases) {
+        const char *owner = c.owner;
+        SCOPED_TRACE(c.elapsed);
         missing = "VTHLP32.DLL", instead = "QA3DLoad.dll";
         now = 100000;
         Press();
         dll32Call = StandInDll32Call;
-        now = 102500; // 2.5 s later
+        now = 100000 + c.elapsed;
         steps.clear();
         ChooseTab(panelDialog, 1);
         now = 0;
-        EXPECT_EQ((Steps{"kill 1 page", "timer 0 1500 none"}), steps);
+        EXPECT_EQ((Steps{"kill 1 page", c.timer}), steps);
         ChooseTab(panelDialog, 0);
         page = currentPageWindow;
         EXPECT_FALSE(Enabled(IDC_TEST_ALL) || Enabled(IDC_UNINSTALL));
@@ -545,13 +555,15 @@ TEST_F(Uninstall, AnUninstallOutlivesItsPage)
 }
 
 // The finishing steps in their order. The applet file name comes from
-// SOUNDCFG.INI (the default without one), and only a bare name is deleted;
+// SOUNDCFG.INI (the default without one, a long one cut), and only a bare
+// name is deleted;
 // an open folder window is closed and the Control Panel started again,
 // without activation, and only then. A stand-in takes the export's place.
 TEST_F(Uninstall, FinishingTakesItsStepsInOrderAndDeletesOnlyABareAppletName)
 {
+    const std::string longest(45, 'x'); // 39 of its characters are read
     const std::string loaders[] = {"..\\victim.txt", "../victim.txt", WindowsFile("victim.txt"), "C:..\\victim.txt",
-                                   "..", ""};
+                                   "..", "", longest};
     for (const std::string &loader : loaders) {
         SCOPED_TRACE(loader);
         WritePrivateProfileStringA("DESCRIPTION", "LOADER", loader.empty() ? nullptr : loader.c_str(), "SOUNDCFG.INI");
@@ -564,6 +576,8 @@ TEST_F(Uninstall, FinishingTakesItsStepsInOrderAndDeletesOnlyABareAppletName)
         if (explorer)
             expected.insert(expected.end(), {"close folder", "delete VTAPLT.CPL",
                                              "run \"" + SystemFile("control.exe") + "\" 8"});
+        if (loader == longest)
+            expected.push_back("delete " + longest.substr(0, 39));
         expected.insert(expected.end(), {"DLL32Call 1", "free shlwapi.dll", "delete VTHLP32.DLL", "end"});
         EXPECT_EQ(expected, steps);
         DestroyWindow(explorer);
@@ -577,7 +591,7 @@ TEST_F(Uninstall, FullUninstallRemovesTheCardAndEndsTheProgram)
 {
     SetCursor(LoadCursorA(nullptr, IDC_ARROW));
     Press();
-    EXPECT_EQ((Steps{"warning page", "load VTHLP32.DLL", "DLL32Call 0", "timer 1 4000 page"}), steps);
+    EXPECT_EQ((Steps{"warning page", "sleep 1500", "load VTHLP32.DLL", "DLL32Call 0", "timer 1 4000 page"}), steps);
     EXPECT_FALSE(Enabled(IDC_TEST_ALL) || Enabled(IDC_UNINSTALL));
     EXPECT_EQ(LoadCursorA(nullptr, IDC_WAIT), GetCursor());
     EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, kCardPciKey)); // only started

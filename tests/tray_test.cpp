@@ -21,6 +21,8 @@
 
 #include <dsound.h>
 #include <shlwapi.h>
+
+#include <algorithm>
 #include <stdarg.h>
 
 namespace {
@@ -78,9 +80,11 @@ struct Hooks {
         memset(&shown.record, '?', sizeof shown.record);
         memcpy(&shown.record, icon, std::min<size_t>(icon->cbSize, sizeof shown.record));
         const NOTIFYICONDATAA &r = shown.record;
-        Step("icon %s size=%lu %s id=%u flags=%u message=0x%x icon=%s tip=%s", command == NIM_ADD ? "add" : "delete",
+        const char *tail = r.szTip + strnlen(r.szTip, sizeof r.szTip), *end = reinterpret_cast<const char *>(&r) + r.cbSize;
+        Step("icon %s size=%lu %s id=%u flags=%u message=0x%x icon=%s tip=%s%s", command == NIM_ADD ? "add" : "delete",
              r.cbSize, Who(r.hWnd), r.uID, r.uFlags, r.uCallbackMessage,
-             r.hIcon == LoadIconA(appInstance, MAKEINTRESOURCEA(IDI_APP)) ? "100" : "other", r.szTip);
+             r.hIcon == LoadIconA(appInstance, MAKEINTRESOURCEA(IDI_APP)) ? "100" : "other", r.szTip,
+             std::all_of(tail, std::max(tail, end), [](char c) { return !c; }) ? "" : " and more bytes");
         if (command == NIM_ADD && !holdPosts) { // the shell starts anew once; the close request ends a run
             Deliver(icon->hWnd, RegisterWindowMessageA("TaskbarCreated"), 0, 0);
             Deliver(icon->hWnd, WM_USER, kCloseRequest, 0);
@@ -147,6 +151,7 @@ struct Hooks {
         return id == MAKEINTRESOURCEA(IDD_PANEL) ? 0 : answer;
     }
     static BOOL WINAPI Foreground(HWND window) { return Step("foreground %s", Who(window)), TRUE; }
+    static HWND WINAPI Active(HWND window) { return Step("active %s", Who(window)), nullptr; }
     static int WINAPI Box(HWND owner, LPCSTR text, LPCSTR, UINT style)
     {
         return Step("box %.24s %s style=0x%x", text, Who(owner), style), IDOK;
@@ -169,6 +174,7 @@ struct Hooks {
     ImportHook loadMenu = HOOK("user32.dll", LoadMenuA, LoadMenu);
     ImportHook panel = HOOK("user32.dll", DialogBoxParamA, Panel);
     ImportHook foreground = HOOK("user32.dll", SetForegroundWindow, Foreground);
+    ImportHook activate = HOOK("user32.dll", SetActiveWindow, Active);
     ImportHook box = HOOK("user32.dll", MessageBoxA, Box);
     ImportHook clock = HOOK("kernel32.dll", GetTickCount, Clock);
     ImportHook wait = HOOK("kernel32.dll", Sleep, Wait);
@@ -298,16 +304,32 @@ TEST_F(Tray, TheWindowItsMouseMessagesTheCloseRequestAndExit)
     EXPECT_EQ(DWORD(WS_EX_TOOLWINDOW), GetWindowLongA(trayWindow, GWL_EXSTYLE) & WS_EX_TOOLWINDOW);
     EXPECT_TRUE(!IsWindowEnabled(trayWindow) && !IsWindowVisible(trayWindow));
     EXPECT_EQ("VTPANEL", Text(trayWindow));
+    // A bare class: no style, extra bytes, icon, cursor, brush or menu; no owner, parent or menu of its own.
+    for (int field : {GCL_STYLE, GCL_CBCLSEXTRA, GCL_CBWNDEXTRA})
+        EXPECT_EQ(0u, GetClassLongA(trayWindow, field)) << field;
+    for (int field : {GCLP_HICON, GCLP_HCURSOR, GCLP_HBRBACKGROUND, GCLP_MENUNAME})
+        EXPECT_EQ(0u, GetClassLongPtrA(trayWindow, field)) << field;
+    EXPECT_TRUE(!GetParent(trayWindow) && !GetWindow(trayWindow, GW_OWNER) && !GetMenu(trayWindow));
     EXPECT_STREQ("Sonaris Control Panel", messageCaption);
     steps.clear();
     for (LPARAM mouse : {WM_LBUTTONDOWN, WM_LBUTTONUP, WM_RBUTTONUP, WM_MOUSEMOVE, WM_LBUTTONDBLCLK, WM_RBUTTONDOWN})
-        SendMessageA(trayWindow, WM_APP, 1, mouse);
+        SendMessageA(trayWindow, WM_APP, 0, mouse); // whatever icon id they name
     noMenu = true; // a menu that does not load: nothing at all
     SendMessageA(trayWindow, WM_APP, 1, WM_RBUTTONDOWN);
     // The window in front of the menu, or the menu would not close; TPM_RIGHTBUTTON, left and top.
     EXPECT_EQ((Steps{"post 273 40008 tray", "post 0 0 tray", "foreground tray", "menu &Open &Exit flags=2 tray",
                      "post 0 0 tray"}),
               steps);
+
+    // Any timer's tick is the icon's; an Open command with the panel up brings it forward.
+    steps.clear();
+    SendMessageA(trayWindow, WM_TIMER, 7, 0);
+    panelDialog = CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
+    SendMessageA(trayWindow, WM_COMMAND, MAKEWPARAM(IDM_OPEN, 1), 0);
+    EXPECT_EQ((Steps{"kill 2 tray", "free vthlp32.dll", "icon add" + kRecord + kTip, kChecked, kRoute,
+                     "foreground panel", "active panel"}), steps);
+    DestroyWindow(panelDialog);
+    panelDialog = nullptr;
 
     dll32Call = reinterpret_cast<Dll32CallProc>(1);
     SendMessageA(trayWindow, WM_USER, kCloseRequest, 0);

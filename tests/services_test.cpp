@@ -50,6 +50,15 @@ TEST_F(Messages, ErrorTextsNameEveryCodeOfTheTable)
     EXPECT_STREQ("Unknown error 0878000a (142082058)", SoundErrorText(DS_NO_VIRTUALIZATION));
 }
 
+// 'n' stands for the first byte of a double-byte character, as a code page
+// of two-byte characters has them; bounded, so that a cut that stops
+// advancing ends all the same.
+int leadBytes;
+BOOL WINAPI LeadByteN(BYTE c)
+{
+    return c == 'n' && ++leadBytes < 10000;
+}
+
 TEST_F(Messages, BoxesCarryTheSharedCaptionTheirOwnerAndStyleAndKeepTheirShape)
 {
     MessageBoxCapture boxes;
@@ -60,13 +69,18 @@ TEST_F(Messages, BoxesCarryTheSharedCaptionTheirOwnerAndStyleAndKeepTheirShape)
     const std::string context(240, 'c'), longest(300, 'l');
     ReportSoundError(DSERR_GENERIC, context.c_str(), 1);
     ReportSoundError(DSERR_GENERIC, longest.c_str(), 1); // no room left for the error text
+    {
+        ImportHook lead = HOOK("kernel32.dll", IsDBCSLeadByte, LeadByteN);
+        ReportSoundError(DSERR_GENERIC, context.substr(2).c_str(), 1); // room for 13, "ne" one character
+    }
     const std::vector<CapturedBox> &b = boxes.Boxes();
-    ASSERT_EQ(5u, b.size());
+    ASSERT_EQ(6u, b.size());
     EXPECT_EQ(longest.substr(0, 255), b[4].text);
+    EXPECT_EQ(context.substr(2) + ":\n\"An undetermi\"", b[5].text); // the character is not split
     EXPECT_EQ("CreateSoundBuffer error:\n\"The specified WAVE format is not supported\"", b[0].text);
     const struct { HWND owner; UINT style; } expected[] = {
         {nullptr, MB_OK}, {window_, MB_OK | MB_SETFOREGROUND}, {nullptr, MB_OK | MB_SETFOREGROUND}, {nullptr, MB_OK},
-        {nullptr, MB_OK}};
+        {nullptr, MB_OK}, {nullptr, MB_OK}};
     for (size_t i = 0; i < b.size(); ++i) {
         EXPECT_EQ("Sonaris Control Panel", b[i].caption) << i;
         EXPECT_EQ(expected[i].owner, b[i].owner) << i;

@@ -63,6 +63,21 @@ LONG WINAPI RecordQuery(HKEY key, LPCSTR name, LPDWORD reserved, LPDWORD type, L
     return queryHook->Original<decltype(&RegQueryValueExA)>()(key, name, reserved, type, data, size);
 }
 
+// Access violations, also those the system swallows in a window's messages.
+int accessFaults;
+LONG CALLBACK CountAccessFault(EXCEPTION_POINTERS *info)
+{
+    accessFaults += info->ExceptionRecord->ExceptionCode == EXCEPTION_ACCESS_VIOLATION;
+    return EXCEPTION_CONTINUE_SEARCH;
+}
+
+ImportHook *closeHook;
+LONG WINAPI RecordClose(HKEY key)
+{
+    queries += "close ";
+    return closeHook->Original<decltype(&RegCloseKey)>()(key);
+}
+
 } // namespace
 
 class EffectsPagesTest : public testing::Test {
@@ -135,7 +150,8 @@ protected:
         ASSERT_NE(nullptr, page_);
         EnableWindow(GetDlgItem(panel_, IDC_APPLY), FALSE);
     }
-    void ReadAndOpen(ControlPanelPage *page) { page->ReadFromDriver(c_.directSound, c_.propertySet), Open(page); }
+    // The window before goes first: it would take its settings after the read.
+    void ReadAndOpen(ControlPanelPage *page) { DestroyWindow(page_), page->ReadFromDriver(c_.directSound, c_.propertySet), Open(page); }
     // The window goes (its page takes its settings), then OK writes them.
     void CloseAndWrite(ControlPanelPage *page) { DestroyWindow(page_), page->WriteToDriver(c_.directSound, c_.propertySet); }
     LRESULT Send(int id, UINT message, WPARAM w = 0, LPARAM l = 0) { return SendDlgItemMessageA(page_, id, message, w, l); }
@@ -183,10 +199,15 @@ TEST_F(EffectsPagesTest, EachPageReadsAndWritesItsPropertiesInItsOrderAndAFailed
     ExpectReadAndWrite<MixingOptionsPage>(kMixingOptions, kMixingOptionsOrder);
 
     VcLogClear();
-    for (ControlPanelPage *page : {e, v, m}) {
+    void *handler = AddVectoredExceptionHandler(1, CountAccessFault);
+    for (ControlPanelPage *page : {e, v, m}) { // a window without its page object shows and takes nothing
+        EXPECT_TRUE(DestroyWindow(CreateDialogParamA(appInstance, MAKEINTRESOURCEA(page->DialogTemplateId()), panel_,
+                                                     page->DialogProcedure(), 0)));
         page->WriteToDriver(nullptr, nullptr);
         page->WriteToDriver(c_.directSound, nullptr);
     }
+    RemoveVectoredExceptionHandler(handler);
+    EXPECT_EQ(0, accessFaults);
     EXPECT_EQ(Lines(), Calls());
 }
 
@@ -195,11 +216,15 @@ TEST_F(EffectsPagesTest, EachPageReadsAndWritesItsPropertiesInItsOrderAndAFailed
 // writes it off; with controls added, the page fills and reads them.
 TEST_F(EffectsPagesTest, PropertyOneIsWrittenOffOnceThePageWindowHasBeenShownAndFillsControlsThatExist)
 {
-    const struct { int32_t driver; bool controls; int shownOn, shown; const char *typed; int32_t written; } cases[] = {
-        {250, false, 0, 0, nullptr, 0}, {250, true, 1, 250, "12abc", 12}, {0, true, 0, 250, "300", 300}};
+    // before: the value read first, the first time by a page that has read
+    // nothing (0 keeps its 1000); checked: the box as the page is shown again.
+    const struct { int32_t before, driver; bool controls, checked; int shownOn, shown; const char *typed; int32_t written; }
+        cases[] = {{0, 0, true, false, 0, 1000, nullptr, 0},   {250, 250, false, false, 0, 0, nullptr, 0},
+                   {250, 250, true, false, 1, 250, "12abc", 12}, {250, 0, true, false, 0, 250, "300", 300},
+                   {250, 0, true, true, 1, 250, nullptr, 250}};
     for (const auto &c : cases) {
-        SCOPED_TRACE(c.driver);
-        Preset(E, 1, 250);
+        SCOPED_TRACE(&c - cases);
+        Preset(E, 1, c.before);
         effectsPage.ReadFromDriver(c_.directSound, c_.propertySet);
         Preset(E, 1, c.driver);
         ReadAndOpen(e);
@@ -207,6 +232,8 @@ TEST_F(EffectsPagesTest, PropertyOneIsWrittenOffOnceThePageWindowHasBeenShownAnd
             if (c.controls)
                 CreateWindowExA(0, id == IDC_PROPERTY1_ON ? "BUTTON" : "EDIT", "", WS_CHILD | BS_AUTOCHECKBOX, 0, 0, 40,
                                 12, page_, reinterpret_cast<HMENU>(INT_PTR(id)), appInstance, nullptr);
+        if (c.checked)
+            Put(IDC_PROPERTY1_ON, 1); // showing never unchecks it
         effectsPage.ShowSettings(page_); // as after Apply
         EXPECT_TRUE(c.shownOn == Shown(IDC_PROPERTY1_ON) && c.shown == Shown(IDC_PROPERTY1_VALUE));
         if (c.typed)
@@ -221,11 +248,13 @@ TEST_F(EffectsPagesTest, PropertyOneIsWrittenOffOnceThePageWindowHasBeenShownAnd
 // Each row: the card's values (on a card as it starts: effect 0 QSound,
 // both expansions 0.5, 64 and 32 buffers, volume 1.0, no environment, the
 // rest 0), what the page shows of them in a control (kAny: not looked at),
-// the value written once the window has gone, after the user has set the
+// the value written once the window has gone (kNowhere: shown again as
+// taken, for a value the page writes nowhere), after the user has set the
 // control (to a position, or a typed text) if the row says so.
 TEST_F(EffectsPagesTest, EachPageShowsTheDriversValuesTakesWhatTheUserSetsAndWritesIt)
 {
     const int kAny = 9999, kKeep = 9999;
+    const GUID *const kNowhere = nullptr;
     const std::string padded = std::string(29, ' ') + "123"; // 31 characters are fetched
     const struct { ControlPanelPage *page; std::vector<Property> driver; int control, shown; const GUID *writtenSet;
                    ULONG writtenId; DWORD written[2]; int set = kKeep; const char *typed = nullptr; } rows[] = {
@@ -258,6 +287,12 @@ TEST_F(EffectsPagesTest, EachPageShowsTheDriversValuesTakesWhatTheUserSetsAndWri
         {v, {{Q, 2, {0}}}, IDC_PLAY_UNLIMITED, 1, Q, 2, {0}},   {v, {{Q, 2, {1}}}, IDC_LIMIT_TOTAL, 1, Q, 2, {1}},
         {v, {{Q, 2, {6}}}, IDC_PLAY_LIMITED, 1, Q, 2, {6}},     {v, {{Q, 2, {6}}}, IDC_PLAY_LONGEST, 1, Q, 2, {6}},
         {v, {{Q, 2, {6}}}, IDC_PLAY_UNLIMITED, 0, Q, 2, {6}},   {v, {{Q, 2, {0xF8}}}, IDC_PLAY_UNLIMITED, 1, Q, 2, {0}},
+        {v, {{Q, 2, {2}}}, IDC_PLAY_LIMITED, 1, Q, 2, {2}},     {v, {{Q, 2, {2}}}, IDC_PLAY_LONGEST, 0, Q, 2, {2}},
+        {v, {{Q, 2, {4}}}, IDC_PLAY_LONGEST, 1, Q, 2, {4}},     {v, {{Q, 2, {4}}}, IDC_PLAY_LIMITED, 0, Q, 2, {4}},
+        {v, {{Q, 2, {7}}}, IDC_LIMIT_TOTAL, 1, Q, 2, {7}},      {v, {{Q, 2, {3}}}, IDC_PLAY_UNLIMITED, 0, Q, 2, {3}},
+        {v, {{Q, 2, {6}}}, IDC_LIMIT_TOTAL, 0, Q, 2, {6}},      {v, {{Q, 2, {0xF9}}}, IDC_LIMIT_TOTAL, 1, Q, 2, {1}},
+        {v, {}, IDC_PLAY_LIMITED, 0, Q, 2, {2}, 1},             {v, {}, IDC_PLAY_LONGEST, 0, Q, 2, {4}, 1},
+        {v, {{Q, 2, {7}}}, IDC_PLAY_LIMITED, 1, Q, 2, {5}, 0},  {v, {{Q, 2, {6}}}, IDC_PLAY_UNLIMITED, 0, Q, 2, {6}, 1},
         {v, {}, IDC_LIMIT_TOTAL, 0, Q, 2, {1}, 1},              {v, {{Q, 6, {32}}}, IDC_MAX_TOTAL, 32, Q, 6, {32}},
         {v, {{Q, 7, {100}}}, IDC_MAX_PLAY, 64, Q, 7, {64}},     {v, {{Q, 7, {65}}}, IDC_MAX_PLAY, 64, Q, 7, {64}},
         {v, {{Q, 7, {64}}}, IDC_MAX_PLAY, 64, Q, 7, {64}},      {v, {{Q, 6, {DWORD(-5)}}}, IDC_MAX_TOTAL, -5, Q, 6, {DWORD(-5)}},
@@ -268,12 +303,31 @@ TEST_F(EffectsPagesTest, EachPageShowsTheDriversValuesTakesWhatTheUserSetsAndWri
         // Mixing options: floating point is 2; the volume track bar counts
         // dB of attenuation, 60 silent.
         {m, {{Q, 0, {1}}}, IDC_FLOATING_POINT, 0, Q, 0, {0}},   {m, {{Q, 0, {2}}}, IDC_FLOATING_POINT, 1, Q, 0, {2}},
-        {m, {}, IDC_FLOATING_POINT, 0, Q, 0, {2}, 1},           {m, {{Q, 11, {F(0.5f)}}}, IDC_VOLUME, 6, Q, 11, {F(0.5011872f)}},
+        {m, {{Q, 0, {3}}}, IDC_FLOATING_POINT, 0, Q, 0, {0}},   {m, {}, IDC_FLOATING_POINT, 0, Q, 0, {2}, 1},
+        {m, {{Q, 11, {F(0.5f)}}}, IDC_VOLUME, 6, Q, 11, {F(0.5011872f)}},
         {m, {{Q, 11, {F(2.0f)}}}, IDC_VOLUME, 0, Q, 11, {F(1.0f)}}, {m, {{Q, 11, {F(0.0f)}}}, IDC_VOLUME, 60, Q, 11, {0}},
         {m, {{Q, 11, {F(-1.0f)}}}, IDC_VOLUME, 60, Q, 11, {0}}, {m, {{Q, 11, {F(0.001f)}}}, IDC_VOLUME, 60, Q, 11, {0}},
         {m, {{Q, 11, {F(NAN)}}}, IDC_VOLUME, 60, Q, 11, {0}},   {m, {}, IDC_VOLUME, 0, Q, 11, {F(0.8912509f)}, 1},
         {m, {}, IDC_VOLUME, 0, Q, 11, {F(0.1f)}, 20},           {m, {}, IDC_VOLUME, 0, Q, 11, {F(0.01f)}, 40},
         {m, {}, IDC_VOLUME, 0, Q, 11, {F(0.0011220184f)}, 59},
+        // The nearest whole dB, each side of a half: -0.4996, -0.5006, -59.494, -59.502 dB.
+        {m, {{Q, 11, {F(0.9441f)}}}, IDC_VOLUME, 0, Q, 11, {F(1.0f)}},
+        {m, {{Q, 11, {F(0.944f)}}}, IDC_VOLUME, 1, Q, 11, {F(0.8912509f)}},
+        {m, {{Q, 11, {F(0.00106f)}}}, IDC_VOLUME, 59, Q, 11, {F(0.0011220184f)}},
+        {m, {{Q, 11, {F(0.001059f)}}}, IDC_VOLUME, 60, Q, 11, {0}},
+        // Latency, as the package installed it (40), then typed: taken as it
+        // stands, past the arrows' 10 to 200 too; no digits give 0, and what
+        // 32 bits cannot hold stops at the largest of its sign.
+        {m, {}, IDC_LATENCY, 40, kNowhere, 0, {500}, 0, "500"}, {m, {}, IDC_LATENCY, 40, kNowhere, 0, {201}, 0, "201"},
+        {m, {}, IDC_LATENCY, 40, kNowhere, 0, {9}, 0, "9"},     {m, {}, IDC_LATENCY, 40, kNowhere, 0, {10}, 0, "010"},
+        {m, {}, IDC_LATENCY, 40, kNowhere, 0, {DWORD(-12)}, 0, "\t -0012ms"},
+        {m, {}, IDC_LATENCY, 40, kNowhere, 0, {123}, 0, padded.c_str() + 1}, // all 31 characters
+        {m, {}, IDC_LATENCY, 40, kNowhere, 0, {0}, 0, "- 5"},   {m, {}, IDC_LATENCY, 40, kNowhere, 0, {0}, 0, "0x1F"},
+        {m, {}, IDC_LATENCY, 40, kNowhere, 0, {0}, 0, "abc7"},
+        {m, {}, IDC_LATENCY, 40, kNowhere, 0, {0x7FFFFFFF}, 0, "2147483647"},
+        {m, {}, IDC_LATENCY, 40, kNowhere, 0, {0x7FFFFFFF}, 0, "2147483648"},
+        {m, {}, IDC_LATENCY, 40, kNowhere, 0, {0x80000000}, 0, "-2147483648"},
+        {m, {}, IDC_LATENCY, 40, kNowhere, 0, {0x80000000}, 0, "-99999999999"},
     };
     for (const auto &r : rows) {
         SCOPED_TRACE(testing::Message() << "row " << &r - rows);
@@ -290,8 +344,10 @@ TEST_F(EffectsPagesTest, EachPageShowsTheDriversValuesTakesWhatTheUserSetsAndWri
         if (r.set != kKeep || r.typed)
             Put(r.control, r.set, r.typed);
         CloseAndWrite(r.page);
-        EXPECT_EQ(r.written[0], Stored(r.writtenSet, r.writtenId));
-        EXPECT_EQ(r.written[1], Stored(r.writtenSet, r.writtenId, 1)); // 0 past a 4-byte value
+        if (r.writtenSet == kNowhere)
+            Open(r.page);
+        EXPECT_EQ(r.written[0], r.writtenSet ? Stored(r.writtenSet, r.writtenId) : DWORD(Shown(r.control)));
+        EXPECT_EQ(r.written[1], r.writtenSet ? Stored(r.writtenSet, r.writtenId, 1) : 0); // 0 past a 4-byte value
     }
 
     // Every position comes back as it went, through single precision; an
@@ -307,6 +363,11 @@ TEST_F(EffectsPagesTest, EachPageShowsTheDriversValuesTakesWhatTheUserSetsAndWri
             t.page->ShowSettings(page_);
             ASSERT_EQ(position, Shown(t.control)) << t.control;
         }
+    }
+    // So does one far below the list, or one whose entry 32 bits cannot hold.
+    for (DWORD index : {DWORD(-5), DWORD(INT_MAX)}) {
+        Preset(Q, 12, 0, index), ReadAndOpen(e), Put(IDC_ENVIRONMENT, 3), effectsPage.ShowSettings(page_);
+        EXPECT_EQ(-1, Shown(IDC_ENVIRONMENT)) << index;
     }
 }
 
@@ -356,7 +417,8 @@ TEST_F(EffectsPagesTest, AFreshPageShowsItsStartValuesAndRangesOnTheTabsDisplayA
 TEST_F(EffectsPagesTest, MixingOptionsShowsTheRegistryValuesAndStoresThemNowhere)
 {
     ImportHook hook = HOOK("advapi32.dll", RegQueryValueExA, RecordQuery);
-    queryHook = &hook;
+    ImportHook close = HOOK("advapi32.dll", RegCloseKey, RecordClose);
+    queryHook = &hook, closeHook = &close;
     // Latency, Primary, Bypass: as the package installed them (40, 0, 0)
     // unless a type is given; a type without data: missing.
     struct Value { DWORD type; const char *data; DWORD size; };
@@ -364,6 +426,7 @@ TEST_F(EffectsPagesTest, MixingOptionsShowsTheRegistryValuesAndStoresThemNowhere
     const struct { bool key; Value values[3]; int latency, primary, bypass; } steps[] = {
         {false, {}, 321, 1, 1}, {true, {}, 40, 0, 0},
         {true, {{REG_DWORD, "\x29\0\0", 4}, {REG_DWORD, nullptr, 0}, {REG_DWORD, "\0\0\0", 4}}, 41, 1, 0},
+        {true, {{REG_DWORD, nullptr, 0}}, 321, 0, 0},
         {true, {{REG_BINARY, "\5", 1}, {REG_SZ, "longer", 7}, {REG_BINARY, "\0", 2}}, 0x105, 1, 0},
         {true, {{REG_SZ, "7", 2}, {REG_BINARY, "\0\0\0\0", 5}, {REG_BINARY, "\1", 1}}, 0x37, 1, 1},
         {true, {{REG_BINARY, "\x10\0\0\0\0\0\0", 8}, {REG_DWORD, "\0\0\0", 4}, {REG_DWORD, nullptr, 0}}, 321, 0, 1},
@@ -384,7 +447,7 @@ TEST_F(EffectsPagesTest, MixingOptionsShowsTheRegistryValuesAndStoresThemNowhere
         VcLogClear();
         queries.clear();
         ReadAndOpen(m);
-        EXPECT_EQ(s.key ? "Latency:4 Primary:4 Bypass:4 " : "", queries);
+        EXPECT_EQ(s.key ? "Latency:4 Primary:4 Bypass:4 close " : "", queries);
         EXPECT_EQ(s.latency, Shown(IDC_LATENCY));
         EXPECT_EQ(s.primary, Shown(IDC_MIX_PRIMARY));
         EXPECT_EQ(s.bypass, Shown(IDC_BYPASS));

@@ -585,7 +585,7 @@ TEST_F(Uninstall, FinishingTakesItsStepsInOrderAndDeletesOnlyABareAppletName)
 {
     const std::string longest(45, 'x'); // 39 of its characters are read
     const std::string loaders[] = {"..\\victim.txt", "../victim.txt", WindowsFile("victim.txt"), "C:..\\victim.txt",
-                                   "..", "", longest};
+                                   "..", ".", "", longest};
     for (const std::string &loader : loaders) {
         SCOPED_TRACE(loader);
         WritePrivateProfileStringA("DESCRIPTION", "LOADER", loader.empty() ? nullptr : loader.c_str(), "SOUNDCFG.INI");

@@ -32,7 +32,18 @@ const RECT kFrames[6] = {
 // otherwise stands with its id negated).
 using Painting = std::vector<std::tuple<int, LONG, LONG>>;
 Painting painted;
-ImportHook *bitBlt;
+ImportHook *bitBlt, *loadImage;
+// The picture that the program's LoadImageA refuses, unless the painting's
+// record asks.
+int refusedPicture;
+bool identifying;
+
+HANDLE WINAPI RefusePicture(HINSTANCE module, LPCSTR name, UINT type, int width, int height, UINT flags)
+{
+    if (!identifying && reinterpret_cast<UINT_PTR>(name) == static_cast<UINT_PTR>(refusedPicture))
+        return nullptr;
+    return loadImage->Original<decltype(&LoadImageA)>()(module, name, type, width, height, flags);
+}
 
 uint32_t Checksum(HANDLE bitmap, BITMAP *info)
 {
@@ -47,14 +58,27 @@ BOOL WINAPI RecordCopy(HDC dc, int x, int y, int width, int height, HDC source, 
     BITMAP info, resourceInfo;
     uint32_t copied = Checksum(GetCurrentObject(source, OBJ_BITMAP), &info);
     int picture = 0;
+    identifying = true;
     for (int id = IDB_SPEAKER_FL; id <= IDB_NOTE && !picture; ++id) {
         HANDLE resource = LoadImageA(appInstance, MAKEINTRESOURCEA(id), IMAGE_BITMAP, 0, 0, LR_LOADMAP3DCOLORS);
         picture = Checksum(resource, &resourceInfo) == copied ? id : 0;
         DeleteObject(resource);
     }
+    identifying = false;
     bool whole = width == info.bmWidth && height == info.bmHeight && !sx && !sy && rop == SRCCOPY;
     painted.emplace_back(whole ? picture : -picture, x, y);
     return bitBlt->Original<decltype(&BitBlt)>()(dc, x, y, width, height, source, sx, sy, rop);
+}
+
+// The times the page was erased before it was painted.
+int erasures;
+
+LRESULT CALLBACK CountErasures(int code, WPARAM wParam, LPARAM lParam)
+{
+    const CWPSTRUCT *sent = reinterpret_cast<const CWPSTRUCT *>(lParam);
+    if (code == HC_ACTION && sent->message == WM_ERASEBKGND && sent->hwnd == currentPageWindow)
+        ++erasures;
+    return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
 } // namespace
@@ -70,9 +94,11 @@ protected:
         soundDevices[0] = VcDefaultDeviceGuid(0);
         soundDeviceCount = 1;
         helpClickCount = 0;
+        erasing_ = SetWindowsHookExA(WH_CALLWNDPROC, CountErasures, nullptr, GetCurrentThreadId());
     }
     void TearDown() override
     {
+        UnhookWindowsHookEx(erasing_);
         DestroyWindow(panel_); // and the page with it
         ExpectNothingHeld();
         RestorePackage();
@@ -158,7 +184,16 @@ protected:
     {
         return WaitFor([] { return !testPlaying && !testSound && !testBuffer; }, 5000);
     }
-    // What the page paints now.
+    // The times the page was erased since it was last asked, what it has
+    // to paint painted.
+    int Erasures()
+    {
+        UpdateWindow(page_);
+        int n = erasures;
+        erasures = 0;
+        return n;
+    }
+    // What the page paints now (it is not erased for it).
     Painting Paint()
     {
         ImportHook hook = HOOK("gdi32.dll", BitBlt, RecordCopy);
@@ -198,6 +233,7 @@ protected:
     WaveFolder folder_;
     HWND panel_ = nullptr;
     HWND page_ = nullptr;
+    HHOOK erasing_ = nullptr;
 };
 
 TEST_F(GeneralPageTest, ShowsTheLayoutWithinTheDriversLimits)
@@ -232,6 +268,25 @@ TEST_F(GeneralPageTest, ShowsTheLayoutWithinTheDriversLimits)
             EXPECT_EQ(enabled, Buttons(true));
         }
     }
+    // A layout the driver cannot give back (any "Stereo X 2", or one the read
+    // after the clamp misses): the button follows the layout last read and
+    // the limit, at and just inside each of its bounds; a clamp is written.
+    const struct { int layout; Limits limits; const char *checked, *written; } unread[] = {
+        {6, kMax6, "6", ""},  {6, kMax4, "2", "0x3"}, {4, kMax6, "4", ""}, {4, kMax4, "4", ""},
+        {4, kMax2, "2", "0x4"}, {3, kMax4, "3", ""},  {3, kMax2, "2", "0x4"}, {5, kMax6, "2", ""},
+    };
+    for (const auto &c : unread) {
+        SCOPED_TRACE(testing::Message() << "layout " << c.layout << ", limits " << c.limits);
+        SetLimits(c.limits, 1);
+        Open(DSSPEAKER_STEREO);
+        generalPage.layout = driverLayout = c.layout;
+        VcFailCall("GetSpeakerConfig", 0, DSERR_GENERIC);
+        generalPage.ShowSettings(page_);
+        EXPECT_EQ(c.checked, Buttons(false));
+        const std::vector<std::string> writes = Trace(0, {"ds.speaker.set"});
+        EXPECT_EQ(c.written, writes.empty() ? "" : Field(writes[0], "value"));
+        VcClearFaults();
+    }
 }
 
 // A choice enables Apply and leaves the pictures and the hand as they were;
@@ -239,15 +294,18 @@ TEST_F(GeneralPageTest, ShowsTheLayoutWithinTheDriversLimits)
 TEST_F(GeneralPageTest, AChoiceIsWrittenOnApplyOrWhenTakenAndLostWhenShownAgain)
 {
     Open(DSSPEAKER_STEREO);
+    Erasures();
     Click(IDC_LAYOUT_6);
     EXPECT_TRUE(ApplyEnabled());
     EXPECT_EQ(Pictured(2), Paint());
+    EXPECT_EQ(0, Erasures());
     EXPECT_EQ("01", WithHand());
     EXPECT_EQ(DWORD(DSSPEAKER_STEREO), VcSpeakerConfig(0)); // nothing written before Apply
     Apply();
     EXPECT_EQ(DWORD(DSSPEAKER_5POINT1), VcSpeakerConfig(0));
     EXPECT_EQ("6", Buttons(false));
     EXPECT_EQ(Pictured(6), Paint());
+    EXPECT_EQ(1, Erasures()); // the two speakers' place is painted anew
 
     // "Stereo X 2" is written as two speakers and read back as them.
     Click(IDC_LAYOUT_STEREO_X2);
@@ -309,15 +367,18 @@ TEST_F(GeneralPageTest, EachLayoutPicturesItsSpeakersAndPlaysEachAloneOrAllInTur
             SCOPED_TRACE(i);
             VcSetPlayTimePercent(100); // still playing when the page is looked at
             VcLogClear();
+            Erasures();
             ClickSpeaker(i);
             DispatchPending();
             ASSERT_EQ(1, testPlaying);
             EXPECT_EQ(Pictured(count, l.layout == 3 ? std::vector<int>{i % 2, i % 2 + 2} : std::vector<int>{i}), Paint());
+            EXPECT_EQ(0, Erasures()); // the note is painted over the page as it is
             ClickSpeaker(i); // a stop request, not a new start
             ASSERT_TRUE(Idle());
             EXPECT_EQ(std::vector<std::string>{l.sounds[i]}, Plays());
             EXPECT_EQ(0, testIndex + testEnd);
             EXPECT_EQ(Pictured(count), Paint());
+            EXPECT_EQ(1, Erasures()); // and goes when the sound ends
         }
         VcSetPlayTimePercent(5);
         VcLogClear();
@@ -327,6 +388,22 @@ TEST_F(GeneralPageTest, EachLayoutPicturesItsSpeakersAndPlaysEachAloneOrAllInTur
         EXPECT_EQ(std::vector<std::string>(l.sounds.begin(), l.sounds.begin() + l.testAll), Plays());
         EXPECT_EQ("", errors.Text());
         VcClearFaults();
+    }
+    // A speaker picture that does not load is left out; a note sign that
+    // does not leaves the playing speaker unmarked.
+    Open(DSSPEAKER_5POINT1);
+    VcSetPlayTimePercent(100);
+    for (int refused : {IDB_SPEAKER_RL, IDB_NOTE}) {
+        refusedPicture = refused;
+        ImportHook hook = HOOK("user32.dll", LoadImageA, RefusePicture);
+        loadImage = &hook;
+        ClickSpeaker(2);
+        DispatchPending();
+        Painting expected = Pictured(6, {2});
+        expected.erase(expected.begin() + (refused == IDB_NOTE ? 6 : 2));
+        EXPECT_EQ(expected, Paint()) << refused;
+        ClickSpeaker(2);
+        ASSERT_TRUE(Idle());
     }
 }
 

@@ -213,6 +213,32 @@ FakeVersion::~FakeVersion()
     activeVersion = nullptr;
 }
 
+namespace {
+HeapRefusal *activeRefusal;
+
+LPVOID WINAPI RefuseHeap(HANDLE heap, DWORD flags, SIZE_T size)
+{
+    if (++activeRefusal->calls == activeRefusal->refused)
+        return nullptr;
+    return activeRefusal->Original()(heap, flags, size);
+}
+} // namespace
+
+HeapRefusal::HeapRefusal(int n) : refused(n), hook_(HOOK("kernel32.dll", HeapAlloc, RefuseHeap))
+{
+    activeRefusal = this;
+}
+
+decltype(&HeapAlloc) HeapRefusal::Original() const
+{
+    return hook_.Original<decltype(&HeapAlloc)>();
+}
+
+HeapRefusal::~HeapRefusal()
+{
+    activeRefusal = nullptr;
+}
+
 // ---- Waiting ---------------------------------------------------------------------
 
 void DispatchPending()

@@ -117,6 +117,19 @@ private:
     ImportHook hook_;
 };
 
+// While it lives, the nth HeapAlloc call of this program from now returns
+// null, as when memory runs out; calls counts them.
+class HeapRefusal {
+public:
+    explicit HeapRefusal(int n);
+    ~HeapRefusal();
+    decltype(&HeapAlloc) Original() const;
+    int refused, calls = 0;
+
+private:
+    ImportHook hook_;
+};
+
 // ---- Waiting: every wait has its own bound, shorter than the test's
 
 // Handles this thread's messages until done holds (true) or ms have passed

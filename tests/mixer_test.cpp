@@ -55,7 +55,11 @@ TEST(MixerArithmetic, SlidersAndChannelValuesConvertBothWays)
             EXPECT_EQ(volume, VolumeSliderPosition(&r)) << balance << " " << volume;
             EXPECT_EQ(volume < 15 ? int32_t(balance) : -1, (BalanceFromVolume(&r), r.balance)) << balance << " " << volume;
         }
-    }
+    }    // A mono line's balance slider changes nothing.
+    MixerLineRecord mono = full;
+    mono.line.cChannels = 1, mono.channelVolume[1] = 7;
+    ApplySliderPosition(&mono, 0, true);
+    EXPECT_TRUE(mono.balance == 16 && mono.channelVolume[0] == 65535 && mono.channelVolume[1] == 7);
 }
 
 // A line and its controls on device 0: a source of a destination, or (for
@@ -236,9 +240,10 @@ TEST_F(Mixer, TheCardsMixerIsTheFirstReadableDeviceOfItsDriversManufacturer)
 // Each transfer takes the first control of its type, else slot 0 (volume)
 // or 1 (mute) if the line has a control there. Values that need more room
 // than the record has are refused, except a mute's, which is moved as one
-// value for all channels. One record serves every line in turn. (The pages'
-// tests show the usual lines, a mono one, one of six channels, one with
-// too many controls.)
+// value for all channels. A line of four controls loads them, one of five
+// or six (more than the record holds) none; a line without controls moves
+// nothing. One record serves every line in turn. (The pages' tests show the
+// usual lines, a mono one, one of six channels.)
 TEST_F(Mixer, TransfersNeverReachPastTheRecordOrAnEarlierLinesControls)
 {
     DWORD destination = Card(kSpeakers, 2, "Speakers");
@@ -256,7 +261,9 @@ TEST_F(Mixer, TransfersNeverReachPastTheRecordOrAnEarlierLinesControls)
         {2, {{kVolume, kUniform}, {kMute, 0}}, true, "49149,-", 0, "1000", 1, "1,1"},
         {2, {{kBass, kUniform}}, true, "49149,-", 0, "1000", -1, ""},
         {2, {{kBass, 0}, {kBass, 0}, {kBass, 0}, {kVolume, 0}}, true, "49149,49149", 3, "1000,2000", 1, "1,1"},
+        {2, {{kVolume, 0}, {kMute, kUniform}, {kBass, 0}, {kBass, 0}, {kBass, 0}}, false, "-,-", -1, "", -1, ""},
         {2, {{kVolume, 0}, {kMute, kUniform}, {kBass, 0}, {kBass, 0}, {kBass, 0}, {kBass, 0}}, false, "-,-", -1, "", -1, ""},
+        {2, {}, false, "-,-", -1, "", -1, ""},
     };
     struct {
         MixerLineRecord record;
@@ -310,6 +317,38 @@ TEST_F(Mixer, TheRecordingSourceSelectorIsOneOfTheFirstThreeControls)
         CloseCardMixer(mixer_);
         mixer_ = nullptr;
         VcMixerClearDevices();
+    }    // A failure at any step of a read or a write gives false and leaves the
+    // record and the selector as they were; the device's id has a fallback.
+    // The names as long as the card's hold them, alike for 60 characters:
+    // the selector's items are named after the lines.
+    DWORD waveIn = Card(kWaveIn, 2, "Recording");
+    VcMixerAddSource(0, waveIn, kSource, 2, (std::string(60, 'L') + "Mic").c_str());
+    VcMixerAddSource(0, waveIn, kSource, 2, (std::string(60, 'L') + " CD").c_str());
+    const DWORD mux = VcMixerAddControl(0, waveIn, kMux, kUniform | kMultiple, 2, "Recording Source"), first[2] = {1, 0};
+    MixerLineRecord record;
+    Bind(&record, kWaveIn, 1);
+    const struct { const char *call; int n; bool getFails, setFails; } steps[] = {
+        {"mixerGetID", 1, false, false},           {"mixerGetDevCapsA", 1, true, true},
+        {"mixerGetLineInfoA", 1, true, true},      {"mixerGetLineControlsA", 1, true, true},
+        {"HeapAlloc", 1, true, true},              {"mixerGetControlDetailsA", 1, true, true},
+        {"HeapAlloc", 2, true, true},              {"mixerGetControlDetailsA", 2, true, false},
+        {"mixerSetControlDetails", 1, false, true},
+    };
+    for (const auto &s : steps) {
+        for (bool set : {false, true}) {
+            SCOPED_TRACE(testing::Message() << s.call << " " << s.n << (set ? " set" : " get"));
+            ASSERT_TRUE(VcMixerChangeByOtherProgram(0, mux, first, 2));
+            const bool heap = strcmp(s.call, "HeapAlloc") == 0;
+            HeapRefusal refusal(heap ? s.n : 0);
+            if (!heap)
+                VcFailCall(s.call, s.n, MMSYSERR_ERROR);
+            record.switchValue = set ? 1 : 7;
+            const bool fails = set ? s.setFails : s.getFails;
+            EXPECT_EQ(!fails, set ? SetRecordSource(mixer_, &record) : GetRecordSource(mixer_, &record));
+            EXPECT_EQ(set ? 1u : fails ? 7u : 0u, record.switchValue);
+            EXPECT_EQ(set && !fails ? "0,1" : "1,0", Values(mux));
+            VcClearFaults();
+        }
     }
 }
 
@@ -342,6 +381,15 @@ TEST_F(Mixer, APageObjectFindsTheCardsMixerWhenMadeAndOpensItWithItsDialog)
             EXPECT_EQ("Card Speakers !v0 !b16 !m0", Views(0, 0)); // a line without controls
         DestroyWindow(page_);
         EXPECT_TRUE(VcMixerOpenHandleCount() == 0 && !object->mixerHandle);
+        // A page window without its object opens nothing, and does nothing
+        // for a slider, the mixer's notice or its end.
+        VcLogClear();
+        page_ = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(object->DialogTemplateId()), panel_,
+                                   object->DialogProcedure(), 0);
+        Act(object == &playback ? 1 : 7, kVolumeSlider, 3, TB_ENDTRACK);
+        SendMessageA(page_, MM_MIXM_CONTROL_CHANGE, 0, 0);
+        DestroyWindow(page_);
+        EXPECT_EQ(0u, VcLogCount());
     }
 }
 
@@ -360,13 +408,14 @@ TEST_F(Mixer, PlaybackColumnsFollowTheSpeakerLinesAndMoveThemAtOnce)
     AddLine(rear, kSource, 2, "R0");
     AddLine(rear, kSource, 2, "R1");
     TestLine six = AddLine(rear, kSource, 6, "Six", 0, 0);
-    TestLine crowded = AddLine(rear, kSource, 2, "Crowded");
+    const std::string crowdedName = std::string(56, 'C') + "rowded.";  // as long as the card's names are
+    TestLine crowded = AddLine(rear, kSource, 2, crowdedName.c_str());
     for (int i = 0; i < 4; ++i)
         VcMixerAddControl(0, crowded.id, kBass, kUniform, 0, "Bass");
 
     Open(playbackMixerPage);
-    EXPECT_EQ("Front v4 b16 m0 | Wave v4 b16 m0 | Mic v4 !b16 m0 | Six v0 b16 m0 | Crowded !v0 !b16 !m0 | "
-              "Line-In v0 b16 m0",
+    EXPECT_EQ("Front v4 b16 m0 | Wave v4 b16 m0 | Mic v4 !b16 m0 | Six v0 b16 m0 | " + crowdedName +
+                  " !v0 !b16 !m0 | Line-In v0 b16 m0",
               Views(0, 5));
     EXPECT_EQ(15, SendDlgItemMessageA(page_, kIds[5][1], TBM_GETRANGEMAX, 0, 0));
     EXPECT_EQ(32, SendDlgItemMessageA(page_, kIds[5][2], TBM_GETRANGEMAX, 0, 0));
@@ -434,13 +483,14 @@ TEST_F(Mixer, RecordBoxesKeepExactlyOneKnownSourceSelected)
         {9, kClick, 0, 0, nullptr, "", "Stereo Mix v4 b16 m0"},             // no item of its own
         {10, kClick, 0, 0, nullptr, "", "Aux v0 b16 m1"},                   // no line
         {7, kVolumeSlider, 7, TB_THUMBPOSITION, &cd.volume, "34952,34952", "CD Player v7 b16 m1"},
+        {7, kBalanceSlider, 24, TB_THUMBTRACK, &cd.volume, "17476,34952", "CD Player v7 b24 m1"},
         // Another program's choices: the third item, "Microphone", is not the
         // microphone's entry: "Mic" comes first.
         {8, kOtherProgram, 0, 0, &mux, "0,0,0,1,0", "Line In v4 b16 m1", 5, line},
         {6, kOtherProgram, 0, 0, &mux, "0,0,1,0,0", "Microphone v4 !b16 m0", 5, microphone},
     };
     // No box is checked now, nor for a selector with an absurd count of items.
-    const char *none = "Microphone v4 !b16 m0 | CD Player v7 b16 m0 | Line In v4 b16 m0 | Stereo Mix v4 b16 m0";
+    const char *none = "Microphone v4 !b16 m0 | CD Player v7 b24 m0 | Line In v4 b16 m0 | Stereo Mix v4 b16 m0";
     Run(steps, sizeof steps / sizeof *steps);
     EXPECT_EQ(none, Views(6, 9));
     ASSERT_TRUE(VcMixerChangeByOtherProgram(0, mux, line, 5) && VcMixerReportItems(0, mux, 0x40000001));

@@ -44,24 +44,27 @@ TEST_F(Engine, AFailingStepEndsTheSequenceWithItsDiagnosticButARefusedRouteDoesN
 {
     const struct {
         const char *method; // null: the third speaker's file is missing
-        HRESULT result;
+        HRESULT result;     // for HeapAlloc: which of the loader's blocks is refused
         const char *line;
         size_t plays;
     } steps[] = {
         {"DirectSoundCreate", DSERR_NODRIVER, "Could not open DirectSound\n", 0},
         {"SetCooperativeLevel", DSERR_INVALIDCALL, "SetCooperativeLevel failed (88780032)\n", 0},
         {"Set", E_INVALIDARG, "Set failed\n", 6},
+        {"HeapAlloc", 3, "Could not load rleft.wav\n", 2},
         {nullptr, 0, "Could not load rleft.wav\n", 2},
     };
     for (const auto &step : steps) {
         SCOPED_TRACE(step.line);
         VcLogClear();
         StderrCapture err;
-        if (step.method)
-            VcFailCall(step.method, 1, step.result);
-        else
+        const bool heap = step.method && strcmp(step.method, "HeapAlloc") == 0;
+        HeapRefusal refusal(heap ? step.result : 0);
+        if (!step.method)
             folder_.Remove("rleft.wav");
-        testEnd = 6;
+        else if (!heap)
+            VcFailCall(step.method, 1, step.result);
+        testIndex = 0, testEnd = 6;
         ToggleSpeakerTest(page_);
         EXPECT_EQ(step.plays != 0, testSound != nullptr);
         ASSERT_TRUE(Idle());

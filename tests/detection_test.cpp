@@ -23,6 +23,27 @@ void CreateKey(const std::string &path)
         RegCloseKey(key);
 }
 
+// The key that the program's RegOpenKeyExA and RegCreateKeyExA refuse, by
+// its name below the key it is opened from.
+std::string refusedKey;
+ImportHook *openKey, *createKey;
+
+LONG WINAPI RefuseOpen(HKEY key, LPCSTR name, DWORD options, REGSAM access, PHKEY result)
+{
+    if (name && refusedKey == name)
+        return ERROR_ACCESS_DENIED;
+    return openKey->Original<decltype(&RegOpenKeyExA)>()(key, name, options, access, result);
+}
+
+LONG WINAPI RefuseCreate(HKEY key, LPCSTR name, DWORD reserved, LPSTR type, DWORD options, REGSAM access,
+                         LPSECURITY_ATTRIBUTES security, PHKEY result, LPDWORD disposition)
+{
+    if (name && refusedKey == name)
+        return ERROR_ACCESS_DENIED;
+    return createKey->Original<decltype(&RegCreateKeyExA)>()(key, name, reserved, type, options, access, security,
+                                                               result, disposition);
+}
+
 class Detection : public testing::Test {
 protected:
     void SetUp() override
@@ -106,6 +127,7 @@ TEST_F(Detection, ProbeFailuresWriteTheirLinesAndReportAsTheModeSays)
         {"QueryInterface", E_NOINTERFACE, OpenRetry, false, "No IKsPropertySet interface available\n", 0},
         {"SetCooperativeLevel", DSERR_INVALIDCALL, Startup, true, "SetCooperativeLevel failed (88780032)\n", 0},
         {"Set", DSERR_INVALIDPARAM, Open, true, "Set failed\n", 0},
+        {"QueryInterface", E_NOINTERFACE, Startup, true, "", 0}, // the sound's own: played unrouted
         {nullptr, 0, Open, true, "Could not load fleft.wav\n", 0},
     };
     for (const auto &step : steps) {
@@ -175,6 +197,52 @@ TEST_F(Detection, WithoutASettableChannelConfigurationOpenWritesTheDefaultsAndOp
     VcBendCall("QuerySupport", 1, VcNoSetBit);
     EXPECT_FALSE(ProbeSpeakerRouting(OpenRetry));
     EXPECT_EQ(1u, boxes.Boxes().size());
+}
+
+// A device, an instance or a subkey of the defaults that cannot be opened
+// or made skips only itself. Devices and instances go in the registry's
+// order: the card's device of subsystem 0001 with instance 3&0, then the
+// one of subsystem 0560 with two.
+TEST_F(Detection, AKeyThatCannotBeOpenedOrMadeSkipsOnlyItsOwnDefaults)
+{
+    const std::string other = std::string(kProfilePciKey) + "\\VEN_1D7F&DEV_0560&SUBSYS_00011D7F&REV_01",
+                      instances[] = {other + "\\3&0", kProfilePciKey + kCard + "\\4&1234&0&0008",
+                                     kProfilePciKey + kCard + "\\4&1234&0&0010"};
+    // What each instance got: Device Presence, Mixer Defaults, Speaker Configuration.
+    const struct { const char *refused, *written; } rows[] = {
+        {"", "PMS PMS PMS"},
+        {"VEN_1D7F&DEV_0560&SUBSYS_00011D7F&REV_01", "--- PMS PMS"},
+        {"4&1234&0&0008", "PMS --- PMS"},
+        {"DirectSound\\Device Presence", "-MS -MS -MS"},
+        {"DirectSound\\Mixer Defaults", "P-S P-S P-S"},
+        {"DirectSound\\Speaker Configuration", "PM- PM- PM-"},
+    };
+    VcDevice card;
+    VcDefaultDevice(0, &card);
+    card.channelConfig = VcChannelConfigUnsupported;
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.refused);
+        SHDeleteKeyA(HKEY_LOCAL_MACHINE, kProfilePciKey);
+        VcSetDevices(&card, 1);
+        for (const std::string &instance : instances)
+            CreateKey(instance);
+        {
+            refusedKey = row.refused;
+            ImportHook open = HOOK("advapi32.dll", RegOpenKeyExA, RefuseOpen),
+                       create = HOOK("advapi32.dll", RegCreateKeyExA, RefuseCreate);
+            openKey = &open, createKey = &create;
+            EXPECT_FALSE(ProbeSpeakerRouting(Open));
+        }
+        std::string written;
+        for (const std::string &instance : instances) {
+            written += written.empty() ? "" : " ";
+            written += GetDword(HKEY_LOCAL_MACHINE, instance + "\\DirectSound\\Device Presence", "Emulated", 0) ? "P" : "-";
+            written += GetDword(HKEY_LOCAL_MACHINE, instance + "\\DirectSound\\Mixer Defaults", "SRC Quality", 0) ? "M" : "-";
+            written += GetDword(HKEY_LOCAL_MACHINE, instance + "\\DirectSound\\Speaker Configuration",
+                                "Speaker Configuration", 0) ? "S" : "-";
+        }
+        EXPECT_EQ(row.written, written);
+    }
 }
 
 // Windows NT 5 (2000, XP, Server 2003) finds the card by its PCI key alone,

@@ -113,20 +113,24 @@ protected:
         EXPECT_TRUE(VcStoredProperty(0, *set, id, value, SizeOf(set, id)));
         return value[word];
     }
-    // Reads every property into a page object that has read nothing, the nth
+    // Reads every property into a page object that holds the card's values
+    // from a read before, the card now holding the start values, the nth
     // read failing (0: none), then writes them back; both as the card saw them.
     template <class Page, size_t N> void ExpectReadAndWrite(const Property (&properties)[N], const size_t (&order)[N])
     {
         for (size_t failing = 0; failing <= N; ++failing) {
             SCOPED_TRACE(testing::Message() << "read " << failing << " fails");
             Lines reads, writes;
-            for (size_t i = 0; i < N; ++i) {
+            Page page;
+            for (size_t i = 0; i < N; ++i)
                 Preset(properties[i].set, properties[i].id, properties[i].driver[0], properties[i].driver[1]);
-                reads.push_back(Call("get", properties[i], i + 1 == failing ? nullptr : properties[i].driver));
+            page.ReadFromDriver(c_.directSound, c_.propertySet);
+            for (size_t i = 0; i < N; ++i) {
+                Preset(properties[i].set, properties[i].id, properties[i].start[0], properties[i].start[1]);
+                reads.push_back(Call("get", properties[i], i + 1 == failing ? nullptr : properties[i].start));
             }
             for (size_t i : order)
-                writes.push_back(Call("set", properties[i], i + 1 == failing ? properties[i].start : properties[i].driver));
-            Page page;
+                writes.push_back(Call("set", properties[i], i + 1 == failing ? properties[i].driver : properties[i].start));
             if (failing)
                 VcFailCall("Get", static_cast<int>(failing), DSERR_GENERIC);
             VcLogClear();
@@ -289,6 +293,7 @@ TEST_F(EffectsPagesTest, EachPageShowsTheDriversValuesTakesWhatTheUserSetsAndWri
         {v, {{Q, 2, {6}}}, IDC_PLAY_UNLIMITED, 0, Q, 2, {6}},   {v, {{Q, 2, {0xF8}}}, IDC_PLAY_UNLIMITED, 1, Q, 2, {0}},
         {v, {{Q, 2, {2}}}, IDC_PLAY_LIMITED, 1, Q, 2, {2}},     {v, {{Q, 2, {2}}}, IDC_PLAY_LONGEST, 0, Q, 2, {2}},
         {v, {{Q, 2, {4}}}, IDC_PLAY_LONGEST, 1, Q, 2, {4}},     {v, {{Q, 2, {4}}}, IDC_PLAY_LIMITED, 0, Q, 2, {4}},
+        {v, {{Q, 2, {4}}}, IDC_PLAY_UNLIMITED, 0, Q, 2, {4}},   {v, {{Q, 2, {2}}}, IDC_PLAY_UNLIMITED, 0, Q, 2, {2}},
         {v, {{Q, 2, {7}}}, IDC_LIMIT_TOTAL, 1, Q, 2, {7}},      {v, {{Q, 2, {3}}}, IDC_PLAY_UNLIMITED, 0, Q, 2, {3}},
         {v, {{Q, 2, {6}}}, IDC_LIMIT_TOTAL, 0, Q, 2, {6}},      {v, {{Q, 2, {0xF9}}}, IDC_LIMIT_TOTAL, 1, Q, 2, {1}},
         {v, {}, IDC_PLAY_LIMITED, 0, Q, 2, {2}, 1},             {v, {}, IDC_PLAY_LONGEST, 0, Q, 2, {4}, 1},

@@ -327,6 +327,20 @@ TEST_F(GeneralPageTest, AChoiceIsWrittenOnApplyOrWhenTakenAndLostWhenShownAgain)
     ChooseTab(panel_, 1);
     SendMessageA(panel_, WM_COMMAND, IDOK, 0);
     EXPECT_EQ(DWORD(DSSPEAKER_QUAD), VcSpeakerConfig(0));
+
+    // Taken from the buttons in their order, the first checked winning;
+    // with none checked, two speakers.
+    Open();
+    const struct { std::vector<int> checked; int layout; } taken[] = {
+        {{IDC_LAYOUT_STEREO_X2, IDC_LAYOUT_6}, 3}, {{IDC_LAYOUT_4, IDC_LAYOUT_6}, 4}, {{IDC_LAYOUT_2, IDC_LAYOUT_4}, 2},
+        {{IDC_LAYOUT_6}, 6}, {{}, 2},
+    };
+    for (const auto &t : taken) {
+        for (int id : {IDC_LAYOUT_2, IDC_LAYOUT_STEREO_X2, IDC_LAYOUT_4, IDC_LAYOUT_6})
+            CheckDlgButton(page_, id, std::count(t.checked.begin(), t.checked.end(), id) ? BST_CHECKED : BST_UNCHECKED);
+        generalPage.TakeSettings(page_);
+        EXPECT_EQ(t.layout, generalPage.layout);
+    }
 }
 
 // For each layout shown: the speakers pictured and answering the mouse; a

@@ -33,8 +33,8 @@ TEST(MixerArithmetic, SlidersAndChannelValuesConvertBothWays)
     // A slider position, and the channel values afterwards and the balance
     // BalanceFromVolume gives them.
     const struct { uint32_t position; bool balanceSlider; uint32_t left, right, balance; } cases[] = {
-        {0, true, 65535, 0, 0}, {32, true, 0, 65535, 32}, {8, true, 65535, 32767, 8},
-        {16, true, 65535, 65535, 16}, {7, false, 34952, 34952, 16}};
+        {0, true, 65535, 0, 0}, {32, true, 0, 65535, 32}, {8, true, 65535, 32767, 8}, {15, true, 65535, 61439, 15},
+        {16, true, 65535, 65535, 16}, {17, true, 61439, 65535, 17}, {7, false, 34952, 34952, 16}};
     for (const auto &c : cases) {
         MixerLineRecord r = full;
         ApplySliderPosition(&r, c.position, c.balanceSlider);
@@ -350,6 +350,10 @@ TEST_F(Mixer, TheRecordingSourceSelectorIsOneOfTheFirstThreeControls)
             VcClearFaults();
         }
     }
+    // A destination that cannot be read ends the search for a line at once.
+    VcFailCall("mixerGetLineInfoA", 1, MMSYSERR_ERROR);
+    EXPECT_EQ(kLineSearchFailed, FindColumnLine(mixer_, &record, kWaveIn, 1));
+    VcClearFaults();
 }
 
 // Each page object finds the card's mixer when it is made, here the second
@@ -379,6 +383,13 @@ TEST_F(Mixer, APageObjectFindsTheCardsMixerWhenMadeAndOpensItWithItsDialog)
         EXPECT_TRUE(std::string(VcLogLine(0)).find("mixerOpen device=1 ") == 0 && VcMixerOpenHandleCount() == 1);
         if (object == &playback)
             EXPECT_EQ("Card Speakers !v0 !b16 !m0", Views(0, 0)); // a line without controls
+        // A column without a line keeps its template label and moves nothing.
+        const int unbound = object == &playback ? 1 : 7;
+        Act(unbound, kVolumeSlider, 3, TB_ENDTRACK);
+        Act(unbound, kBalanceSlider, 9, TB_ENDTRACK);
+        Act(unbound, kClick);
+        EXPECT_EQ(object == &playback ? "Wave v3 b9 m1" : "Mic v3 b9 m1", Views(unbound, unbound));
+        EXPECT_EQ(0u, Writes());
         DestroyWindow(page_);
         EXPECT_TRUE(VcMixerOpenHandleCount() == 0 && !object->mixerHandle);
         // A page window without its object opens nothing, and does nothing
@@ -402,8 +413,8 @@ TEST_F(Mixer, PlaybackColumnsFollowTheSpeakerLinesAndMoveThemAtOnce)
     front.volume = VcMixerAddControl(0, frontId, kVolume, 0, 0, "Volume");
     TestLine wave = AddLine(frontId, kSource, 2, "Wave");
     TestLine mic = AddLine(frontId, kSource, 1, "Mic", 0, 0);
-    // Columns 3 and 4 come from the second speaker destination, which has
-    // sources 2 and 3; there is no source 4.
+    // Columns 3, 4 and 5 come from the second speaker destination, which
+    // has sources 2, 3 and 4.
     DWORD rear = AddLine(kVcMixerNoLine, kSpeakers, 2, "Rear").id;
     AddLine(rear, kSource, 2, "R0");
     AddLine(rear, kSource, 2, "R1");
@@ -412,10 +423,11 @@ TEST_F(Mixer, PlaybackColumnsFollowTheSpeakerLinesAndMoveThemAtOnce)
     TestLine crowded = AddLine(rear, kSource, 2, crowdedName.c_str());
     for (int i = 0; i < 4; ++i)
         VcMixerAddControl(0, crowded.id, kBass, kUniform, 0, "Bass");
+    TestLine last = AddLine(rear, kSource, 2, "Last");
 
     Open(playbackMixerPage);
     EXPECT_EQ("Front v4 b16 m0 | Wave v4 b16 m0 | Mic v4 !b16 m0 | Six v0 b16 m0 | " + crowdedName +
-                  " !v0 !b16 !m0 | Line-In v0 b16 m0",
+                  " !v0 !b16 !m0 | Last v4 b16 m0",
               Views(0, 5));
     EXPECT_EQ(15, SendDlgItemMessageA(page_, kIds[5][1], TBM_GETRANGEMAX, 0, 0));
     EXPECT_EQ(32, SendDlgItemMessageA(page_, kIds[5][2], TBM_GETRANGEMAX, 0, 0));
@@ -429,8 +441,7 @@ TEST_F(Mixer, PlaybackColumnsFollowTheSpeakerLinesAndMoveThemAtOnce)
         {0, kClick, 0, 0, &front.mute, "0", "Front v4 b20 m0"},
         {3, kClick, 0, 0, &six.mute, "1,1,1,1,1,1", "Six v0 b16 m1"},
         {3, kVolumeSlider, 3, TB_ENDTRACK, nullptr, "", "Six v3 b16 m1"},     // six channels: not moved
-        {5, kVolumeSlider, 3, TB_ENDTRACK, nullptr, "", "Line-In v3 b16 m0"}, // no line
-        {5, kBalanceSlider, 9, TB_ENDTRACK, nullptr, "", "Line-In v3 b9 m0"},
+        {5, kClick, 0, 0, &last.mute, "1", "Last v4 b16 m1"},
         {1, kOtherProgram, 0, 65535, &wave.volume, "0,65535", "Wave v0 b32 m0", 2},
         {1, kLineChange, 65535, 0, &wave.volume, "65535,0", "Wave v0 b32 m0", 2}, // a line's change is not shown
         {1, kOtherProgram, 0, 0, &wave.volume, "0,0", "Wave v15 b32 m0", 2},     // silent: the balance stays
@@ -454,46 +465,56 @@ TEST_F(Mixer, PlaybackColumnsFollowTheSpeakerLinesAndMoveThemAtOnce)
     Open(playbackMixerPage);
     Act(1, kVolumeSlider, 0, TB_ENDTRACK);
     EXPECT_EQ("65535,65535", Values(wave.volume));
+    // A destination that cannot be read while binding (the second column's
+    // second) stops it there: nothing bound is shown, and the columns after
+    // keep their template.
+    DestroyWindow(page_);
+    VcFailCall("mixerGetLineInfoA", 4, MMSYSERR_ERROR);
+    Open(playbackMixerPage);
+    VcClearFaults();
+    EXPECT_EQ("Front v0 b16 m0 | Wave v0 b16 m0 | FM-Syn v0 b0 m0 | CD v0 b0 m0 | MIC v0 b0 m0 | Line-In v0 b0 m0",
+              Views(0, 5));
 }
 
 TEST_F(Mixer, RecordBoxesKeepExactlyOneKnownSourceSelected)
 {
     Card(kSpeakers, 2, "Speakers");
     DWORD waveIn = AddLine(kVcMixerNoLine, kWaveIn, 2, "Recording", 0, 0, false).id;
-    const DWORD mux = VcMixerAddControl(0, waveIn, kMux, kUniform | kMultiple, 5, "Recording Source");
+    const DWORD mux = VcMixerAddControl(0, waveIn, kMux, kUniform | kMultiple, 6, "Recording Source");
     AddLine(waveIn, kSource, 1, "Microphone", 0, 0, false);
     TestLine cd = AddLine(waveIn, kSource, 2, "CD Player", 0, 0, false);
     AddLine(waveIn, kSource, 2, "Line In", 0, 0, false);
     AddLine(waveIn, kSource, 2, "Stereo Mix", 0, 0, false);
+    AddLine(waveIn, kSource, 2, "Aux In", 0, 0, false);
     // "Microphone" contains two items' names, "Stereo Mix" none.
-    const char *items[] = {"CD Player", "Mic", "Microphone", "Line", ""};
-    for (DWORD i = 0; i < 5; ++i)
+    const char *items[] = {"CD Player", "Mic", "Microphone", "Line", "", "Aux"};
+    for (DWORD i = 0; i < 6; ++i)
         VcMixerSetItemText(0, mux, i, items[i]);
 
     Open(recordMixerPage);
     EXPECT_EQ("Microphone v4 !b16 m0 | CD Player v4 b16 m1 | Line In v4 b16 m0 | Stereo Mix v4 b16 m0 | "
-              "Aux v0 b16 m0",
+              "Aux In v4 b16 m0",
               Views(6, 10));
-    const DWORD line[5] = {0, 0, 0, 1, 0}, microphone[5] = {0, 0, 1, 0, 0};
+    const DWORD line[6] = {0, 0, 0, 1, 0, 0}, microphone[6] = {0, 0, 1, 0, 0, 0};
     const Step steps[] = {
-        {6, kClick, 0, 0, &mux, "0,1,0,0,0", "Microphone v4 !b16 m1"},
-        {7, kClick, 0, 0, &mux, "1,0,0,0,0", "CD Player v4 b16 m1"},
+        {6, kClick, 0, 0, &mux, "0,1,0,0,0,0", "Microphone v4 !b16 m1"},
+        {7, kClick, 0, 0, &mux, "1,0,0,0,0,0", "CD Player v4 b16 m1"},
         {7, kClick, 0, 0, nullptr, "", "CD Player v4 b16 m1"},              // the selected source stays
         {8, kNotify, 0, BN_DOUBLECLICKED, nullptr, "", "Line In v4 b16 m1"}, // not a click: nothing written
         {9, kClick, 0, 0, nullptr, "", "Stereo Mix v4 b16 m0"},             // no item of its own
-        {10, kClick, 0, 0, nullptr, "", "Aux v0 b16 m1"},                   // no line
-        {7, kVolumeSlider, 7, TB_THUMBPOSITION, &cd.volume, "34952,34952", "CD Player v7 b16 m1"},
-        {7, kBalanceSlider, 24, TB_THUMBTRACK, &cd.volume, "17476,34952", "CD Player v7 b24 m1"},
+        {10, kClick, 0, 0, &mux, "0,0,0,0,0,1", "Aux In v4 b16 m1"},       // the fifth column's own ids
+        {7, kVolumeSlider, 7, TB_THUMBPOSITION, &cd.volume, "34952,34952", "CD Player v7 b16 m0"},
+        {7, kBalanceSlider, 24, TB_THUMBTRACK, &cd.volume, "17476,34952", "CD Player v7 b24 m0"},
         // Another program's choices: the third item, "Microphone", is not the
         // microphone's entry: "Mic" comes first.
-        {8, kOtherProgram, 0, 0, &mux, "0,0,0,1,0", "Line In v4 b16 m1", 5, line},
-        {6, kOtherProgram, 0, 0, &mux, "0,0,1,0,0", "Microphone v4 !b16 m0", 5, microphone},
+        {8, kOtherProgram, 0, 0, &mux, "0,0,0,1,0,0", "Line In v4 b16 m1", 6, line},
+        {6, kOtherProgram, 0, 0, &mux, "0,0,1,0,0,0", "Microphone v4 !b16 m0", 6, microphone},
     };
     // No box is checked now, nor for a selector with an absurd count of items.
     const char *none = "Microphone v4 !b16 m0 | CD Player v7 b24 m0 | Line In v4 b16 m0 | Stereo Mix v4 b16 m0";
     Run(steps, sizeof steps / sizeof *steps);
     EXPECT_EQ(none, Views(6, 9));
-    ASSERT_TRUE(VcMixerChangeByOtherProgram(0, mux, line, 5) && VcMixerReportItems(0, mux, 0x40000001));
+    ASSERT_TRUE(VcMixerChangeByOtherProgram(0, mux, line, 6) && VcMixerReportItems(0, mux, 0x40000001));
     DispatchPending();
     EXPECT_EQ(none, Views(6, 9));
 }

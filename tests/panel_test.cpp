@@ -158,6 +158,36 @@ TEST_F(Panel, OpensCentredInFrontWithTwoTabsEveryPageReadFromTheFirstDeviceAndTh
     RestorePackage();
 }
 
+// The window routines: a window of any size centred on the desktop, halves
+// rounded toward zero even where it is larger than the desktop; a button's
+// state read as it stands, the third state included.
+TEST_F(Panel, WindowsAreCentredRoundingTowardZeroAndButtonsReadAsTheyStand)
+{
+    RECT desktop;
+    GetWindowRect(GetDesktopWindow(), &desktop);
+    const int w = desktop.right - desktop.left, h = desktop.bottom - desktop.top;
+    const struct { int width, height, left, top; } sizes[] = {
+        {w - 100, h - 50, 50, 25}, {w - 1, h - 3, 0, 1}, {w, h + 1, 0, 0}, {w + 1, h + 3, 0, -1}, {w + 3, h, -1, 0},
+    };
+    for (const auto &size : sizes) {
+        HWND window = CreateWindowExA(0, "STATIC", "", WS_POPUP, 7, 9, size.width, size.height, nullptr, nullptr,
+                                      nullptr, nullptr);
+        CenterOnDesktop(window);
+        RECT placed;
+        GetWindowRect(window, &placed);
+        EXPECT_EQ(std::make_tuple(desktop.left + size.left, desktop.top + size.top, size.width, size.height),
+                  std::make_tuple(placed.left, placed.top, int(placed.right - placed.left), int(placed.bottom - placed.top)));
+        DestroyWindow(window);
+    }
+    Open();
+    HWND box = CreateWindowExA(0, "BUTTON", "", WS_CHILD | BS_3STATE, 0, 0, 10, 10, panel_,
+                               reinterpret_cast<HMENU>(9999), nullptr, nullptr);
+    for (int state : {BST_UNCHECKED, BST_CHECKED, BST_INDETERMINATE}) {
+        SendMessageA(box, BM_SETCHECK, state, 0);
+        EXPECT_EQ(state, IsButtonChecked(panel_, 9999));
+    }
+}
+
 // At opening and after each tab change: the page of the selected tab is
 // shown, the tab control has the focus, and Apply is as it was, even when
 // the new page enabled it while it was made. Tab from the tab control goes

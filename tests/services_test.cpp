@@ -231,6 +231,7 @@ TEST(Registry, ManufacturerIdOfTheFirstMatchingDriverWithATwoByteId)
     EXPECT_EQ(0x33, FindDriverManufacturerId("Sonaris"));
     EXPECT_EQ(0, FindDriverManufacturerId("sonaris")); // case counts
     EXPECT_EQ(0x11, FindDriverManufacturerId(""));
+    EXPECT_EQ(0x11, FindDriverManufacturerId("Audio")); // anywhere in the description
     EXPECT_EQ(0x55, FindDriverManufacturerId("xxx"));
     EXPECT_EQ(0, FindDriverManufacturerId("z"));
     RestorePackage();

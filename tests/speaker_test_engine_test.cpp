@@ -10,6 +10,17 @@
 
 namespace {
 
+// The timers the engine sets: "id period", on the page or elsewhere.
+std::vector<std::string> timers;
+HWND timedPage;
+ImportHook *setTimer;
+
+UINT_PTR WINAPI RecordTimer(HWND window, UINT_PTR id, UINT period, TIMERPROC procedure)
+{
+    timers.push_back(std::to_string(id) + " " + std::to_string(period) + (window == timedPage ? "" : " elsewhere"));
+    return setTimer->Original<decltype(&SetTimer)>()(window, id, period, procedure);
+}
+
 class Engine : public testing::Test {
 protected:
     void SetUp() override
@@ -51,6 +62,7 @@ TEST_F(Engine, AFailingStepEndsTheSequenceWithItsDiagnosticButARefusedRouteDoesN
         {"DirectSoundCreate", DSERR_NODRIVER, "Could not open DirectSound\n", 0},
         {"SetCooperativeLevel", DSERR_INVALIDCALL, "SetCooperativeLevel failed (88780032)\n", 0},
         {"Set", E_INVALIDARG, "Set failed\n", 6},
+        {"QueryInterface", E_NOINTERFACE, "", 6}, // the first sound played unrouted
         {"HeapAlloc", 3, "Could not load rleft.wav\n", 2},
         {nullptr, 0, "Could not load rleft.wav\n", 2},
     };
@@ -90,19 +102,24 @@ TEST_F(Engine, AFailedStatusEndsTheSoundAndASequenceGoesOn)
         EXPECT_EQ(sequence, testIndex);
         EXPECT_EQ(std::vector<std::string>{"buf.stop hr=0x00000000"}, Trace(from, {"buf.stop"}));
         EXPECT_EQ(size_t(1 + sequence), Plays(from));
-        EndSpeakerTest();
+        EndSpeakerTest(); // as the page's end does: nothing held, nothing left to play
+        EXPECT_TRUE(!testPlaying && !testIndex && !testEnd && !testSound && !testBuffer);
     }
 }
 
-// A stop request leaves the sound to the next tick; a start meanwhile ends
-// it at once and plays the speaker the caller chose, through a DirectSound
+// A sound is polled by the page's timer 3. A stop request leaves the sound
+// to the next tick; a start meanwhile ends it at once and plays the speaker the caller chose, through a DirectSound
 // object of its own at the normal level for the hidden window (a disabled
 // top-level window of its own class), gone once the sound has started.
 TEST_F(Engine, AStartWhileAStoppedSoundIsHeldEndsItFirstAndAStopClearsTheSequence)
 {
     VcSetPlayTimePercent(100);
     testEnd = 6;
+    timedPage = page_;
+    ImportHook hook = HOOK("user32.dll", SetTimer, RecordTimer);
+    setTimer = &hook;
     ToggleSpeakerTest(page_);
+    EXPECT_EQ(std::vector<std::string>{"3 100"}, timers); // polled every 100 ms
     ToggleSpeakerTest(page_); // a stop request: the sound is still held
     EXPECT_EQ(0, testPlaying);
     ASSERT_NE(nullptr, testBuffer);

@@ -517,6 +517,14 @@ TEST_F(Mixer, RecordBoxesKeepExactlyOneKnownSourceSelected)
     ASSERT_TRUE(VcMixerChangeByOtherProgram(0, mux, line, 6) && VcMixerReportItems(0, mux, 0x40000001));
     DispatchPending();
     EXPECT_EQ(none, Views(6, 9));
+    // A selector of a single item still names its source.
+    DestroyWindow(page_);
+    VcMixerClearDevices();
+    waveIn = Card(kWaveIn, 2, "Recording");
+    VcMixerSetItemText(0, VcMixerAddControl(0, waveIn, kMux, kUniform | kMultiple, 1, "Recording Source"), 0, "CD");
+    AddLine(waveIn, kSource, 2, "CD", 0, 0, false);
+    Open(recordMixerPage);
+    EXPECT_EQ("CD v4 b16 m1", Views(6, 6));
 }
 
 } // namespace

@@ -24,15 +24,19 @@ void CreateKey(const std::string &path)
 }
 
 // The key that the program's RegOpenKeyExA and RegCreateKeyExA refuse, by
-// its name below the key it is opened from.
+// its name below the key it is opened from; the keys opened or made and not
+// closed yet.
 std::string refusedKey;
-ImportHook *openKey, *createKey;
+int keysHeld;
+ImportHook *openKey, *createKey, *closeKey;
 
 LONG WINAPI RefuseOpen(HKEY key, LPCSTR name, DWORD options, REGSAM access, PHKEY result)
 {
     if (name && refusedKey == name)
         return ERROR_ACCESS_DENIED;
-    return openKey->Original<decltype(&RegOpenKeyExA)>()(key, name, options, access, result);
+    LONG status = openKey->Original<decltype(&RegOpenKeyExA)>()(key, name, options, access, result);
+    keysHeld += status == ERROR_SUCCESS;
+    return status;
 }
 
 LONG WINAPI RefuseCreate(HKEY key, LPCSTR name, DWORD reserved, LPSTR type, DWORD options, REGSAM access,
@@ -40,8 +44,16 @@ LONG WINAPI RefuseCreate(HKEY key, LPCSTR name, DWORD reserved, LPSTR type, DWOR
 {
     if (name && refusedKey == name)
         return ERROR_ACCESS_DENIED;
-    return createKey->Original<decltype(&RegCreateKeyExA)>()(key, name, reserved, type, options, access, security,
-                                                               result, disposition);
+    LONG status = createKey->Original<decltype(&RegCreateKeyExA)>()(key, name, reserved, type, options, access,
+                                                                      security, result, disposition);
+    keysHeld += status == ERROR_SUCCESS;
+    return status;
+}
+
+LONG WINAPI CountClose(HKEY key)
+{
+    --keysHeld;
+    return closeKey->Original<decltype(&RegCloseKey)>()(key);
 }
 
 class Detection : public testing::Test {
@@ -229,9 +241,12 @@ TEST_F(Detection, AKeyThatCannotBeOpenedOrMadeSkipsOnlyItsOwnDefaults)
         {
             refusedKey = row.refused;
             ImportHook open = HOOK("advapi32.dll", RegOpenKeyExA, RefuseOpen),
-                       create = HOOK("advapi32.dll", RegCreateKeyExA, RefuseCreate);
-            openKey = &open, createKey = &create;
+                       create = HOOK("advapi32.dll", RegCreateKeyExA, RefuseCreate),
+                       close = HOOK("advapi32.dll", RegCloseKey, CountClose);
+            openKey = &open, createKey = &create, closeKey = &close;
+            keysHeld = 0;
             EXPECT_FALSE(ProbeSpeakerRouting(Open));
+            EXPECT_EQ(0, keysHeld);
         }
         std::string written;
         for (const std::string &instance : instances) {

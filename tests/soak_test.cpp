@@ -105,8 +105,25 @@ TEST_F(Soak, ManyCyclesLeaveNothingBehind)
         Click(panel, IDCANCEL);
         return WaitFor([&] { return !IsWindow(panel); }, 5000);
     };
-    // A warm-up: what the first opening loads for good is not growth.
-    for (int i = 0; i < 3; ++i)
+    auto apply = [&](HWND panel) {
+        Click(Page(panel), IDC_REVERB); // a change, which enables Apply
+        if (!WaitFor([&] { return IsWindowEnabled(GetDlgItem(panel, IDC_APPLY)) != 0; }, 5000))
+            return false;
+        Click(panel, IDC_APPLY);
+        return WaitFor([&] { return !IsWindowEnabled(GetDlgItem(panel, IDC_APPLY)); }, 5000);
+    };
+    // To General and its "&Test All", which ends when every sound has.
+    auto speakerTest = [&](HWND panel) {
+        if (!SelectTab(panel, 0))
+            return false;
+        Click(Page(panel), IDC_TEST_ALL);
+        return WaitFor([&] { return Held() > 0; }, 5000) && WaitFor([] { return Held() == 0; }, 10000) &&
+               SelectTab(panel, 1);
+    };
+    // A warm-up of every kind of step: what the first of each loads for good
+    // (the pages, the sounds, the mixer) is not growth.
+    Step("warm-up", 0, [&] { return open() && SelectTab(Panel(), 1) && apply(Panel()) && speakerTest(Panel()) && close(); });
+    for (int i = 1; i < 3; ++i)
         Step("warm-up", i, [&] { return open() && close(); });
     Figures start = Measure(run_.id);
     for (int i = 0; i < openings; ++i)
@@ -115,35 +132,21 @@ TEST_F(Soak, ManyCyclesLeaveNothingBehind)
     ASSERT_TRUE(open());
     HWND panel = Panel();
     ASSERT_TRUE(SelectTab(panel, 1));
-    for (int i = 0; i < applies; ++i) {
-        Step("Apply", i, [&] {
-            Click(Page(panel), IDC_REVERB); // a change, which enables Apply
-            if (!WaitFor([&] { return IsWindowEnabled(GetDlgItem(panel, IDC_APPLY)) != 0; }, 5000))
-                return false;
-            Click(panel, IDC_APPLY);
-            return WaitFor([&] { return !IsWindowEnabled(GetDlgItem(panel, IDC_APPLY)); }, 5000);
-        });
-    }
-    for (int i = 0; i < speakerTests; ++i) {
-        // To General and its "&Test All", which ends when every sound has.
-        Step("speaker test", i, [&] {
-            if (!SelectTab(panel, 0))
-                return false;
-            Click(Page(panel), IDC_TEST_ALL);
-            return WaitFor([&] { return Held() > 0; }, 5000) && WaitFor([] { return Held() == 0; }, 10000) &&
-                   SelectTab(panel, 1);
-        });
-    }
+    for (int i = 0; i < applies; ++i)
+        Step("Apply", i, [&] { return apply(panel); });
+    for (int i = 0; i < speakerTests; ++i)
+        Step("speaker test", i, [&] { return speakerTest(panel); });
     ASSERT_TRUE(close());
 
     Figures end = Measure(run_.id);
     ASSERT_NE(0u, start.windows); // the hidden window at least
     EXPECT_EQ(start.windows, end.windows);
     // Nothing the steps made may pile up. The card keeps its record (2 MB at
-    // most) and every object it made; the system some of its own (2 MB).
+    // most) and every object it made; the system some of its own, which runs
+    // from nothing to over 2 MB from one run to the next: 4 MB for it.
     int made = 0;
     Held(&made);
-    const SIZE_T kept = 4096 * 1024 + static_cast<SIZE_T>(made) * 256;
+    const SIZE_T kept = 6144 * 1024 + static_cast<SIZE_T>(made) * 256;
     EXPECT_LE(end.memory.PagefileUsage, start.memory.PagefileUsage + kept);
     EXPECT_LE(end.memory.WorkingSetSize, start.memory.WorkingSetSize + kept);
 }

@@ -377,6 +377,7 @@ TEST(A3DPreload, IsTheValueWithinItsRangeOrTheDefault)
         HKEY key = nullptr;
         RegOpenKeyA(HKEY_CURRENT_USER, kQSoundKey, &key);
         EXPECT_EQ(c.expected, ReadA3DPreload(key)) << &c - cases;
+        EXPECT_EQ(ERROR_INVALID_HANDLE, RegCloseKey(key)) << "the read closes the key it is given";
     }
     EXPECT_EQ(0x13790000u, ReadA3DPreload(nullptr));
     RestorePackage();

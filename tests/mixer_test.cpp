@@ -510,13 +510,17 @@ TEST_F(Mixer, RecordBoxesKeepExactlyOneKnownSourceSelected)
         {8, kOtherProgram, 0, 0, &mux, "0,0,0,1,0,0", "Line In v4 b16 m1", 6, line},
         {6, kOtherProgram, 0, 0, &mux, "0,0,1,0,0,0", "Microphone v4 !b16 m0", 6, microphone},
     };
-    // No box is checked now, nor for a selector with an absurd count of items.
+    // No box is checked now, nor for a selector with more items than 1024,
+    // the most the page reads.
     const char *none = "Microphone v4 !b16 m0 | CD Player v7 b24 m0 | Line In v4 b16 m0 | Stereo Mix v4 b16 m0";
     Run(steps, sizeof steps / sizeof *steps);
     EXPECT_EQ(none, Views(6, 9));
-    ASSERT_TRUE(VcMixerChangeByOtherProgram(0, mux, line, 6) && VcMixerReportItems(0, mux, 0x40000001));
-    DispatchPending();
-    EXPECT_EQ(none, Views(6, 9));
+    const char *lineIn = "Microphone v4 !b16 m0 | CD Player v7 b24 m0 | Line In v4 b16 m1 | Stereo Mix v4 b16 m0";
+    for (DWORD items : {1024u, 1025u, 0x40000001u}) {
+        ASSERT_TRUE(VcMixerReportItems(0, mux, items) && VcMixerChangeByOtherProgram(0, mux, line, 6));
+        DispatchPending();
+        EXPECT_EQ(items == 1024 ? lineIn : none, Views(6, 9)) << items;
+    }
     // A selector of a single item still names its source.
     DestroyWindow(page_);
     VcMixerClearDevices();

@@ -38,11 +38,17 @@ ImportHook *bitBlt, *loadImage;
 int refusedPicture;
 bool identifying;
 
+// The pictures the page loaded, each to be deleted once painted.
+std::vector<HANDLE> loaded;
+
 HANDLE WINAPI RefusePicture(HINSTANCE module, LPCSTR name, UINT type, int width, int height, UINT flags)
 {
     if (!identifying && reinterpret_cast<UINT_PTR>(name) == static_cast<UINT_PTR>(refusedPicture))
         return nullptr;
-    return loadImage->Original<decltype(&LoadImageA)>()(module, name, type, width, height, flags);
+    HANDLE picture = loadImage->Original<decltype(&LoadImageA)>()(module, name, type, width, height, flags);
+    if (!identifying)
+        loaded.push_back(picture);
+    return picture;
 }
 
 uint32_t Checksum(HANDLE bitmap, BITMAP *info)
@@ -416,6 +422,9 @@ TEST_F(GeneralPageTest, EachLayoutPicturesItsSpeakersAndPlaysEachAloneOrAllInTur
         Painting expected = Pictured(6, {2});
         expected.erase(expected.begin() + (refused == IDB_NOTE ? 6 : 2));
         EXPECT_EQ(expected, Paint()) << refused;
+        for (HANDLE picture : loaded)
+            EXPECT_EQ(0u, GetObjectType(picture)) << "a picture left loaded after painting";
+        loaded.clear();
         ClickSpeaker(2);
         ASSERT_TRUE(Idle());
     }

@@ -431,6 +431,7 @@ void CALLBACK Answer(HWND, UINT, UINT_PTR, DWORD)
         return;
     EXPECT_EQ("Do you really want to uninstall audio devices\r\nand drivers?",
               Text(GetDlgItem(warning, IDC_WARNING_TEXT)));
+    EXPECT_EQ(GetDlgItem(warning, IDNO), GetFocus()); // so that Space does not answer "&Yes"
     Hooks::Deliver(warning, WM_KEYDOWN, VK_ESCAPE, 0);
     Hooks::Deliver(warning, WM_SYSCOMMAND, SC_CLOSE, 0);
     for (WPARAM command : {IDCANCEL, IDOK})

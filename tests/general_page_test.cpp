@@ -333,6 +333,15 @@ TEST_F(GeneralPageTest, AChoiceIsWrittenOnApplyOrWhenTakenAndLostWhenShownAgain)
     ChooseTab(panel_, 1);
     SendMessageA(panel_, WM_COMMAND, IDOK, 0);
     EXPECT_EQ(DWORD(DSSPEAKER_QUAD), VcSpeakerConfig(0));
+    // Applied there twice, it is written once: the read after Apply knows it.
+    Open(DSSPEAKER_STEREO);
+    Click(IDC_LAYOUT_6);
+    ChooseTab(panel_, 1);
+    Apply();
+    VcLogClear();
+    Apply();
+    EXPECT_EQ(VcLogCount(), VcLogFind("ds.speaker.set"));
+    EXPECT_EQ(DWORD(DSSPEAKER_5POINT1), VcSpeakerConfig(0));
 
     // Taken from the buttons in their order, the first checked winning;
     // with none checked, two speakers.

@@ -134,12 +134,12 @@ struct Hooks {
         lstrcpynA(text, caption.c_str(), size); // cut as LoadStringA cuts a text
         return lstrlenA(text);
     }
-    static BOOL WINAPI Menu(HMENU menu, UINT flags, int, int, int, HWND owner, const RECT *)
+    static BOOL WINAPI Menu(HMENU menu, UINT flags, int x, int y, int, HWND owner, const RECT *)
     {
         char first[16] = "", second[16] = "";
         GetMenuStringA(menu, 0, first, sizeof first, MF_BYPOSITION);
         GetMenuStringA(menu, 1, second, sizeof second, MF_BYPOSITION);
-        return Step("menu %s %s flags=%u %s", first, second, flags, Who(owner)), 0; // dismissed
+        return Step("menu %s %s flags=%u at %d,%d %s", first, second, flags, x, y, Who(owner)), 0; // dismissed
     }
     static HMENU WINAPI LoadMenu(HINSTANCE instance, LPCSTR id)
     {
@@ -311,11 +311,13 @@ TEST_F(Tray, TheWindowItsMouseMessagesTheCloseRequestAndExit)
         EXPECT_EQ(0u, GetClassLongPtrA(trayWindow, field)) << field;
     EXPECT_TRUE(!GetParent(trayWindow) && !GetWindow(trayWindow, GW_OWNER) && !GetMenu(trayWindow));
     EXPECT_STREQ("Sonaris Control Panel", messageCaption);
-    // The window in front of the menu, or the menu would not close; TPM_RIGHTBUTTON, left and top.
+    // The window in front of the menu, or the menu would not close; TPM_RIGHTBUTTON, left and top,
+    // at the cursor.
+    SetCursorPos(123, 45);
     const struct { LPARAM mouse; Steps expected; } mice[] = {
         {WM_LBUTTONDOWN, {}}, {WM_LBUTTONUP, {}}, {WM_RBUTTONUP, {}}, {WM_MOUSEMOVE, {}}, {WM_RBUTTONDBLCLK, {}},
         {WM_LBUTTONDBLCLK, {"post 273 40008 tray", "post 0 0 tray"}},
-        {WM_RBUTTONDOWN, {"foreground tray", "menu &Open &Exit flags=2 tray", "post 0 0 tray"}},
+        {WM_RBUTTONDOWN, {"foreground tray", "menu &Open &Exit flags=2 at 123,45 tray", "post 0 0 tray"}},
     };
     for (const auto &m : mice) {
         steps.clear();

@@ -30,8 +30,8 @@ LRESULT CALLBACK EnableApplyOnCreation(int code, WPARAM wParam, LPARAM lParam)
     return CallNextHookEx(pageHook, code, wParam, lParam);
 }
 
-// What the panel asks of the system: windows brought to the front, and help
-// from WinHelp, which shows nothing here.
+// What the panel asks of the system: windows brought to the front, help from
+// WinHelp, which shows nothing here, and its end with a result.
 using Call = std::tuple<std::string, HWND, ULONG_PTR>;
 std::vector<Call> calls;
 BOOL WINAPI RecordForeground(HWND window)
@@ -48,6 +48,11 @@ BOOL WINAPI RecordHelp(HWND window, LPCSTR file, UINT command, ULONG_PTR data)
 {
     calls.emplace_back(std::string("WinHelpA ") + file + " " + std::to_string(command), window, data);
     return TRUE;
+}
+BOOL WINAPI RecordEnd(HWND window, INT_PTR result)
+{
+    calls.emplace_back("EndDialog", window, result);
+    return ShowWindow(window, SW_HIDE), TRUE;
 }
 
 // The driver properties each page reads, and writes, in the panel's order
@@ -117,7 +122,8 @@ protected:
     WaveFolder folder_;
     HWND owner_ = nullptr, panel_ = nullptr;
     ImportHook front_ = HOOK("user32.dll", SetForegroundWindow, RecordForeground),
-               active_ = HOOK("user32.dll", SetActiveWindow, RecordActivation), help_ = HOOK("user32.dll", WinHelpA, RecordHelp);
+               active_ = HOOK("user32.dll", SetActiveWindow, RecordActivation), help_ = HOOK("user32.dll", WinHelpA, RecordHelp),
+               end_ = HOOK("user32.dll", EndDialog, RecordEnd);
 };
 
 // Centred on the desktop and brought to the front; two tabs, General and
@@ -256,10 +262,12 @@ TEST_F(Panel, ApplyAndOkWriteEveryPageToEveryDeviceCancelWritesNothing)
     ChooseTab(panel_, 0);
     SendDlgItemMessageA(currentPageWindow, IDC_LAYOUT_4, BM_CLICK, 0, 0);
     from = VcLogCount();
+    calls.clear();
     Press(IDOK);
     EXPECT_EQ(3u, Trace(from, {"ds.speaker.set"}).size());
     EXPECT_EQ(Passes({{"set", 0}, {"set", 1}}), PropertyCalls(RecordLines(from)));
     EXPECT_EQ(nullptr, panelDialog);
+    EXPECT_EQ((std::vector<Call>{Call{"WinHelpA vtpanel.hlp 2", panel_, 0}, Call{"EndDialog", panel_, 1}}), calls);
 
     for (int id : {IDCANCEL, WM_CLOSE}) {
         SCOPED_TRACE(id);
@@ -271,7 +279,8 @@ TEST_F(Panel, ApplyAndOkWriteEveryPageToEveryDeviceCancelWritesNothing)
         EXPECT_EQ(nullptr, panelDialog);
         // The close box neither stops the sound nor ends help.
         EXPECT_EQ(id == WM_CLOSE, testPlaying == 1);
-        EXPECT_EQ(id == WM_CLOSE ? 0u : 1u, calls.size());
+        std::vector<Call> closing = {Call{"WinHelpA vtpanel.hlp 2", panel_, 0}, Call{"EndDialog", panel_, 0}};
+        EXPECT_EQ(std::vector<Call>(closing.begin() + (id == WM_CLOSE), closing.end()), calls);
     }
     testPlaying = 0;
 }
@@ -294,7 +303,7 @@ TEST_F(Panel, HelpGoesToWinHelpWithTheTableAndEveryRequestIsCounted)
     const ULONG_PTR table = reinterpret_cast<ULONG_PTR>(helpIdTable);
     EXPECT_EQ((std::vector<Call>{Call{"WinHelpA vtpanel.hlp 12", control, table}, Call{"WinHelpA vtpanel.hlp 10", control, table}}),
               help);
-    EXPECT_EQ((std::vector<Call>{Call{"WinHelpA vtpanel.hlp 2", panel_, 0}}), calls);
+    EXPECT_EQ((std::vector<Call>{Call{"WinHelpA vtpanel.hlp 2", panel_, 0}, Call{"EndDialog", panel_, 0}}), calls);
 }
 
 } // namespace

@@ -452,7 +452,10 @@ LRESULT CALLBACK TrayProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
 }
 LRESULT CALLBACK FolderProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    return message == WM_CLOSE ? Step("close folder"), 0 : DefWindowProcA(window, message, wParam, lParam);
+    if (message != WM_CLOSE)
+        return DefWindowProcA(window, message, wParam, lParam);
+    Step("close folder %d,%d", static_cast<int>(wParam), static_cast<int>(lParam));
+    return 0;
 }
 HWND CreateOfClass(const char *className, WNDPROC procedure)
 {
@@ -606,7 +609,7 @@ TEST_F(Uninstall, FinishingTakesItsStepsInOrderAndDeletesOnlyABareAppletName)
         FinishUninstall(page);
         Steps expected = {"kill 1 page", kDone};
         if (explorer)
-            expected.insert(expected.end(), {"close folder", "delete VTAPLT.CPL",
+            expected.insert(expected.end(), {"close folder 0,0", "delete VTAPLT.CPL",
                                              "run \"" + SystemFile("control.exe") + "\" 8"});
         if (loader == longest)
             expected.push_back("delete " + longest.substr(0, 39));

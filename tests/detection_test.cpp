@@ -81,10 +81,10 @@ TEST_F(Detection, TheProbeAsksRoutesAndPlaysFrontLeftOnItsHiddenWindow)
     uint32_t crc, bytes;
     ASSERT_TRUE(WaveDataChecksum(folder_.File("fleft.wav"), &crc, &bytes));
     const std::string fleft = std::to_string(bytes), desc = "size=" + std::to_string(sizeof(DSBUFFERDESC1));
-    // WS_DISABLED alone: the system adds a caption and sibling clipping to a
-    // top-level window of no other kind.
+    // WS_DISABLED alone and no extended style: the system adds a caption,
+    // sibling clipping and the window edge to a top-level window of no other kind.
     const std::vector<std::string> routed = {
-        "ds.coop class=\"TestSpeakers\" style=0xcc00000 level=1 hr=0x00000000",
+        "ds.coop class=\"TestSpeakers\" style=0xcc00000 exstyle=0x100 level=1 hr=0x00000000",
         "ds.buffer " + desc + " flags=0x8094 bytes=" + fleft + " format=1/1/22050/44100/2/16 extra=0 hr=0x00000000 place=hardware",
         "buf.qi iid=IKsPropertySet hr=0x00000000",
         "ks.set set=Audio id=3 inst=0 size=4 value=0x00000001 hr=0x00000000",
@@ -200,6 +200,7 @@ TEST_F(Detection, WithoutASettableChannelConfigurationOpenWritesTheDefaultsAndOp
             EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, std::string(kCardPciKey) + "\\4&1234&0&0008"));
             EXPECT_TRUE(boxes.Boxes().empty());
             EXPECT_FALSE(ProbeSpeakerRouting(OpenRetry));
+            EXPECT_EQ(nullptr, FindWindowA("TestSpeakers", nullptr));
             ASSERT_EQ(1u, boxes.Boxes().size());
             EXPECT_EQ(LoadText(IDS_NO_ACCELERATION), boxes.Boxes()[0].text);
         }
@@ -268,6 +269,7 @@ TEST_F(Detection, OnNt5ThePciKeyAloneFindsTheCardElsewhereDirectSoundDecides)
         {kWin98, false}, {kNt4, false}, {kWin2000, true}, {kXp, true}, {kServer2003, true}, {kVista, false}};
     for (const auto &v : versions) {
         SCOPED_TRACE(testing::Message() << v.version.platform << " " << v.version.major << "." << v.version.minor);
+        OpenKeys keys("RegOpenKeyExA");
         version_.version = v.version;
         SHDeleteKeyA(HKEY_LOCAL_MACHINE, kPciKey);
         VcReset();
@@ -286,6 +288,7 @@ TEST_F(Detection, OnNt5ThePciKeyAloneFindsTheCardElsewhereDirectSoundDecides)
         CreateKey(kCardPciKey);
         EXPECT_EQ(v.nt5, DetectSoundCard());
         EXPECT_EQ(sizeof(OSVERSIONINFOA), version_.askedSize);
+        EXPECT_TRUE(keys.held.empty()); // every key opened is closed, on each way out
     }
 }
 

@@ -263,7 +263,9 @@ TEST_F(GeneralPageTest, ShowsTheLayoutWithinTheDriversLimits)
                                             << ", Stereo X 2 " << stereoX2);
             SetLimits(c.limits, stereoX2);
             stereoX2Allowed = static_cast<uint8_t>(stereoX2); // stands without the driver key
+            OpenKeys keys("RegOpenKeyA");
             Open(c.configured);
+            EXPECT_TRUE(keys.held.empty());
             EXPECT_EQ(c.checked, Buttons(false));
             EXPECT_EQ(c.stored, VcSpeakerConfig(0));
             const std::string enabled = std::string(c.enabled).insert(1, c.limits != kNoValues && stereoX2 ? "3" : "");

@@ -214,6 +214,55 @@ FakeVersion::~FakeVersion()
 }
 
 namespace {
+OpenKeys *activeKeys;
+
+LONG WINAPI CountOpen(HKEY key, LPCSTR name, PHKEY result)
+{
+    LONG status = activeKeys->open_.Original<decltype(&RegOpenKeyA)>()(key, name, result);
+    if (status == ERROR_SUCCESS)
+        activeKeys->held.insert(*result);
+    return status;
+}
+
+LONG WINAPI CountOpenEx(HKEY key, LPCSTR name, DWORD options, REGSAM access, PHKEY result)
+{
+    LONG status = activeKeys->open_.Original<decltype(&RegOpenKeyExA)>()(key, name, options, access, result);
+    if (status == ERROR_SUCCESS)
+        activeKeys->held.insert(*result);
+    return status;
+}
+
+LONG WINAPI CountCreate(HKEY key, LPCSTR name, DWORD reserved, LPSTR type, DWORD options, REGSAM access,
+                        LPSECURITY_ATTRIBUTES security, PHKEY result, LPDWORD disposition)
+{
+    LONG status = activeKeys->create_.Original<decltype(&RegCreateKeyExA)>()(key, name, reserved, type, options, access,
+                                                                              security, result, disposition);
+    if (status == ERROR_SUCCESS)
+        activeKeys->held.insert(*result);
+    return status;
+}
+
+LONG WINAPI CountClose(HKEY key)
+{
+    activeKeys->held.erase(key);
+    return activeKeys->close_.Original<decltype(&RegCloseKey)>()(key);
+}
+} // namespace
+
+OpenKeys::OpenKeys(const char *open)
+    : open_("advapi32.dll", open,
+            strcmp(open, "RegOpenKeyA") ? reinterpret_cast<const void *>(CountOpenEx) : reinterpret_cast<const void *>(CountOpen)),
+      create_(HOOK("advapi32.dll", RegCreateKeyExA, CountCreate)), close_(HOOK("advapi32.dll", RegCloseKey, CountClose))
+{
+    activeKeys = this;
+}
+
+OpenKeys::~OpenKeys()
+{
+    activeKeys = nullptr;
+}
+
+namespace {
 HeapRefusal *activeRefusal;
 
 LPVOID WINAPI RefuseHeap(HANDLE heap, DWORD flags, SIZE_T size)

@@ -14,6 +14,7 @@
 
 #include <functional>
 #include <initializer_list>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -115,6 +116,16 @@ public:
 
 private:
     ImportHook hook_;
+};
+
+// While it lives, the registry keys this program made or opened with open
+// ("RegOpenKeyA" or "RegOpenKeyExA") and has not closed yet.
+class OpenKeys {
+public:
+    explicit OpenKeys(const char *open);
+    ~OpenKeys();
+    std::set<HKEY> held;
+    ImportHook open_, create_, close_;
 };
 
 // While it lives, the nth HeapAlloc call of this program from now returns

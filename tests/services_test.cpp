@@ -104,7 +104,7 @@ TEST_F(Connection, APropertySetOutlivesItsBufferAndIsClosedFirst)
     EXPECT_EQ(1, VcLivePropertySets());
     const std::vector<std::string> opened = {
         "ds.create dev=0",
-        "ds.coop class=\"Static\" style=0x84000000 level=1 hr=0x00000000",
+        "ds.coop class=\"Static\" style=0x84000000 exstyle=0x0 level=1 hr=0x00000000",
         "ds.buffer size=" + std::to_string(sizeof(DSBUFFERDESC1)) +
             " flags=0x14 bytes=1024 format=1/1/22050/44100/2/16 extra=0 hr=0x00000000 place=hardware",
         "buf.qi iid=IKsPropertySet hr=0x00000000",
@@ -218,27 +218,9 @@ void AddDriver(const char *index, const char *desc, DWORD id, DWORD idSize)
     SetValue(HKEY_LOCAL_MACHINE, path + "\\Config", "ManufactureID", REG_BINARY, &id, idSize);
 }
 
-// The keys the program's RegOpenKeyA opened and has not closed yet.
-int keysHeld;
-ImportHook *openKey, *closeKey;
-
-LONG WINAPI CountOpen(HKEY key, LPCSTR name, PHKEY result)
-{
-    LONG status = openKey->Original<decltype(&RegOpenKeyA)>()(key, name, result);
-    keysHeld += status == ERROR_SUCCESS;
-    return status;
-}
-
-LONG WINAPI CountClose(HKEY key)
-{
-    --keysHeld;
-    return closeKey->Original<decltype(&RegCloseKey)>()(key);
-}
-
 TEST(Registry, ManufacturerIdOfTheFirstMatchingDriverWithATwoByteId)
 {
-    ImportHook open = HOOK("advapi32.dll", RegOpenKeyA, CountOpen), close = HOOK("advapi32.dll", RegCloseKey, CountClose);
-    openKey = &open, closeKey = &close;
+    OpenKeys keys("RegOpenKeyA");
     EXPECT_EQ(0x01A7, FindDriverManufacturerId("Sonaris")); // the package's, little-endian
     SHDeleteKeyA(HKEY_LOCAL_MACHINE, kMediaClassKey);
     const std::string full(256, 'x'); // fills the buffer
@@ -253,7 +235,7 @@ TEST(Registry, ManufacturerIdOfTheFirstMatchingDriverWithATwoByteId)
     EXPECT_EQ(0x11, FindDriverManufacturerId("Audio")); // anywhere in the description
     EXPECT_EQ(0x55, FindDriverManufacturerId("xxx"));
     EXPECT_EQ(0, FindDriverManufacturerId("z"));
-    EXPECT_EQ(0, keysHeld); // every key opened is closed, on each way out
+    EXPECT_TRUE(keys.held.empty()); // every key opened is closed, on each way out
     RestorePackage();
 }
 

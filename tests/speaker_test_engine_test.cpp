@@ -127,7 +127,7 @@ TEST_F(Engine, AStartWhileAStoppedSoundIsHeldEndsItFirstAndAStopClearsTheSequenc
     testIndex = testEnd = 4;
     ToggleSpeakerTest(page_);
     const std::vector<std::string> expected = {"buf.stop hr=0x00000000", "buf.release", "ds.release buffers=0",
-        "ds.create dev=0", "ds.coop class=\"TestSpeakers\" style=0xcc00000 level=1 hr=0x00000000"};
+        "ds.create dev=0", "ds.coop class=\"TestSpeakers\" style=0xcc00000 exstyle=0x100 level=1 hr=0x00000000"};
     EXPECT_EQ(expected, Trace(from, {"buf.stop", "buf.release", "ds.release", "ds.create", "ds.coop"}));
     EXPECT_EQ(nullptr, FindWindowA("TestSpeakers", nullptr));
     EXPECT_NE(std::string::npos, Trace(from, {"buf.play"}).at(0).find("mask=0x4 "));

@@ -108,8 +108,9 @@ void DescribeWindow(HWND hwnd, char *out, size_t size)
     char name[64] = "";
     if (IsWindow(hwnd))
         GetClassNameA(hwnd, name, sizeof name);
-    snprintf(out, size, "class=\"%s\" style=0x%lx", name,
-             static_cast<unsigned long>(IsWindow(hwnd) ? GetWindowLongA(hwnd, GWL_STYLE) : 0));
+    snprintf(out, size, "class=\"%s\" style=0x%lx exstyle=0x%lx", name,
+             static_cast<unsigned long>(IsWindow(hwnd) ? GetWindowLongA(hwnd, GWL_STYLE) : 0),
+             static_cast<unsigned long>(IsWindow(hwnd) ? GetWindowLongA(hwnd, GWL_EXSTYLE) : 0));
 }
 
 } // namespace

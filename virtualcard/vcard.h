@@ -56,7 +56,7 @@
 //   ds.enumerate.device index=<i> guid=<g> desc="<d>" module="<m>"
 //   ds.create dev=<i> obj=<n>              ds.create.fail guid=<g> hr=<h>
 //   ds.release obj=<n> buffers=<k>          (k: its buffers still held then)
-//   ds.coop obj=<n> hwnd=<w> class="<c>" style=<s> level=<l> hr=<h>
+//   ds.coop obj=<n> hwnd=<w> class="<c>" style=<s> exstyle=<x> level=<l> hr=<h>
 //   ds.buffer obj=<n> buf=<m> size=<s> flags=<f> bytes=<b>
 //             format=<tag>/<ch>/<rate>/<avg>/<align>/<bits> extra=<cbSize> hr=<h>
 //             (buf=0 when refused)

@@ -234,6 +234,7 @@ inline void ExpectNothingHeld()
     EXPECT_EQ(0, VcLiveBuffers()) << "buffers held";
     EXPECT_EQ(0, VcLivePropertySets()) << "property sets held";
     EXPECT_EQ(0, VcUsesAfterRelease()) << "calls after a final release";
+    EXPECT_EQ(0, VcBuffersLeftAtRelease()) << "buffers still held when their DirectSound object went";
 }
 
 // ---- Wave files

@@ -370,8 +370,8 @@ TEST_F(Mixer, APageObjectFindsTheCardsMixerWhenMadeAndOpensItWithItsDialog)
     EXPECT_EQ(0u, VcLogCount()); // not even an open
     DestroyWindow(page_);
 
+    // The other mixer has no lines: the card's lines are looked for on the card's.
     VcMixerAddDevice(0x22, 1, "Other");
-    VcMixerAddDestination(0, kSpeakers, 2, "Other Speakers");
     VcMixerAddDevice(kVcCardMixerMid, kVcCardMixerPid, kVcCardMixerName);
     VcMixerAddDestination(1, kSpeakers, 2, "Card Speakers");
     PlaybackMixerPage playback;
@@ -381,6 +381,7 @@ TEST_F(Mixer, APageObjectFindsTheCardsMixerWhenMadeAndOpensItWithItsDialog)
         EXPECT_TRUE(object->mixerPageDevice == 1 && !object->mixerHandle);
         Open(*object);
         EXPECT_TRUE(std::string(VcLogLine(0)).find("mixerOpen device=1 ") == 0 && VcMixerOpenHandleCount() == 1);
+        EXPECT_EQ("0", Field(VcLogLine(0), "instance"));
         if (object == &playback)
             EXPECT_EQ("Card Speakers !v0 !b16 !m0", Views(0, 0)); // a line without controls
         // A column without a line keeps its template label and moves nothing.

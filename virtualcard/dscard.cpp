@@ -8,7 +8,7 @@
 #include <stdlib.h>
 #include <string.h>
 
-int liveDirectSounds, liveBuffers, livePropertySets, playingBuffers, usesAfterRelease;
+int liveDirectSounds, liveBuffers, livePropertySets, playingBuffers, usesAfterRelease, buffersLeftAtRelease;
 
 namespace {
 
@@ -256,7 +256,7 @@ void VcReset()
     DeleteTree(HKEY_CURRENT_USER, VCARD_KEY);
     CardForgetFaults();
     playTimeOverride = MAXDWORD;
-    usesAfterRelease = 0;
+    usesAfterRelease = buffersLeftAtRelease = 0;
     VcLogClear();
 }
 
@@ -321,6 +321,7 @@ int VcLiveBuffers() { return liveBuffers; }
 int VcLivePropertySets() { return livePropertySets; }
 int VcPlayingBuffers() { return playingBuffers; }
 int VcUsesAfterRelease() { return usesAfterRelease; }
+int VcBuffersLeftAtRelease() { return buffersLeftAtRelease; }
 
 DWORD VcSpeakerConfig(int device)
 {

@@ -28,7 +28,7 @@ void CardReturnHardwareBuffer(int device);
 
 // Live-object counters, calls through released interfaces, and the ids
 // shown in the record.
-extern int liveDirectSounds, liveBuffers, livePropertySets, playingBuffers, usesAfterRelease;
+extern int liveDirectSounds, liveBuffers, livePropertySets, playingBuffers, usesAfterRelease, buffersLeftAtRelease;
 int CardNextObjectId();
 
 // Text forms for the record.

@@ -246,7 +246,6 @@ MMRESULT WINAPI mixerGetDevCapsA(UINT_PTR uMxId, LPMIXERCAPSA pmxcaps, UINT cbmx
 MMRESULT WINAPI mixerOpen(LPHMIXER phmx, UINT uMxId, DWORD_PTR dwCallback, DWORD_PTR dwInstance,
                           DWORD fdwOpen)
 {
-    (void)dwInstance;
     if (MMRESULT fault = MixerFault("mixerOpen"))
         return fault;
     if (!phmx)
@@ -276,7 +275,8 @@ MMRESULT WINAPI mixerOpen(LPHMIXER phmx, UINT uMxId, DWORD_PTR dwCallback, DWORD
         h.device = device;
         h.window = window;
         *phmx = reinterpret_cast<HMIXER>(&h);
-        VcLog("mixerOpen device=%u window=%p", device, static_cast<void *>(window));
+        VcLog("mixerOpen device=%u window=%p instance=%llu", device, static_cast<void *>(window),
+              static_cast<unsigned long long>(dwInstance));
         return MMSYSERR_NOERROR;
     }
     return MMSYSERR_NOMEM;

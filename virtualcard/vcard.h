@@ -154,6 +154,8 @@ void VcClearFaults();
 
 // Calls made through interfaces after their final Release (this process).
 int VcUsesAfterRelease();
+// Buffers the program still held when it released their DirectSound object.
+int VcBuffersLeftAtRelease();
 
 // Objects the program holds now.
 int VcLiveDirectSounds();

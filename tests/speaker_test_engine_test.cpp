@@ -137,6 +137,7 @@ TEST_F(Engine, AStartWhileAStoppedSoundIsHeldEndsItFirstAndAStopClearsTheSequenc
     PollSpeakerTest(page_);
     EXPECT_EQ(0, testIndex + testEnd + testPlaying);
     EXPECT_EQ(nullptr, testSound);
+    EXPECT_FALSE(KillTimer(page_, 3)); // the last poll ended its timer
 }
 
 // What the wave corpus leaves open: a format chunk larger than a format

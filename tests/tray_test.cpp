@@ -532,12 +532,14 @@ TEST_F(Uninstall, RefusalsAndALibraryWithoutTheExport)
             missing = "VTHLP32.DLL", instead = c.library;
         answer = c.answer;
         SetCursor(LoadCursorA(nullptr, IDC_ARROW));
+        OpenKeys keys("RegOpenKeyA");
         for (int press = 0; press < c.presses; ++press) {
             testPlaying = 1;
             Press();
             EXPECT_EQ(0, testPlaying);
             EXPECT_TRUE(Enabled(IDC_UNINSTALL));
         }
+        EXPECT_TRUE(keys.held.empty());
         if (c.presses > 1)
             ASSERT_TRUE(WaitFor([] { return !IsWindow(trayWindow); }, 8000));
         EXPECT_EQ(c.steps, steps);

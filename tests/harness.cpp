@@ -216,20 +216,24 @@ FakeVersion::~FakeVersion()
 namespace {
 OpenKeys *activeKeys;
 
-LONG WINAPI CountOpen(HKEY key, LPCSTR name, PHKEY result)
+// A key made or opened is held until it is closed.
+LONG Opened(LONG status, const HKEY *result)
 {
-    LONG status = activeKeys->open_.Original<decltype(&RegOpenKeyA)>()(key, name, result);
     if (status == ERROR_SUCCESS)
         activeKeys->held.insert(*result);
     return status;
 }
 
+LONG WINAPI CountOpen(HKEY key, LPCSTR name, PHKEY result)
+{
+    LONG status = activeKeys->open_.Original<decltype(&RegOpenKeyA)>()(key, name, result);
+    return Opened(status, result);
+}
+
 LONG WINAPI CountOpenEx(HKEY key, LPCSTR name, DWORD options, REGSAM access, PHKEY result)
 {
     LONG status = activeKeys->open_.Original<decltype(&RegOpenKeyExA)>()(key, name, options, access, result);
-    if (status == ERROR_SUCCESS)
-        activeKeys->held.insert(*result);
-    return status;
+    return Opened(status, result);
 }
 
 LONG WINAPI CountCreate(HKEY key, LPCSTR name, DWORD reserved, LPSTR type, DWORD options, REGSAM access,
@@ -237,9 +241,7 @@ LONG WINAPI CountCreate(HKEY key, LPCSTR name, DWORD reserved, LPSTR type, DWORD
 {
     LONG status = activeKeys->create_.Original<decltype(&RegCreateKeyExA)>()(key, name, reserved, type, options, access,
                                                                               security, result, disposition);
-    if (status == ERROR_SUCCESS)
-        activeKeys->held.insert(*result);
-    return status;
+    return Opened(status, result);
 }
 
 LONG WINAPI CountClose(HKEY key)

@@ -37,6 +37,7 @@ bool holdPosts;                        // posted messages are only recorded
 bool noIconTimer, noMenu;              // timer 2 cannot be made; the menu does not load
 HWND page;                             // the General page of the uninstall cases
 DWORD now;                             // the time the program reads, when a case sets it
+int systemFolder;                      // the system folder 0 found, 1 not found, 2 longer than the buffer
 INT_PTR answer;                        // the uninstall's warning, answered
 
 // What the card and the two libraries recorded since the last step (the
@@ -127,6 +128,11 @@ struct Hooks {
         return Step("delete %s", SystemFile(PathFindFileNameA(path)) == path ? PathFindFileNameA(path) : path), TRUE;
     }
     static UINT WINAPI Run(LPCSTR command, UINT show) { return Step("run %s %u", command, show), 33; }
+    static UINT WINAPI SystemFolder(LPSTR folder, UINT size) // the folder still filled in, as no caller may trust
+    {
+        UINT length = REAL(systemDirectory, GetSystemDirectoryA)(folder, size);
+        return systemFolder == 1 ? 0 : systemFolder == 2 ? size + 1 : length;
+    }
     static int WINAPI String(HINSTANCE instance, UINT id, LPSTR text, int size)
     {
         if (id != IDS_CAPTION || caption.empty())
@@ -169,6 +175,7 @@ struct Hooks {
     ImportHook free = HOOK("kernel32.dll", FreeLibrary, Free);
     ImportHook remove = HOOK("kernel32.dll", DeleteFileA, Delete);
     ImportHook run = HOOK("kernel32.dll", WinExec, Run);
+    ImportHook systemDirectory = HOOK("kernel32.dll", GetSystemDirectoryA, SystemFolder);
     ImportHook string = HOOK("user32.dll", LoadStringA, String);
     ImportHook menu = HOOK("user32.dll", TrackPopupMenu, Menu);
     ImportHook loadMenu = HOOK("user32.dll", LoadMenuA, LoadMenu);
@@ -198,6 +205,7 @@ protected:
         startupSupportHandle = supportLibrary = nullptr;
         dll32Call = nullptr;
         openAtStart = holdPosts = noIconTimer = noMenu = false;
+        systemFolder = 0;
         missing = instead = caption = "";
         soundDeviceCount = 0; // as a new process has it
         DispatchPending();
@@ -595,27 +603,35 @@ TEST_F(Uninstall, AnUninstallOutlivesItsPage)
 // SOUNDCFG.INI (the default without one, a long one cut), and only a bare
 // name is deleted;
 // an open folder window is closed and the Control Panel started again,
-// without activation, and only then. A stand-in takes the export's place.
+// without activation, and only then. Without the system folder's name
+// nothing is deleted or started. A stand-in takes the export's place.
 TEST_F(Uninstall, FinishingTakesItsStepsInOrderAndDeletesOnlyABareAppletName)
 {
     const std::string longest(45, 'x'); // 39 of its characters are read
-    const std::string loaders[] = {"..\\victim.txt", "../victim.txt", WindowsFile("victim.txt"), "C:..\\victim.txt",
-                                   "..", ".", "", longest};
-    for (const std::string &loader : loaders) {
-        SCOPED_TRACE(loader);
+    const struct { std::string loader; int folder; } rows[] = {
+        {"..\\victim.txt"}, {"../victim.txt"}, {WindowsFile("victim.txt")}, {"C:..\\victim.txt"}, {".."}, {"."}, {""},
+        {longest}, {"", 1}, {"", 2}};
+    for (const auto &row : rows) {
+        const std::string &loader = row.loader;
+        SCOPED_TRACE(loader + std::to_string(row.folder));
         WritePrivateProfileStringA("DESCRIPTION", "LOADER", loader.empty() ? nullptr : loader.c_str(), "SOUNDCFG.INI");
         HWND explorer = loader.empty() ? CreateOfClass("CabinetWClass", FolderProc) : nullptr;
         supportLibrary = LoadLibraryA("shlwapi.dll");
         dll32Call = StandInDll32Call;
+        systemFolder = row.folder;
         steps.clear();
         FinishUninstall(page);
         Steps expected = {"kill 1 page", kDone};
         if (explorer)
-            expected.insert(expected.end(), {"close folder 0,0", "delete VTAPLT.CPL",
-                                             "run \"" + SystemFile("control.exe") + "\" 8"});
+            expected.push_back("close folder 0,0");
+        if (explorer && !row.folder)
+            expected.insert(expected.end(), {"delete VTAPLT.CPL", "run \"" + SystemFile("control.exe") + "\" 8"});
         if (loader == longest)
             expected.push_back("delete " + longest.substr(0, 39));
-        expected.insert(expected.end(), {"DLL32Call 1", "free shlwapi.dll", "delete VTHLP32.DLL", "end"});
+        expected.insert(expected.end(), {"DLL32Call 1", "free shlwapi.dll"});
+        if (!row.folder)
+            expected.push_back("delete VTHLP32.DLL");
+        expected.push_back("end");
         EXPECT_EQ(expected, steps);
         DestroyWindow(explorer);
         trayWindow = CreateOfClass(kTrayClassName, TrayProc);

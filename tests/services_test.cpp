@@ -33,6 +33,9 @@ protected:
 
 using Messages = CardTest;
 
+// A string that does not load, and leaves in the buffer what it may.
+int WINAPI NoString(HINSTANCE, UINT, LPSTR text, int size) { return lstrcpynA(text, "left", size), 0; }
+
 // Every row of the table, in its order: a code and the string that names it.
 const struct { DWORD code; UINT id; } kErrorTexts[] = {
     {0x00000000, 1},  {0x8878000A, 2},  {0x8878001E, 3},  {0x80070057, 4},  {0x88780032, 5},  {0x80004005, 6},
@@ -48,6 +51,11 @@ TEST_F(Messages, ErrorTextsNameEveryCodeOfTheTable)
     EXPECT_STREQ("Unknown error 12345678 (305419896)", SoundErrorText(0x12345678));
     EXPECT_STREQ("Unknown error 80000000 (-2147483648)", SoundErrorText(static_cast<HRESULT>(0x80000000)));
     EXPECT_STREQ("Unknown error 0878000a (142082058)", SoundErrorText(DS_NO_VIRTUALIZATION));
+    // A string that does not load leaves no text, not what the load left.
+    ImportHook refuse = HOOK("user32.dll", LoadStringA, NoString);
+    EXPECT_STREQ("", SoundErrorText(DSERR_GENERIC));
+    LoadMessageCaption();
+    EXPECT_STREQ("", messageCaption);
 }
 
 // 'n' stands for the first byte of a double-byte character, as a code page

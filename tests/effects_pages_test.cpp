@@ -369,10 +369,11 @@ TEST_F(EffectsPagesTest, EachPageShowsTheDriversValuesTakesWhatTheUserSetsAndWri
             ASSERT_EQ(position, Shown(t.control)) << t.control;
         }
     }
-    // So does one far below the list, or one whose entry 32 bits cannot hold.
-    for (DWORD index : {DWORD(-5), DWORD(INT_MAX)}) {
-        Preset(Q, 12, 0, index), ReadAndOpen(e), Put(IDC_ENVIRONMENT, 3), effectsPage.ShowSettings(page_);
-        EXPECT_EQ(-1, Shown(IDC_ENVIRONMENT)) << index;
+    // So does one far below the list, the first past its end, or one whose entry 32 bits cannot hold.
+    const std::pair<DWORD, DWORD> beyond[] = {{0, DWORD(-5)}, {1, 3}, {0, INT_MAX}};
+    for (auto [bank, index] : beyond) {
+        Preset(Q, 12, bank, index), ReadAndOpen(e), Put(IDC_ENVIRONMENT, 3), effectsPage.ShowSettings(page_);
+        EXPECT_EQ(-1, Shown(IDC_ENVIRONMENT)) << bank << " " << index;
     }
 }
 

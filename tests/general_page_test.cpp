@@ -137,7 +137,7 @@ protected:
         VcLogClear();
     }
     void Apply() { SendMessageA(panel_, WM_COMMAND, IDC_APPLY, 0); }
-    void Click(int id) { SendDlgItemMessageA(page_, id, BM_CLICK, 0, 0); }
+    void Click(int id) { ClickButton(page_, id); }
     bool ApplyEnabled() { return IsWindowEnabled(GetDlgItem(panel_, IDC_APPLY)) != 0; }
     // The layouts of the buttons checked, or enabled: "246".
     std::string Buttons(bool enabled)

@@ -341,6 +341,14 @@ void ChooseTab(HWND panel, int index)
     SendMessageA(panel, WM_NOTIFY, IDC_PANEL_TAB, reinterpret_cast<LPARAM>(&change));
 }
 
+void ClickButton(HWND dialog, int id)
+{
+    HWND button = GetDlgItem(dialog, id);
+    EXPECT_TRUE(IsWindowEnabled(button)) << "button " << id << " cannot be clicked";
+    if (IsWindowEnabled(button))
+        SendMessageA(button, BM_CLICK, 0, 0);
+}
+
 std::string LoadText(UINT id)
 {
     char text[1024] = "";

@@ -209,6 +209,10 @@ private:
 INT_PTR CALLBACK InertDialog(HWND, UINT message, WPARAM, LPARAM);
 // Chooses a tab of the control panel as a click does.
 void ChooseTab(HWND panel, int index);
+// Clicks a button of a dialog as the user can: a disabled one fails the
+// test instead (a radio button clicked so sends the system round its
+// group for ever).
+void ClickButton(HWND dialog, int id);
 // A string of the program's resources.
 std::string LoadText(UINT id);
 

@@ -260,7 +260,7 @@ TEST_F(Panel, ApplyAndOkWriteEveryPageToEveryDeviceCancelWritesNothing)
 
     // The General page writes the layout once per device, the failing one too.
     ChooseTab(panel_, 0);
-    SendDlgItemMessageA(currentPageWindow, IDC_LAYOUT_4, BM_CLICK, 0, 0);
+    ClickButton(currentPageWindow, IDC_LAYOUT_4);
     from = VcLogCount();
     calls.clear();
     Press(IDOK);

@@ -58,18 +58,25 @@ TEST_F(Messages, ErrorTextsNameEveryCodeOfTheTable)
     EXPECT_STREQ("", messageCaption);
 }
 
-// 'n' stands for the first byte of a double-byte character, as a code page
-// of two-byte characters has them; bounded, so that a cut that stops
-// advancing ends all the same.
+// Once leadN is set, 'n' stands for the first byte of a double-byte
+// character, as a code page of two-byte characters has them (the tests'
+// code page has none). A cut asks once per character; one that stops
+// advancing would ask for ever, so it ends the test program as failed.
 int leadBytes;
+bool leadN;
 BOOL WINAPI LeadByteN(BYTE c)
 {
-    return c == 'n' && ++leadBytes < 10000;
+    if (++leadBytes > 10000) {
+        ADD_FAILURE() << "the cut of an error text stops advancing";
+        fflush(stdout), ExitProcess(1);
+    }
+    return leadN && c == 'n';
 }
 
 TEST_F(Messages, BoxesCarryTheSharedCaptionTheirOwnerAndStyleAndKeepTheirShape)
 {
     MessageBoxCapture boxes;
+    ImportHook lead = HOOK("kernel32.dll", IsDBCSLeadByte, LeadByteN);
     ReportSoundError(DSERR_BADFORMAT, "CreateSoundBuffer error", 0); // not asked: no box
     ReportSoundError(DSERR_BADFORMAT, "CreateSoundBuffer error", 1);
     ShowMessage(window_, IDS_NO_DRIVER, MB_OK);
@@ -77,10 +84,8 @@ TEST_F(Messages, BoxesCarryTheSharedCaptionTheirOwnerAndStyleAndKeepTheirShape)
     const std::string context(240, 'c'), longest(300, 'l');
     ReportSoundError(DSERR_GENERIC, context.c_str(), 1);
     ReportSoundError(DSERR_GENERIC, longest.c_str(), 1); // no room left for the error text
-    {
-        ImportHook lead = HOOK("kernel32.dll", IsDBCSLeadByte, LeadByteN);
-        ReportSoundError(DSERR_GENERIC, context.substr(2).c_str(), 1); // room for 13, "ne" one character
-    }
+    leadN = true;
+    ReportSoundError(DSERR_GENERIC, context.substr(2).c_str(), 1); // room for 13, "ne" one character
     const std::vector<CapturedBox> &b = boxes.Boxes();
     ASSERT_EQ(6u, b.size());
     EXPECT_EQ(longest.substr(0, 255), b[4].text);

@@ -216,7 +216,7 @@ TEST_F(Mixer, TheCardsMixerIsTheFirstReadableDeviceOfItsDriversManufacturer)
         {nullptr, nullptr, 3, {0x11, 0x22, 0x1A7}, false, 2}, {nullptr, nullptr, 3, {0x11, 0x1A7, 0x1A7}, false, 1},
         {nullptr, nullptr, 2, {0x11, 0x22}, false, 0},         {nullptr, nullptr, 0, {}, false, 0},
         {nullptr, nullptr, 2, {0x1A7, 0x1A7}, true, 1},        {nullptr, nullptr, 2, {0x11, 0x1A7}, true, 1},
-        {"Other Audio", nullptr, 2, {0x11, 0x1A7}, false, 0},
+        {"Other Audio", nullptr, 3, {0x11, 0, 0x1A7}, false, 0}, // no manufacturer: not even a device of none
         {longer.c_str(), head.c_str(), 2, {0x11, 0x1A7}, false, 1}, // 59 characters are read, all of them
         {head.c_str(), lastDiffers.c_str(), 2, {0x11, 0x1A7}, false, 0},
     };

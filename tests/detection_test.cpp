@@ -32,6 +32,8 @@ ImportHook *openKey, *createKey, *closeKey;
 
 LONG WINAPI RefuseOpen(HKEY key, LPCSTR name, DWORD options, REGSAM access, PHKEY result)
 {
+    if (options & ~DWORD(REG_OPTION_OPEN_LINK)) // the only option the system documents
+        return ERROR_INVALID_PARAMETER;
     if (name && refusedKey == name)
         return ERROR_ACCESS_DENIED;
     LONG status = openKey->Original<decltype(&RegOpenKeyExA)>()(key, name, options, access, result);

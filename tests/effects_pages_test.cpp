@@ -226,6 +226,9 @@ TEST_F(EffectsPagesTest, PropertyOneIsWrittenOffOnceThePageWindowHasBeenShownAnd
         cases[] = {{0, 0, true, false, 0, 1000, nullptr, 0},   {250, 250, false, false, 0, 0, nullptr, 0},
                    {250, 250, true, false, 1, 250, "12abc", 12}, {250, 0, true, false, 0, 250, "300", 300},
                    {250, 0, true, true, 1, 250, nullptr, 250}};
+    EffectsPage fresh; // a page that has read nothing writes property 1 off
+    Preset(E, 1, 7), fresh.WriteToDriver(c_.directSound, c_.propertySet);
+    EXPECT_EQ(0u, Stored(E, 1));
     for (const auto &c : cases) {
         SCOPED_TRACE(&c - cases);
         Preset(E, 1, c.before);

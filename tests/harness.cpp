@@ -246,7 +246,8 @@ LONG WINAPI CountCreate(HKEY key, LPCSTR name, DWORD reserved, LPSTR type, DWORD
 
 LONG WINAPI CountClose(HKEY key)
 {
-    activeKeys->held.erase(key);
+    if (!activeKeys->held.erase(key))
+        activeKeys->held.insert(key); // closed twice: as wrong as never closed
     return activeKeys->close_.Original<decltype(&RegCloseKey)>()(key);
 }
 } // namespace

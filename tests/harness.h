@@ -119,7 +119,8 @@ private:
 };
 
 // While it lives, the registry keys this program made or opened with open
-// ("RegOpenKeyA" or "RegOpenKeyExA") and has not closed yet.
+// ("RegOpenKeyA" or "RegOpenKeyExA") and has not closed yet, and those it
+// closed once too often.
 class OpenKeys {
 public:
     explicit OpenKeys(const char *open);

@@ -317,13 +317,14 @@ TEST_F(Mixer, TheRecordingSourceSelectorIsOneOfTheFirstThreeControls)
         CloseCardMixer(mixer_);
         mixer_ = nullptr;
         VcMixerClearDevices();
-    }    // A failure at any step of a read or a write gives false and leaves the
+    }
+    // A failure at any step of a read or a write gives false and leaves the
     // record and the selector as they were; the device's id has a fallback.
-    // The names as long as the card's hold them, alike for 60 characters:
-    // the selector's items are named after the lines.
+    // The names fill their fields, unterminated, and differ in the last
+    // character only: the selector's items are named after the lines.
     DWORD waveIn = Card(kWaveIn, 2, "Recording");
-    VcMixerAddSource(0, waveIn, kSource, 2, (std::string(60, 'L') + "Mic").c_str());
-    VcMixerAddSource(0, waveIn, kSource, 2, (std::string(60, 'L') + " CD").c_str());
+    VcMixerAddSource(0, waveIn, kSource, 2, (std::string(63, 'L') + "1").c_str());
+    VcMixerAddSource(0, waveIn, kSource, 2, (std::string(63, 'L') + "2").c_str());
     const DWORD mux = VcMixerAddControl(0, waveIn, kMux, kUniform | kMultiple, 2, "Recording Source"), first[2] = {1, 0};
     MixerLineRecord record;
     Bind(&record, kWaveIn, 1);
@@ -420,7 +421,7 @@ TEST_F(Mixer, PlaybackColumnsFollowTheSpeakerLinesAndMoveThemAtOnce)
     AddLine(rear, kSource, 2, "R0");
     AddLine(rear, kSource, 2, "R1");
     TestLine six = AddLine(rear, kSource, 6, "Six", 0, 0);
-    const std::string crowdedName = std::string(56, 'C') + "rowded.";  // as long as the card's names are
+    const std::string crowdedName = std::string(57, 'C') + "rowded."; // fills its field, unterminated
     TestLine crowded = AddLine(rear, kSource, 2, crowdedName.c_str());
     for (int i = 0; i < 4; ++i)
         VcMixerAddControl(0, crowded.id, kBass, kUniform, 0, "Bass");

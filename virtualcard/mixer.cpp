@@ -65,8 +65,8 @@ void FillLine(const VcMixerDevice &device, UINT deviceId, const VcMixerLine &lin
     out->cChannels = line.channels;
     out->cConnections = line.isSource ? 0 : VcMixerSourceCount(device, line.destination);
     out->cControls = VcMixerControlCount(device, line.lineId);
-    snprintf(out->szShortName, sizeof out->szShortName, "%s", line.name);
-    snprintf(out->szName, sizeof out->szName, "%s", line.name);
+    snprintf(out->szShortName, sizeof out->szShortName, "%.*s", static_cast<int>(sizeof line.name), line.name);
+    memcpy(out->szName, line.name, sizeof out->szName);
     out->Target.dwType = MIXERLINE_TARGETTYPE_UNDEFINED;
     out->Target.dwDeviceID = deviceId;
     out->Target.wMid = device.mid;
@@ -428,7 +428,7 @@ MMRESULT WINAPI mixerGetControlDetailsA(HMIXEROBJ hmxobj, LPMIXERCONTROLDETAILS 
                     continue;
                 entry->dwParam1 = control->itemText[i].lineId;
                 entry->dwParam2 = control->itemText[i].componentType;
-                snprintf(entry->szName, sizeof entry->szName, "%s", control->itemText[i].text);
+                memcpy(entry->szName, control->itemText[i].text, sizeof entry->szName);
             }
         return MMSYSERR_NOERROR;
     }

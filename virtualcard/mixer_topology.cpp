@@ -18,6 +18,14 @@ void CopyName(char *to, size_t size, const char *from)
     snprintf(to, size, "%s", from ? from : "");
 }
 
+// A line's or a list entry's name of 64 characters or more fills its field
+// without a terminator, as the ANSI mixer functions hand over a name whose
+// conversion does not fit (a long name in a double-byte code page).
+void FillName(char (&to)[MIXER_LONG_NAME_CHARS], const char *from)
+{
+    strncpy(to, from ? from : "", sizeof to);
+}
+
 // What a fresh control holds: faders at three quarters, one entry of a
 // single-select list chosen, everything else off.
 DWORD InitialValue(DWORD type, DWORD item)
@@ -202,7 +210,7 @@ DWORD VcMixerAddDestination(UINT device, DWORD componentType, DWORD channels, co
     line.destination = index;
     line.componentType = componentType;
     line.channels = channels;
-    CopyName(line.name, sizeof line.name, name);
+    FillName(line.name, name);
     return line.lineId;
 }
 
@@ -224,7 +232,7 @@ DWORD VcMixerAddSource(UINT device, DWORD destinationLineId, DWORD componentType
     line.lineId = (destination->destination << 16) + index;
     line.componentType = componentType;
     line.channels = channels;
-    CopyName(line.name, sizeof line.name, name);
+    FillName(line.name, name);
     return line.lineId;
 }
 
@@ -257,7 +265,7 @@ DWORD VcMixerAddControl(UINT device, DWORD lineId, DWORD controlType, DWORD flag
         if (!src.isSource || line->isSource || src.destination != line->destination)
             continue;
         VcMixerItem &entry = control.itemText[item++];
-        CopyName(entry.text, sizeof entry.text, src.name);
+        FillName(entry.text, src.name);
         entry.lineId = src.lineId;
         entry.componentType = src.componentType;
     }
@@ -279,7 +287,7 @@ bool VcMixerSetItemText(UINT device, DWORD controlId, DWORD item, const char *te
     VcMixerControl *control = dev ? VcMixerControlById(*dev, controlId) : nullptr;
     if (!control || item >= control->items)
         return false;
-    CopyName(control->itemText[item].text, sizeof control->itemText[item].text, text);
+    FillName(control->itemText[item].text, text);
     return true;
 }
 
@@ -313,7 +321,7 @@ DWORD VcMixerFindSource(UINT device, DWORD destinationLineId, const char *name)
         return kVcMixerNoLine;
     for (UINT i = 0; i < dev->lineCount; ++i) {
         const VcMixerLine &line = dev->lines[i];
-        if (line.isSource && line.destination == destination->destination && strcmp(line.name, name) == 0)
+        if (line.isSource && line.destination == destination->destination && strncmp(line.name, name, sizeof line.name) == 0)
             return line.lineId;
     }
     return kVcMixerNoLine;

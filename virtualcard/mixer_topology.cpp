@@ -321,7 +321,8 @@ DWORD VcMixerFindSource(UINT device, DWORD destinationLineId, const char *name)
         return kVcMixerNoLine;
     for (UINT i = 0; i < dev->lineCount; ++i) {
         const VcMixerLine &line = dev->lines[i];
-        if (line.isSource && line.destination == destination->destination && strncmp(line.name, name, sizeof line.name) == 0)
+        if (line.isSource && line.destination == destination->destination &&
+            strncmp(line.name, name, sizeof line.name) == 0)
             return line.lineId;
     }
     return kVcMixerNoLine;

@@ -14,6 +14,17 @@ namespace {
 const DWORD kObjectKindMask = 0xF0000000;
 const DWORD kLevelMax = 65535;
 
+// A stored name into a field of a structure: whole, and unterminated when it
+// fills it, for a field as long; cut and terminated for a shorter one (the
+// short names).
+template <size_t To, size_t From> void PutName(char (&to)[To], const char (&from)[From])
+{
+    if constexpr (To >= From)
+        memcpy(to, from, From);
+    else
+        snprintf(to, To, "%.*s", static_cast<int>(From), from);
+}
+
 VcMixerHandle *HandleOf(HMIXEROBJ object)
 {
     VcMixerHandle *slots = VcMixer().handles;
@@ -65,14 +76,14 @@ void FillLine(const VcMixerDevice &device, UINT deviceId, const VcMixerLine &lin
     out->cChannels = line.channels;
     out->cConnections = line.isSource ? 0 : VcMixerSourceCount(device, line.destination);
     out->cControls = VcMixerControlCount(device, line.lineId);
-    snprintf(out->szShortName, sizeof out->szShortName, "%.*s", static_cast<int>(sizeof line.name), line.name);
-    memcpy(out->szName, line.name, sizeof out->szName);
+    PutName(out->szShortName, line.name);
+    PutName(out->szName, line.name);
     out->Target.dwType = MIXERLINE_TARGETTYPE_UNDEFINED;
     out->Target.dwDeviceID = deviceId;
     out->Target.wMid = device.mid;
     out->Target.wPid = device.pid;
     out->Target.vDriverVersion = 0x0500;
-    snprintf(out->Target.szPname, sizeof out->Target.szPname, "%s", device.name);
+    PutName(out->Target.szPname, device.name);
 }
 
 // The items a control reports: those it holds, unless it is a faulty one.
@@ -89,8 +100,8 @@ void FillControl(const VcMixerControl &control, MIXERCONTROLA *out)
     out->dwControlType = control.type;
     out->fdwControl = control.flags;
     out->cMultipleItems = ReportedItems(control);
-    snprintf(out->szShortName, sizeof out->szShortName, "%s", control.name);
-    snprintf(out->szName, sizeof out->szName, "%s", control.name);
+    PutName(out->szShortName, control.name);
+    PutName(out->szName, control.name);
     switch (control.type & MIXERCONTROL_CT_CLASS_MASK) {
     case MIXERCONTROL_CT_CLASS_FADER:
         out->Bounds.dwMaximum = kLevelMax;
@@ -237,7 +248,7 @@ MMRESULT WINAPI mixerGetDevCapsA(UINT_PTR uMxId, LPMIXERCAPSA pmxcaps, UINT cbmx
     caps.wMid = dev.mid;
     caps.wPid = dev.pid;
     caps.vDriverVersion = 0x0500;
-    snprintf(caps.szPname, sizeof caps.szPname, "%s", dev.name);
+    PutName(caps.szPname, dev.name);
     caps.cDestinations = VcMixerDestinationCount(dev);
     memcpy(pmxcaps, &caps, cbmxcaps < sizeof caps ? cbmxcaps : sizeof caps);
     return MMSYSERR_NOERROR;
@@ -428,7 +439,7 @@ MMRESULT WINAPI mixerGetControlDetailsA(HMIXEROBJ hmxobj, LPMIXERCONTROLDETAILS 
                     continue;
                 entry->dwParam1 = control->itemText[i].lineId;
                 entry->dwParam2 = control->itemText[i].componentType;
-                memcpy(entry->szName, control->itemText[i].text, sizeof entry->szName);
+                PutName(entry->szName, control->itemText[i].text);
             }
         return MMSYSERR_NOERROR;
     }

@@ -13,17 +13,12 @@ VcMixerState state;
 
 const DWORD kLevelMax = 65535;
 
+// A name of 64 characters or more (32 for a device) fills its field without a
+// terminator, as the ANSI mixer functions hand over a name whose conversion
+// does not fit (a long name in a double-byte code page).
 void CopyName(char *to, size_t size, const char *from)
 {
-    snprintf(to, size, "%s", from ? from : "");
-}
-
-// A line's or a list entry's name of 64 characters or more fills its field
-// without a terminator, as the ANSI mixer functions hand over a name whose
-// conversion does not fit (a long name in a double-byte code page).
-void FillName(char (&to)[MIXER_LONG_NAME_CHARS], const char *from)
-{
-    strncpy(to, from ? from : "", sizeof to);
+    strncpy(to, from ? from : "", size);
 }
 
 // What a fresh control holds: faders at three quarters, one entry of a
@@ -210,7 +205,7 @@ DWORD VcMixerAddDestination(UINT device, DWORD componentType, DWORD channels, co
     line.destination = index;
     line.componentType = componentType;
     line.channels = channels;
-    FillName(line.name, name);
+    CopyName(line.name, sizeof line.name, name);
     return line.lineId;
 }
 
@@ -232,7 +227,7 @@ DWORD VcMixerAddSource(UINT device, DWORD destinationLineId, DWORD componentType
     line.lineId = (destination->destination << 16) + index;
     line.componentType = componentType;
     line.channels = channels;
-    FillName(line.name, name);
+    CopyName(line.name, sizeof line.name, name);
     return line.lineId;
 }
 
@@ -265,7 +260,7 @@ DWORD VcMixerAddControl(UINT device, DWORD lineId, DWORD controlType, DWORD flag
         if (!src.isSource || line->isSource || src.destination != line->destination)
             continue;
         VcMixerItem &entry = control.itemText[item++];
-        FillName(entry.text, src.name);
+        CopyName(entry.text, sizeof entry.text, src.name);
         entry.lineId = src.lineId;
         entry.componentType = src.componentType;
     }
@@ -287,7 +282,7 @@ bool VcMixerSetItemText(UINT device, DWORD controlId, DWORD item, const char *te
     VcMixerControl *control = dev ? VcMixerControlById(*dev, controlId) : nullptr;
     if (!control || item >= control->items)
         return false;
-    FillName(control->itemText[item].text, text);
+    CopyName(control->itemText[item].text, sizeof control->itemText[item].text, text);
     return true;
 }
 

@@ -39,8 +39,6 @@ int RunResidentProgram(HINSTANCE instance, const char *commandLine)
         return 0;
     ProbeSpeakerRouting(Startup);
 
-    NOTIFYICONDATAA icon;
-    BuildNotifyIcon(&icon);
     if (openAtStart)
         AddTrayIcon();
 
@@ -67,7 +65,6 @@ int RunResidentProgram(HINSTANCE instance, const char *commandLine)
         }
     }
 
-    Shell_NotifyIconA(NIM_DELETE, &icon);
-    RemoveA3DHook();
+    EndResidentDuties();
     return static_cast<int>(message.wParam);
 }

@@ -6,6 +6,7 @@
 
 #include "app/app.h"
 #include "app/messages.h"
+#include "app/startup.h"
 #include "panel/driver.h"
 #include "panel/panel.h"
 #include "resource.h"
@@ -23,6 +24,9 @@ const char kSupportLibrary[] = "VTHLP32.DLL";
 // was shown is shown again; one still due is added when it is due.
 UINT taskbarCreated = 0;
 bool iconAdded = false;
+// Set once the shut-down duties ran: at a session's end they run before the
+// message loop's, which must not repeat them.
+bool dutiesDone = false;
 
 // The tip as far as the record's first layout holds it: a shell that takes
 // that layout reads no further, so the terminator must fall inside it.
@@ -32,7 +36,7 @@ void OnCreate(HWND window)
 {
     LoadMessageCaption();
     taskbarCreated = RegisterWindowMessageA("TaskbarCreated");
-    iconAdded = false;
+    iconAdded = dutiesDone = false;
     if (openAtStart) {
         PostMessageA(window, WM_COMMAND, IDM_OPEN, 0);
         return;
@@ -114,6 +118,17 @@ void AddTrayIcon()
     iconAdded = true;
 }
 
+void EndResidentDuties()
+{
+    if (dutiesDone)
+        return;
+    dutiesDone = true;
+    NOTIFYICONDATAA icon;
+    BuildNotifyIcon(&icon);
+    Shell_NotifyIconA(NIM_DELETE, &icon);
+    RemoveA3DHook();
+}
+
 HWND CreateTrayWindow()
 {
     WNDCLASSA windowClass = {};
@@ -169,6 +184,15 @@ LRESULT CALLBACK TrayWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         return 0;
     case WM_COMMAND:
         OnCommand(LOWORD(wParam));
+        return 0;
+    case WM_QUERYENDSESSION:
+        // Neither the panel nor a running uninstall holds a logoff or shut-down.
+        return TRUE;
+    case WM_ENDSESSION:
+        // The system ends the process soon after this returns, the message
+        // loop never ending; a session that goes on changes nothing.
+        if (wParam)
+            EndResidentDuties();
         return 0;
     case WM_DESTROY:
         PostQuitMessage(0);

@@ -25,6 +25,10 @@ void BuildNotifyIcon(NOTIFYICONDATAA *icon);
 // again when a shell that started anew asks for the icons of the programs.
 void AddTrayIcon();
 
+// The shut-down duties, once however often asked: the icon removed, the
+// A3D hook removed and its loader freed.
+void EndResidentDuties();
+
 // Registers the class and creates trayWindow (its WM_CREATE runs then).
 HWND CreateTrayWindow();
 

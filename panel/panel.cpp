@@ -18,6 +18,9 @@ namespace {
 const int kTitleSize = 50;
 const int kDriverVersionSize = 40;
 
+// The hook that gives the panel its keys while it is up.
+HHOOK keyHook = nullptr;
+
 // Pages that keep their settings but get no tab.
 bool HasTab(int templateId)
 {
@@ -50,6 +53,32 @@ void ReadAllPages(const DriverConnection &connection)
 {
     for (ControlPanelPage *page : PageRegistry)
         page->ReadFromDriver(connection.directSound, connection.propertySet);
+}
+
+// The keys of every tabbed dialog: Ctrl+Tab and Ctrl+Page Down choose the
+// next tab, Ctrl+Shift+Tab and Ctrl+Page Up the one before, round the ends,
+// wherever the focus is in the panel, as a click on that tab does. Taken as
+// the thread's loop gets them from the queue: passed on, Tab would go to the
+// dialog manager, which moves the focus instead.
+LRESULT CALLBACK TabKeys(int code, WPARAM removal, LPARAM lParam)
+{
+    MSG *key = reinterpret_cast<MSG *>(lParam);
+    HWND panel = panelDialog;
+    if (code == HC_ACTION && removal == PM_REMOVE && key->message == WM_KEYDOWN && GetKeyState(VK_CONTROL) < 0 &&
+        panel && (key->hwnd == panel || IsChild(panel, key->hwnd))) {
+        int step = key->wParam == VK_NEXT ? 1 : key->wParam == VK_PRIOR ? -1 : 0;
+        if (key->wParam == VK_TAB)
+            step = GetKeyState(VK_SHIFT) < 0 ? -1 : 1;
+        if (step) {
+            // The panel has its tabs before it has this hook.
+            const int count = static_cast<int>(SendMessageA(Tab(panel), TCM_GETITEMCOUNT, 0, 0));
+            const int selected = static_cast<int>(SendMessageA(Tab(panel), TCM_GETCURSEL, 0, 0));
+            SendMessageA(Tab(panel), TCM_SETCURSEL, (selected + step + count) % count, 0);
+            ShowCurrentPage(panel);
+            key->message = WM_NULL;
+        }
+    }
+    return CallNextHookEx(keyHook, code, removal, lParam);
 }
 
 BOOL OnInitDialog(HWND panel)
@@ -86,6 +115,7 @@ BOOL OnInitDialog(HWND panel)
     GetPrivateProfileStringA("DESCRIPTION", "DRIVERVERSION", "", version, sizeof version, "SOUNDCFG.INI");
     SetDlgItemTextA(panel, IDC_DRIVER_VERSION, version);
 
+    keyHook = SetWindowsHookExA(WH_GETMESSAGE, TabKeys, nullptr, GetCurrentThreadId());
     ShowCurrentPage(panel);
     return TRUE;
 }
@@ -218,6 +248,10 @@ INT_PTR CALLBACK PanelProc(HWND panel, UINT message, WPARAM wParam, LPARAM lPara
         // The close box and Alt+F4: neither a test stop nor HELP_QUIT here.
         panelDialog = nullptr;
         EndDialog(panel, 0);
+        return 0;
+    case WM_DESTROY:
+        UnhookWindowsHookEx(keyHook);
+        keyHook = nullptr;
         return 0;
     }
     return 0;

@@ -196,25 +196,38 @@ TEST_F(Panel, WindowsAreCentredRoundingTowardZeroAndButtonsReadAsTheyStand)
 
 // At opening and after each tab change: the page of the selected tab is
 // shown, the tab control has the focus, and Apply is as it was, even when
-// the new page enabled it while it was made. Tab from the tab control goes
-// into the page; the menu bar's commands do nothing.
+// the new page enabled it while it was made; so too by a key sent to a
+// control in the page (Ctrl, Shift held as 1, 2): Ctrl+Tab and Ctrl+Page Down
+// the next tab, Ctrl+Shift+Tab and Ctrl+Page Up the one before, round the
+// ends; Tab alone or Ctrl with another key nothing. Tab from the tab control
+// goes into the page; the menu bar's commands do nothing.
 TEST_F(Panel, EachTabShowsItsPageWithTheFocusOnTheTabsAndKeepsApply)
 {
     pageHook = SetWindowsHookExA(WH_CALLWNDPROCRET, EnableApplyOnCreation, nullptr, GetCurrentThreadId());
-    const struct { int tab; bool apply; ControlPanelPage *page; int focus; } steps[] = {
-        {-1, false, &generalPage, IDC_LAYOUT_2}, {1, false, &effectsPage, 0}, {0, true, &generalPage, 0}};
+    ControlPanelPage *general = &generalPage, *effects = &effectsPage;
+    const struct { int tab; bool apply; ControlPanelPage *page; int focus; WPARAM key; int held; } steps[] = {
+        {-1, false, general, IDC_LAYOUT_2}, {1, false, effects, 0}, {0, true, general, 0}, {0, false, general, -1, VK_TAB},
+        {0, true, general, -1, VK_HOME, 1}, {1, true, effects, 0, VK_TAB, 1}, {0, false, general, 0, VK_TAB, 1},
+        {1, false, effects, 0, VK_TAB, 3}, {0, true, general, 0, VK_PRIOR, 1}, {1, true, effects, 0, VK_PRIOR, 1},
+        {0, false, general, 0, VK_NEXT, 1}};
     for (const auto &step : steps) {
-        SCOPED_TRACE(step.tab);
+        SCOPED_TRACE(&step - steps);
+        HWND from = step.key ? GetNextDlgTabItem(currentPageWindow, nullptr, FALSE) : nullptr;
+        BYTE held[256] = {}, none[256] = {};
         if (step.tab < 0) {
             Open();
+        } else if (!step.key) {
+            EnableWindow(GetDlgItem(panel_, IDC_APPLY), step.apply), ChooseTab(panel_, step.tab);
         } else {
-            EnableWindow(GetDlgItem(panel_, IDC_APPLY), step.apply);
-            ChooseTab(panel_, step.tab);
+            EnableWindow(GetDlgItem(panel_, IDC_APPLY), step.apply), SetFocus(from);
+            held[VK_CONTROL] = step.held & 1 ? 0x80 : 0, held[VK_SHIFT] = step.held & 2 ? 0x80 : 0;
+            SetKeyboardState(held), PostMessageA(from, WM_KEYDOWN, step.key, 1), DispatchPending();
+            SetKeyboardState(none);
         }
         EXPECT_EQ(step.apply, ApplyEnabled());
         EXPECT_EQ(reinterpret_cast<LONG_PTR>(step.page), GetWindowLongPtrA(currentPageWindow, GWLP_USERDATA));
         EXPECT_TRUE(IsWindowVisible(currentPageWindow));
-        EXPECT_EQ(step.focus ? GetDlgItem(currentPageWindow, step.focus) : Tab(), GetFocus());
+        EXPECT_EQ(step.focus < 0 ? from : step.focus ? GetDlgItem(currentPageWindow, step.focus) : Tab(), GetFocus());
     }
     UnhookWindowsHookEx(pageHook);
 

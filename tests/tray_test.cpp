@@ -35,6 +35,7 @@ struct { NOTIFYICONDATAA record; char end; } shown; // the last icon record as f
 std::string missing, instead, caption; // a library that does not load, or another in its place; string 51
 bool holdPosts;                        // posted messages are only recorded
 bool noIconTimer, noMenu;              // timer 2 cannot be made; the menu does not load
+bool logoff;                           // the session ends when the icon is shown
 HWND page;                             // the General page of the uninstall cases
 DWORD now;                             // the time the program reads, when a case sets it
 int systemFolder;                      // the system folder 0 found, 1 not found, 2 longer than the buffer
@@ -86,8 +87,13 @@ struct Hooks {
              r.cbSize, Who(r.hWnd), r.uID, r.uFlags, r.uCallbackMessage,
              r.hIcon == LoadIconA(appInstance, MAKEINTRESOURCEA(IDI_APP)) ? "100" : "other", r.szTip,
              std::all_of(tail, std::max(tail, end), [](char c) { return !c; }) ? "" : " and more bytes");
-        if (command == NIM_ADD && !holdPosts) { // the shell starts anew once; the close request ends a run
-            Deliver(icon->hWnd, RegisterWindowMessageA("TaskbarCreated"), 0, 0);
+        if (command == NIM_ADD && !holdPosts) { // the shell starts anew once, or the session ends; the close request ends a run
+            if (!logoff)
+                Deliver(icon->hWnd, RegisterWindowMessageA("TaskbarCreated"), 0, 0);
+            else // the system's part; the process would then end, the close request stands for that
+                Step("agreed %d", int(SendMessageA(icon->hWnd, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF))),
+                    SendMessageA(icon->hWnd, WM_ENDSESSION, FALSE, 0), Step("goes on"),
+                    SendMessageA(icon->hWnd, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF), Step("ended");
             Deliver(icon->hWnd, WM_USER, kCloseRequest, 0);
         }
         return TRUE;
@@ -204,7 +210,7 @@ protected:
         trayWindow = panelDialog = page = nullptr;
         startupSupportHandle = supportLibrary = nullptr;
         dll32Call = nullptr;
-        openAtStart = holdPosts = noIconTimer = noMenu = false;
+        openAtStart = holdPosts = noIconTimer = noMenu = logoff = false;
         systemFolder = 0;
         missing = instead = caption = "";
         soundDeviceCount = 0; // as a new process has it
@@ -253,6 +259,7 @@ const std::string kTip = "Sonaris Control Panel",
 // cut, terminated within it. Without the support library or the card an
 // early silent end. Without the QSound loader, or with one lacking its
 // exports, no hook. Without timer 2, neither the icon nor the support library.
+// A logoff is agreed to and ends it as Exit does, once, when the session ends.
 TEST_F(Tray, StartsOpensAndEndsInOrder)
 {
     const std::string firstRun = "ds.speaker.set dev=0 value=0x6 hr=0x00000000", add = "icon add" + kRecord + kTip,
@@ -274,6 +281,8 @@ TEST_F(Tray, StartsOpensAndEndsInOrder)
         {"", [] { missing = "QA3DLoad", instead = "shlwapi.dll"; },
          ordinary({"load QA3DLoad", firstRun}, {"free shlwapi.dll", "exit 0"})},
         {"", [] { noIconTimer = true; }, Join({{"timer 2 1000 tray"}, package, hooked, {remove}, end})},
+        {"", [] { logoff = true; }, Join({made, package, hooked, {"kill 2 tray", "free vthlp32.dll", add, "agreed 1",
+                                      "goes on", remove, "RemoveA3DHook", "free qa3dload.dll", "ended", "exit 0"}})},
         {"OPEN", [] {}, opened({}, {kChecked, kRoute, "panel tray"})},
         {"OPEN", [] { VcBendCall("QuerySupport", 1, VcNoSetBit); },
          opened({}, {kUnsettable, kChecked, kRoute, "panel tray"})},

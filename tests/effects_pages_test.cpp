@@ -41,7 +41,7 @@ const size_t kMixingOptionsOrder[] = {0, 1};
 
 // A call as the card records it (value null: a failed read); only the
 // effect set's writes carry instance data, the 36-byte block (which the
-// card takes only with 1 in its first word).
+// card takes only as 1 and eight zero words).
 std::string Call(const char *verb, const Property &p, const DWORD *value)
 {
     char text[160], words[32] = "null";
@@ -224,7 +224,7 @@ TEST_F(EffectsPagesTest, PropertyOneIsWrittenOffOnceThePageWindowHasBeenShownAnd
     // nothing (0 keeps its 1000); checked: the box as the page is shown again.
     const struct { int32_t before, driver; bool controls, checked; int shownOn, shown; const char *typed; int32_t written; }
         cases[] = {{0, 0, true, false, 0, 1000, nullptr, 0},   {250, 250, false, false, 0, 0, nullptr, 0},
-                   {250, 250, true, false, 1, 250, "12abc", 12}, {250, 0, true, false, 0, 250, "300", 300},
+                   {-250, -250, true, false, 1, -250, "12abc", 12}, {250, 0, true, false, 0, 250, "300", 300},
                    {250, 0, true, true, 1, 250, nullptr, 250}};
     EffectsPage fresh; // a page that has read nothing writes property 1 off
     Preset(E, 1, 7), fresh.WriteToDriver(c_.directSound, c_.propertySet);
@@ -266,29 +266,31 @@ TEST_F(EffectsPagesTest, EachPageShowsTheDriversValuesTakesWhatTheUserSetsAndWri
     const struct { ControlPanelPage *page; std::vector<Property> driver; int control, shown; const GUID *writtenSet;
                    ULONG writtenId; DWORD written[2]; int set = kKeep; const char *typed = nullptr; } rows[] = {
         {e, {{E, 0, {0}}}, IDC_MODE_QSOUND, 0, E, 0, {0}},      {e, {{E, 0, {0}}}, IDC_MODE_STEREO, 1, E, 0, {0}},
-        {e, {{E, 0, {2}}}, IDC_MODE_QSOUND, 1, E, 0, {1}},      {e, {{E, 0, {2}}}, IDC_MODE_STEREO, 0, E, 0, {1}},
-        {e, {}, IDC_MODE_QSOUND, kAny, E, 0, {0}, 0},           {e, {{E, 5, {7}}}, IDC_REVERB, 1, E, 5, {1}},
-        {e, {}, IDC_REVERB, 0, E, 5, {1}, 1},                   {e, {{Q, 5, {1}}}, IDC_LOW_FREQUENCY, 1, Q, 5, {1}},
-        {e, {{E, 3, {1}}}, IDC_STEREO_EXPANSION, 1, E, 3, {1}}, {e, {{E, 3, {1}}}, IDC_STEREO_EXPANSION, 1, E, 3, {0}, 0},
+        {e, {{E, 0, {0x80000000}}}, IDC_MODE_QSOUND, 1, E, 0, {1}},      {e, {{E, 0, {2}}}, IDC_MODE_STEREO, 0, E, 0, {1}},
+        {e, {}, IDC_MODE_QSOUND, kAny, E, 0, {0}, 0},           {e, {{E, 5, {0x100}}}, IDC_REVERB, 1, E, 5, {1}},
+        {e, {}, IDC_REVERB, 0, E, 5, {1}, 1},                   {e, {{Q, 5, {7}}}, IDC_LOW_FREQUENCY, 1, Q, 5, {1}},
+        {e, {{E, 3, {0x80000000}}}, IDC_STEREO_EXPANSION, 1, E, 3, {1}}, {e, {{E, 3, {1}}}, IDC_STEREO_EXPANSION, 1, E, 3, {0}, 0},
         // CPU Usage counts the two switches the driver reports, elevation
         // and interpolation; taken back, its position decides both.
         {e, {}, IDC_CPU_USAGE, 0, E, 8, {0}},                   {e, {{E, 4, {1}}}, IDC_CPU_USAGE, 1, E, 4, {0}},
         {e, {{E, 4, {1}}}, IDC_CPU_USAGE, 1, E, 8, {1}},        {e, {{E, 8, {1}}}, IDC_CPU_USAGE, 1, E, 8, {1}},
-        {e, {{E, 4, {1}}, {E, 8, {1}}}, IDC_CPU_USAGE, 2, E, 4, {1}}, {e, {{E, 4, {5}}, {E, 8, {9}}}, IDC_CPU_USAGE, 2, E, 8, {1}},
+        {e, {{E, 4, {1}}, {E, 8, {1}}}, IDC_CPU_USAGE, 2, E, 4, {1}}, {e, {{E, 4, {0x80000000}}, {E, 8, {9}}}, IDC_CPU_USAGE, 2, E, 8, {1}},
         {e, {}, IDC_CPU_USAGE, 0, E, 4, {1}, 2},                {e, {}, IDC_CPU_USAGE, 0, E, 8, {1}, 2},
         {e, {{E, 4, {1}}, {E, 8, {1}}}, IDC_CPU_USAGE, 2, E, 8, {0}, 0}, {e, {{E, 4, {1}}}, IDC_CPU_USAGE, 1, E, 4, {0}, 1},
         // The environment list: "- none -", 26 of bank 0, 3 of bank 1.
         {e, {{Q, 12, {0, 0}}}, IDC_ENVIRONMENT, 1, Q, 12, {0, 0}}, {e, {{Q, 12, {0, 25}}}, IDC_ENVIRONMENT, 26, Q, 12, {0, 25}},
         {e, {{Q, 12, {1, 0}}}, IDC_ENVIRONMENT, 27, Q, 12, {1, 0}}, {e, {{Q, 12, {1, 2}}}, IDC_ENVIRONMENT, 29, Q, 12, {1, 2}},
-        {e, {{Q, 12, {2, 1}}}, IDC_ENVIRONMENT, 28, Q, 12, {1, 1}}, {e, {{Q, 12, {1, 5}}}, IDC_ENVIRONMENT, -1, Q, 12, {0, DWORD(-2)}},
+        {e, {{Q, 12, {0x80000000, 1}}}, IDC_ENVIRONMENT, 28, Q, 12, {1, 1}}, {e, {{Q, 12, {1, 5}}}, IDC_ENVIRONMENT, -1, Q, 12, {0, DWORD(-2)}},
         {e, {{Q, 12, {0, 29}}}, IDC_ENVIRONMENT, -1, Q, 12, {0, DWORD(-2)}}, {e, {{Q, 12, {1, 2}}}, IDC_ENVIRONMENT, 29, Q, 12, {0, 0}, 1},
         {e, {}, IDC_ENVIRONMENT, 0, Q, 12, {0, 25}, 26},        {e, {}, IDC_ENVIRONMENT, 0, Q, 12, {1, 0}, 27},
         {e, {}, IDC_ENVIRONMENT, 0, Q, 12, {0, kNone}, 0},      {e, {}, IDC_ENVIRONMENT, 0, Q, 12, {0, DWORD(-2)}, -1},
-        // Spread and center: 0.0 to 1.0 in steps of 0.001.
+        {e, {{Q, 12, {1, kNone}}}, IDC_ENVIRONMENT, 26, Q, 12, {0, 25}}, // none of bank 1 is the last of bank 0
+        // Spread and center: 0.0 to 1.0 in steps of 0.001, in double precision
+        // (0x3a03126e: the float just below 0.0005).
         {e, {{E, 9, {F(0.5f)}}}, IDC_SPREAD, 500, E, 9, {F(0.5f)}}, {e, {{E, 9, {F(1.5f)}}}, IDC_SPREAD, 1000, E, 9, {F(1.0f)}},
         {e, {{E, 9, {F(-0.25f)}}}, IDC_SPREAD, 0, E, 9, {0}},    {e, {{E, 10, {F(0.0005f)}}}, IDC_CENTER, 1, E, 10, {F(0.001f)}},
-        {e, {{E, 10, {F(0.00049f)}}}, IDC_CENTER, 0, E, 10, {0}}, {e, {{E, 10, {F(NAN)}}}, IDC_CENTER, 0, E, 10, {0}},
-        {e, {}, IDC_SPREAD, 500, E, 9, {F(0.333f)}, 333},       {e, {}, IDC_CENTER, 500, E, 10, {F(1.0f)}, 1000},
+        {e, {{E, 10, {0x3a03126e}}}, IDC_CENTER, 0, E, 10, {0}}, {e, {{E, 10, {F(NAN)}}}, IDC_CENTER, 0, E, 10, {0}},
+        {e, {}, IDC_SPREAD, 500, E, 9, {F(0.334f)}, 334},       {e, {}, IDC_CENTER, 500, E, 10, {F(1.0f)}, 1000},
         // Voice manager: the policy bits shown one by one, the play count
         // bounded by the total count in the page itself; typed numbers.
         {v, {{Q, 2, {0}}}, IDC_PLAY_UNLIMITED, 1, Q, 2, {0}},   {v, {{Q, 2, {1}}}, IDC_LIMIT_TOTAL, 1, Q, 2, {1}},
@@ -318,11 +320,12 @@ TEST_F(EffectsPagesTest, EachPageShowsTheDriversValuesTakesWhatTheUserSetsAndWri
         {m, {{Q, 11, {F(NAN)}}}, IDC_VOLUME, 60, Q, 11, {0}},   {m, {}, IDC_VOLUME, 0, Q, 11, {F(0.8912509f)}, 1},
         {m, {}, IDC_VOLUME, 0, Q, 11, {F(0.1f)}, 20},           {m, {}, IDC_VOLUME, 0, Q, 11, {F(0.01f)}, 40},
         {m, {}, IDC_VOLUME, 0, Q, 11, {F(0.0011220184f)}, 59},
-        // The nearest whole dB, each side of a half: -0.4996, -0.5006, -59.494, -59.502 dB.
+        // The nearest whole dB, each side of a half: -0.4996, -0.5006, -59.494, -59.502,
+        // -1.50000002 dB (in double precision).
         {m, {{Q, 11, {F(0.9441f)}}}, IDC_VOLUME, 0, Q, 11, {F(1.0f)}},
         {m, {{Q, 11, {F(0.944f)}}}, IDC_VOLUME, 1, Q, 11, {F(0.8912509f)}},
         {m, {{Q, 11, {F(0.00106f)}}}, IDC_VOLUME, 59, Q, 11, {F(0.0011220184f)}},
-        {m, {{Q, 11, {F(0.001059f)}}}, IDC_VOLUME, 60, Q, 11, {0}},
+        {m, {{Q, 11, {F(0.001059f)}}}, IDC_VOLUME, 60, Q, 11, {0}}, {m, {{Q, 11, {0x3f5765ac}}}, IDC_VOLUME, 2, Q, 11, {F(0.7943282f)}},
         // Latency, as the package installed it (40), then typed: taken as it
         // stands, past the arrows' 10 to 200 too; no digits give 0, and what
         // 32 bits cannot hold stops at the largest of its sign.
@@ -418,6 +421,10 @@ TEST_F(EffectsPagesTest, AFreshPageShowsItsStartValuesAndRangesOnTheTabsDisplayA
         Send(IDC_ENVIRONMENT, CB_GETLBTEXT, (int[]){0, 1, 26, 27, 29}[i], reinterpret_cast<LPARAM>(text[i]));
     EXPECT_EQ((std::vector<std::string>{"- none -", "Generic", "Psychotic", "Jedi Knight", "Motocross Madness"}),
               std::vector<std::string>(text, text + 5));
+    // The list in the user's language: Russian names "Padded Cell" in 24 bytes, the longest of all.
+    const LCID user = GetThreadLocale();
+    SetThreadLocale(MAKELCID(MAKELANGID(LANG_RUSSIAN, SUBLANG_DEFAULT), SORT_DEFAULT)), Open(e), SetThreadLocale(user);
+    EXPECT_EQ(24, Send(IDC_ENVIRONMENT, CB_GETLBTEXTLEN, 2));
 }
 
 // The registry values under the Q3D key, read in the order Latency, Primary,
@@ -434,11 +441,11 @@ TEST_F(EffectsPagesTest, MixingOptionsShowsTheRegistryValuesAndStoresThemNowhere
     const char *const names[] = {"Latency", "Primary", "Bypass"};
     const struct { bool key; Value values[3]; int latency, primary, bypass; } steps[] = {
         {false, {}, 321, 1, 1}, {true, {}, 40, 0, 0},
-        {true, {{REG_DWORD, "\x29\0\0", 4}, {REG_DWORD, nullptr, 0}, {REG_DWORD, "\0\0\0", 4}}, 41, 1, 0},
+        {true, {{REG_DWORD, "\x29\0\0", 4}, {REG_DWORD, nullptr, 0}, {REG_DWORD, "\0\0\0\x80", 4}}, 41, 1, 1},
         {true, {{REG_DWORD, nullptr, 0}}, 321, 0, 0},
         {true, {{REG_BINARY, "\5", 1}, {REG_SZ, "longer", 7}, {REG_BINARY, "\0", 2}}, 0x105, 1, 0},
         {true, {{REG_SZ, "7", 2}, {REG_BINARY, "\0\0\0\0", 5}, {REG_BINARY, "\1", 1}}, 0x37, 1, 1},
-        {true, {{REG_BINARY, "\x10\0\0\0\0\0\0", 8}, {REG_DWORD, "\0\0\0", 4}, {REG_DWORD, nullptr, 0}}, 321, 0, 1},
+        {true, {{REG_BINARY, "\x10\0\0\0\0\0\0", 8}, {REG_BINARY, "\0\1", 2}, {REG_DWORD, nullptr, 0}}, 321, 1, 1},
     };
     for (const auto &s : steps) {
         SCOPED_TRACE(s.latency);

@@ -20,7 +20,7 @@
 
 namespace {
 
-enum Limits { kMax2, kMax4, kMax6, kNoValues, kNoKey };
+enum Limits { kMax2 = 2, kMax4 = 4, kMax6 = 6, kNoValues = 256, kNoKey }; // or any other maximum the driver gives
 
 // Each speaker's frame as the page template places it, in dialog units.
 const RECT kFrames[6] = {
@@ -124,7 +124,7 @@ protected:
             SHDeleteValueA(HKEY_LOCAL_MACHINE, kDriverKeyPath, "MaxSpeakers");
             SHDeleteValueA(HKEY_LOCAL_MACHINE, kDriverKeyPath, "StereoX2");
         } else {
-            SetDword(HKEY_LOCAL_MACHINE, kDriverKeyPath, "MaxSpeakers", limits == kMax2 ? 2 : limits == kMax4 ? 4 : 6);
+            SetDword(HKEY_LOCAL_MACHINE, kDriverKeyPath, "MaxSpeakers", limits);
             SetDword(HKEY_LOCAL_MACHINE, kDriverKeyPath, "StereoX2", stereoX2);
         }
     }
@@ -263,9 +263,12 @@ TEST_F(GeneralPageTest, ShowsTheLayoutWithinTheDriversLimits)
         {kQuad, kQuad, kNoKey, "4", "24"},     {k51, kStereo, kMax2, "2", "2"},      {k51, kQuad, kMax4, "4", "24"},
         {k51, k51, kMax6, "6", "246"},         {k51, kStereo, kNoValues, "2", "2"},  {k51, k51, kNoKey, "6", "246"},
         {DSSPEAKER_SURROUND, DSSPEAKER_SURROUND, kMax4, "2", "24"}, // read as two speakers, and left so
+        // Maxima between and beyond those named: only 2 and 4 disable, only 6 checks "6 Speakers".
+        {kQuad, kStereo, Limits(1), "2", "246"}, {kQuad, kStereo, Limits(3), "2", "246"}, {k51, kStereo, Limits(5), "2", "246"},
+        {k51, k51, Limits(8), "2", "246"},
     };
     for (const auto &c : cases) {
-        for (DWORD stereoX2 : {0u, 1u}) {
+        for (DWORD stereoX2 : {0u, 2u}) {
             SCOPED_TRACE(testing::Message() << "configuration " << c.configured << ", limits " << c.limits
                                             << ", Stereo X 2 " << stereoX2);
             SetLimits(c.limits, stereoX2);
@@ -289,6 +292,7 @@ TEST_F(GeneralPageTest, ShowsTheLayoutWithinTheDriversLimits)
     const struct { int layout; Limits limits; const char *checked, *written; } unread[] = {
         {6, kMax6, "6", ""},  {6, kMax4, "2", "0x3"}, {4, kMax6, "4", ""}, {4, kMax4, "4", ""},
         {4, kMax2, "2", "0x4"}, {3, kMax4, "3", ""},  {3, kMax2, "2", "0x4"}, {5, kMax6, "2", ""},
+        {4, Limits(3), "4", "0x4"}, {3, Limits(3), "3", ""}, {6, Limits(8), "2", ""},
     };
     for (const auto &c : unread) {
         SCOPED_TRACE(testing::Message() << "layout " << c.layout << ", limits " << c.limits);
@@ -310,8 +314,8 @@ TEST_F(GeneralPageTest, AChoiceIsWrittenOnApplyOrWhenTakenAndLostWhenShownAgain)
 {
     Open(DSSPEAKER_STEREO);
     Erasures();
-    Click(IDC_LAYOUT_6);
-    EXPECT_TRUE(ApplyEnabled());
+    for (int id : {IDC_LAYOUT_2, IDC_LAYOUT_STEREO_X2, IDC_LAYOUT_4, IDC_LAYOUT_6}) // the last one stays chosen
+        EXPECT_TRUE((EnableWindow(GetDlgItem(panel_, IDC_APPLY), FALSE), Click(id), ApplyEnabled())) << id;
     EXPECT_EQ(Pictured(2), Paint());
     EXPECT_EQ(0, Erasures());
     EXPECT_EQ("01", WithHand());

@@ -93,14 +93,11 @@ const Q3DProperty *FindProperty(SetKind kind, ULONG id)
     return nullptr;
 }
 
-// The effect set's instance block: nine words, the first 1.
+// The effect set's instance block: nine words, 1 and then eight zeros.
 bool IsEffectsBlock(const void *instance, ULONG length)
 {
-    if (!instance || length != kEffectsBlockSize)
-        return false;
-    DWORD first;
-    memcpy(&first, instance, sizeof first);
-    return first == 1;
+    static const DWORD kBlock[kEffectsBlockSize / sizeof(DWORD)] = {1};
+    return instance && length == kEffectsBlockSize && memcmp(instance, kBlock, sizeof kBlock) == 0;
 }
 
 void FormatWords(const void *data, ULONG size, char *out, size_t outSize)

@@ -453,7 +453,7 @@ TEST_F(Mixer, PlaybackColumnsFollowTheSpeakerLinesAndMoveThemAtOnce)
         {3, kClick, 0, 0, &six.mute, "1,1,1,1,1,1", "Six v0 b16 m1"},
         {3, kVolumeSlider, 3, TB_ENDTRACK, nullptr, "", "Six v3 b16 m1"},     // six channels: not moved
         {5, kClick, 0, 0, nullptr, "", "Last v4 b16 m1"},                      // no mute to write: the box as clicked
-        {5, kOtherProgram, 0, 0, &last.volume, "0,0", "Last ~v15 b16 m1", 2},     // and as last set, unreadable
+        {5, kOtherProgram, 0, 0, &last.volume, "0,0", "Last ~v15 b16 m1", 2},     // a mute it cannot read: as last set
         {1, kOtherProgram, 65534, 1, &wave.volume, "65534,1", "Wave ~v1 ~b1 m0", 2}, // between positions: truncated
         {1, kOtherProgram, 30000, 65535, &wave.volume, "30000,65535", "Wave ~v0 ~b24 m0", 2},
         {1, kOtherProgram, 0, 65535, &wave.volume, "0,65535", "Wave v0 ~b32 m0", 2},

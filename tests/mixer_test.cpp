@@ -37,29 +37,25 @@ TEST(MixerArithmetic, SlidersAndChannelValuesConvertBothWays)
         {16, true, 65535, 65535, 16}, {17, true, 61439, 65535, 17}, {7, false, 34952, 34952, 16}};
     for (const auto &c : cases) {
         MixerLineRecord r = full;
-        ApplySliderPosition(&r, c.position, c.balanceSlider);
-        EXPECT_EQ(c.left, r.channelVolume[0]) << &c - cases;
-        EXPECT_EQ(c.right, r.channelVolume[1]) << &c - cases;
-        r.balance = -1;
-        EXPECT_TRUE(BalanceFromVolume(&r));
-        EXPECT_EQ(c.balance, uint32_t(r.balance)) << &c - cases;
+        ApplySliderPosition(&r, c.position, c.balanceSlider), r.balance = -1;
+        EXPECT_TRUE(BalanceFromVolume(&r)) << &c - cases;
+        EXPECT_EQ(std::make_tuple(c.left, c.right, c.balance),
+                  std::make_tuple(r.channelVolume[0], r.channelVolume[1], uint32_t(r.balance))) << &c - cases;
     }
     // Every slider position reads back as itself; the pages' tests show a
     // mono and a silent line.
-    for (uint32_t balance = 0; balance <= 32; ++balance) {
+    for (uint32_t balance = 0; balance <= 32; ++balance)
         for (uint32_t volume = 0; volume <= 15; ++volume) {
             MixerLineRecord r = full;
-            ApplySliderPosition(&r, balance, true);
-            ApplySliderPosition(&r, volume, false);
-            r.balance = -1;
+            ApplySliderPosition(&r, balance, true), ApplySliderPosition(&r, volume, false), r.balance = -1;
             EXPECT_EQ(volume, VolumeSliderPosition(&r)) << balance << " " << volume;
             EXPECT_EQ(volume < 15 ? int32_t(balance) : -1, (BalanceFromVolume(&r), r.balance)) << balance << " " << volume;
         }
-    }    // A mono line's balance slider changes nothing.
+    // A mono line's balance slider changes nothing; its unused second value does not count.
     MixerLineRecord mono = full;
-    mono.line.cChannels = 1, mono.channelVolume[1] = 7;
+    mono.line.cChannels = 1, mono.channelVolume[0] = 0;
     ApplySliderPosition(&mono, 0, true);
-    EXPECT_TRUE(mono.balance == 16 && mono.channelVolume[0] == 65535 && mono.channelVolume[1] == 7);
+    EXPECT_TRUE(mono.balance == 16 && mono.channelVolume[0] == 0 && mono.channelVolume[1] == 65535 && VolumeSliderPosition(&mono) == 15);
 }
 
 // A line and its controls on device 0: a source of a destination, or (for
@@ -137,10 +133,15 @@ protected:
                                    object.DialogProcedure(), reinterpret_cast<LPARAM>(static_cast<ControlPanelPage *>(&object)));
         ShowWindow(page_, SW_SHOWNORMAL);
         DispatchPending();
+        RECT area, placed; // the page fills the tab's display area
+        GetWindowRect(GetDlgItem(panel_, IDC_PANEL_TAB), &area), GetWindowRect(page_, &placed);
+        SendDlgItemMessageA(panel_, IDC_PANEL_TAB, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&area));
+        EXPECT_TRUE(area.left == placed.left && area.top == placed.top);
     }
     int Position(int id) { return static_cast<int>(SendDlgItemMessageA(page_, id, TBM_GETPOS, 0, 0)); }
     // Columns as the user sees them, "name v<volume> b<balance> m<box>" with
-    // each disabled control marked "!", joined by " | ".
+    // each disabled control marked "!" and each still to be painted "~",
+    // joined by " | ".
     std::string Views(int first, int last)
     {
         std::string views;
@@ -148,7 +149,7 @@ protected:
             const int *c = kIds[i];
             char name[80] = "", text[160];
             GetDlgItemTextA(page_, c[0], name, sizeof name);
-            auto off = [&](int id) { return IsWindowEnabled(GetDlgItem(page_, id)) ? "" : "!"; };
+            auto off = [&](int id) { HWND w = GetDlgItem(page_, id); return !IsWindowEnabled(w) ? "!" : GetUpdateRect(w, nullptr, FALSE) ? "~" : ""; };
             snprintf(text, sizeof text, "%s%s %sv%d %sb%d %sm%u", i > first ? " | " : "", name, off(c[1]),
                      Position(c[1]), off(c[2]), Position(c[2]), off(c[3]), IsDlgButtonChecked(page_, c[3]));
             views += text;
@@ -194,8 +195,13 @@ protected:
                 ASSERT_TRUE(VcMixerChangeLineByOtherProgram(0, VcMixerFindLine(0, kSpeakers)));
             EXPECT_EQ(s->control && !other ? 1u : 0u, Writes());
             EXPECT_EQ(s->stored, s->control ? Values(*s->control) : "");
-            DispatchPending();
+            // Another program's change: its notice alone, before any painting.
+            for (MSG m; other && PeekMessageA(&m, page_, MM_MIXM_CONTROL_CHANGE, MM_MIXM_CONTROL_CHANGE, PM_REMOVE);)
+                DispatchMessageA(&m);
+            if (!other)
+                DispatchPending();
             EXPECT_EQ(s->view, Views(s->column, s->column));
+            DispatchPending();
         }
     }
 
@@ -207,10 +213,10 @@ protected:
 // PCI Audio" names the media driver whose ManufactureID is 0x1A7.
 TEST_F(Mixer, TheCardsMixerIsTheFirstReadableDeviceOfItsDriversManufacturer)
 {
-    const std::string head = "Sonaris PCI Audio " + std::string(41, 'x'), longer = head + " and more";
-    const std::string lastDiffers = head.substr(0, 58) + "v";
+    const std::string head = "Sonaris PCI Audio " + std::string(41, 'x'), longer = head + " and more",
+                      lastDiffers = head.substr(0, 58) + "v";
     const std::string cardKey = std::string(kMediaClassKey) + "\\0001";
-    // DRIVERDESC and the card driver's DriverDesc if changed, the devices'
+    // DRIVERDESC ("": removed) and the card driver's DriverDesc if changed, the devices'
     // manufacturers, whether the first device's capabilities can be read.
     const struct { const char *profile, *driver; int devices; WORD mids[3]; bool firstUnreadable; UINT expected; } cases[] = {
         {nullptr, nullptr, 3, {0x11, 0x22, 0x1A7}, false, 2}, {nullptr, nullptr, 3, {0x11, 0x1A7, 0x1A7}, false, 1},
@@ -219,12 +225,13 @@ TEST_F(Mixer, TheCardsMixerIsTheFirstReadableDeviceOfItsDriversManufacturer)
         {"Other Audio", nullptr, 3, {0x11, 0, 0x1A7}, false, 0}, // no manufacturer: not even a device of none
         {longer.c_str(), head.c_str(), 2, {0x11, 0x1A7}, false, 1}, // 59 characters are read, all of them
         {head.c_str(), lastDiffers.c_str(), 2, {0x11, 0x1A7}, false, 0},
+        {"", nullptr, 3, {0x11, 1, 0x1A7}, false, 1}, // no DRIVERDESC: empty, found in the first driver's (id 1)
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(&c - cases);
         RestorePackage();
         if (c.profile)
-            WritePrivateProfileStringA("DESCRIPTION", "DRIVERDESC", c.profile, "SOUNDCFG.INI");
+            WritePrivateProfileStringA("DESCRIPTION", "DRIVERDESC", *c.profile ? c.profile : nullptr, "SOUNDCFG.INI");
         if (c.driver)
             SetString(HKEY_LOCAL_MACHINE, cardKey, "DriverDesc", c.driver);
         VcMixerClearDevices();
@@ -265,10 +272,7 @@ TEST_F(Mixer, TransfersNeverReachPastTheRecordOrAnEarlierLinesControls)
         {2, {{kVolume, 0}, {kMute, kUniform}, {kBass, 0}, {kBass, 0}, {kBass, 0}, {kBass, 0}}, false, "-,-", -1, "", -1, ""},
         {2, {}, false, "-,-", -1, "", -1, ""},
     };
-    struct {
-        MixerLineRecord record;
-        BYTE guard[64];
-    } g;
+    struct { MixerLineRecord record; BYTE guard[64]; } g;
     memset(&g, 0xA5, sizeof g);
     for (const Case &c : cases) {
         SCOPED_TRACE(&c - cases);
@@ -362,17 +366,16 @@ TEST_F(Mixer, TheRecordingSourceSelectorIsOneOfTheFirstThreeControls)
 // its template, sliders and all, and does nothing.
 TEST_F(Mixer, APageObjectFindsTheCardsMixerWhenMadeAndOpensItWithItsDialog)
 {
+    VcMixerAddDevice(0x22, 1, "Other"), VcFailCall("mixerGetDevCapsA", 1, MMSYSERR_NODRIVER); // unreadable: not opened
     Open(playbackMixerPage);
-    EXPECT_EQ("Volume v0 b0 m0 | Wave v0 b0 m0 | FM-Syn v0 b0 m0 | CD v0 b0 m0 | MIC v0 b0 m0 | Line-In v0 b0 m0",
-              Views(0, 5));
+    EXPECT_EQ("Volume v0 b0 m0 | Wave v0 b0 m0 | FM-Syn v0 b0 m0 | CD v0 b0 m0 | MIC v0 b0 m0 | Line-In v0 b0 m0", Views(0, 5));
     EXPECT_EQ(100, SendDlgItemMessageA(page_, kIds[0][1], TBM_GETRANGEMAX, 0, 0));
     Act(1, kClick);
     Act(1, kVolumeSlider, 3, TB_ENDTRACK);
-    EXPECT_EQ(0u, VcLogCount()); // not even an open
+    EXPECT_EQ(1u, VcLogCount()); // the capabilities' refusal: not even an open
     DestroyWindow(page_);
 
     // The other mixer has no lines: the card's lines are looked for on the card's.
-    VcMixerAddDevice(0x22, 1, "Other");
     VcMixerAddDevice(kVcCardMixerMid, kVcCardMixerPid, kVcCardMixerName);
     VcMixerAddDestination(1, kSpeakers, 2, "Card Speakers");
     PlaybackMixerPage playback;
@@ -385,11 +388,19 @@ TEST_F(Mixer, APageObjectFindsTheCardsMixerWhenMadeAndOpensItWithItsDialog)
         EXPECT_EQ("0", Field(VcLogLine(0), "instance"));
         if (object == &playback)
             EXPECT_EQ("Card Speakers !v0 !b16 !m0", Views(0, 0)); // a line without controls
+        // Every column's sliders, bound or not: "min..max/ticks" of volume and balance, the balance's own tick.
+        for (int i = object == &playback ? 0 : 6, last = object == &playback ? 5 : 10; i <= last; ++i) {
+            auto send = [&](int slot, UINT message) { return int(SendDlgItemMessageA(page_, kIds[i][slot], message, 0, 0)); };
+            char text[80];
+            snprintf(text, sizeof text, "%d..%d/%d %d..%d/%d@%d", send(1, TBM_GETRANGEMIN), send(1, TBM_GETRANGEMAX), send(1, TBM_GETNUMTICS),
+                     send(2, TBM_GETRANGEMIN), send(2, TBM_GETRANGEMAX), send(2, TBM_GETNUMTICS), send(2, TBM_GETTIC));
+            EXPECT_STREQ("0..15/16 0..32/3@16", text) << i;
+        }
         // A column without a line keeps its template label and moves nothing.
         const int unbound = object == &playback ? 1 : 7;
         Act(unbound, kVolumeSlider, 3, TB_ENDTRACK);
         Act(unbound, kBalanceSlider, 9, TB_ENDTRACK);
-        Act(unbound, kClick);
+        Act(unbound, kClick), DispatchPending();
         EXPECT_EQ(object == &playback ? "Wave v3 b9 m1" : "Mic v3 b9 m1", Views(unbound, unbound));
         EXPECT_EQ(0u, Writes());
         DestroyWindow(page_);
@@ -425,14 +436,12 @@ TEST_F(Mixer, PlaybackColumnsFollowTheSpeakerLinesAndMoveThemAtOnce)
     TestLine crowded = AddLine(rear, kSource, 2, crowdedName.c_str());
     for (int i = 0; i < 4; ++i)
         VcMixerAddControl(0, crowded.id, kBass, kUniform, 0, "Bass");
-    TestLine last = AddLine(rear, kSource, 2, "Last");
+    TestLine last = AddLine(rear, kSource, 2, "Last", 0, 0, false); // no mute control
 
     Open(playbackMixerPage);
     EXPECT_EQ("Front v4 b16 m0 | Wave v4 b16 m0 | Mic v4 !b16 m0 | Six v0 b16 m0 | " + crowdedName +
                   " !v0 !b16 !m0 | Last v4 b16 m0",
               Views(0, 5));
-    EXPECT_EQ(15, SendDlgItemMessageA(page_, kIds[5][1], TBM_GETRANGEMAX, 0, 0));
-    EXPECT_EQ(32, SendDlgItemMessageA(page_, kIds[5][2], TBM_GETRANGEMAX, 0, 0));
     const Step steps[] = {
         {1, kVolumeSlider, 7, TB_THUMBTRACK, &wave.volume, "34952,34952", "Wave v7 b16 m0"},
         {1, kBalanceSlider, 8, TB_THUMBTRACK, &wave.volume, "34952,17476", "Wave v7 b8 m0"},
@@ -443,10 +452,13 @@ TEST_F(Mixer, PlaybackColumnsFollowTheSpeakerLinesAndMoveThemAtOnce)
         {0, kClick, 0, 0, &front.mute, "0", "Front v4 b20 m0"},
         {3, kClick, 0, 0, &six.mute, "1,1,1,1,1,1", "Six v0 b16 m1"},
         {3, kVolumeSlider, 3, TB_ENDTRACK, nullptr, "", "Six v3 b16 m1"},     // six channels: not moved
-        {5, kClick, 0, 0, &last.mute, "1", "Last v4 b16 m1"},
-        {1, kOtherProgram, 0, 65535, &wave.volume, "0,65535", "Wave v0 b32 m0", 2},
+        {5, kClick, 0, 0, nullptr, "", "Last v4 b16 m1"},                      // no mute to write: the box as clicked
+        {5, kOtherProgram, 0, 0, &last.volume, "0,0", "Last ~v15 b16 m1", 2},     // a mute it cannot read: as last set
+        {1, kOtherProgram, 65534, 1, &wave.volume, "65534,1", "Wave ~v1 ~b1 m0", 2}, // between positions: truncated
+        {1, kOtherProgram, 30000, 65535, &wave.volume, "30000,65535", "Wave ~v0 ~b24 m0", 2},
+        {1, kOtherProgram, 0, 65535, &wave.volume, "0,65535", "Wave v0 ~b32 m0", 2},
         {1, kLineChange, 65535, 0, &wave.volume, "65535,0", "Wave v0 b32 m0", 2}, // a line's change is not shown
-        {1, kOtherProgram, 0, 0, &wave.volume, "0,0", "Wave v15 b32 m0", 2},     // silent: the balance stays
+        {1, kOtherProgram, 0, 0, &wave.volume, "0,0", "Wave ~v15 b32 m0", 2},     // silent: the balance stays
         {2, kOtherProgram, 1, 0, &mic.mute, "1", "Mic v15 !b16 m1", 1},
     };
     Run(steps, sizeof steps / sizeof *steps);
@@ -474,52 +486,52 @@ TEST_F(Mixer, PlaybackColumnsFollowTheSpeakerLinesAndMoveThemAtOnce)
     VcFailCall("mixerGetLineInfoA", 4, MMSYSERR_ERROR);
     Open(playbackMixerPage);
     VcClearFaults();
-    EXPECT_EQ("Front v0 b16 m0 | Wave v0 b16 m0 | FM-Syn v0 b0 m0 | CD v0 b0 m0 | MIC v0 b0 m0 | Line-In v0 b0 m0",
-              Views(0, 5));
+    EXPECT_EQ("Front v0 b16 m0 | Wave v0 b16 m0 | FM-Syn v0 b0 m0 | CD v0 b0 m0 | MIC v0 b0 m0 | Line-In v0 b0 m0", Views(0, 5));
 }
 
 TEST_F(Mixer, RecordBoxesKeepExactlyOneKnownSourceSelected)
 {
     Card(kSpeakers, 2, "Speakers");
     DWORD waveIn = AddLine(kVcMixerNoLine, kWaveIn, 2, "Recording", 0, 0, false).id;
-    const DWORD mux = VcMixerAddControl(0, waveIn, kMux, kUniform | kMultiple, 6, "Recording Source");
+    const DWORD mux = VcMixerAddControl(0, waveIn, kMux, kUniform | kMultiple, 7, "Recording Source");
     AddLine(waveIn, kSource, 1, "Microphone", 0, 0, false);
     TestLine cd = AddLine(waveIn, kSource, 2, "CD Player", 0, 0, false);
     AddLine(waveIn, kSource, 2, "Line In", 0, 0, false);
     AddLine(waveIn, kSource, 2, "Stereo Mix", 0, 0, false);
-    AddLine(waveIn, kSource, 2, "Aux In", 0, 0, false);
-    // "Microphone" contains two items' names, "Stereo Mix" none.
-    const char *items[] = {"CD Player", "Mic", "Microphone", "Line", "", "Aux"};
-    for (DWORD i = 0; i < 6; ++i)
+    AddLine(waveIn, kSource, 2, "Rear Aux In", 0, 0, false);
+    // "Microphone" contains two items' names, "Stereo Mix" none (it is inside the last).
+    const char *items[] = {"CD Player", "Mic", "Microphone", "Line", "", "Aux", "Stereo Mixer"};
+    for (DWORD i = 0; i < 7; ++i)
         VcMixerSetItemText(0, mux, i, items[i]);
 
     Open(recordMixerPage);
     EXPECT_EQ("Microphone v4 !b16 m0 | CD Player v4 b16 m1 | Line In v4 b16 m0 | Stereo Mix v4 b16 m0 | "
-              "Aux In v4 b16 m0",
+              "Rear Aux In v4 b16 m0",
               Views(6, 10));
-    const DWORD line[6] = {0, 0, 0, 1, 0, 0}, microphone[6] = {0, 0, 1, 0, 0, 0};
+    const DWORD line[7] = {0, 0, 0, 1, 0, 0, 0}, microphone[7] = {0, 0, 1, 0, 0, 0, 0};
     const Step steps[] = {
-        {6, kClick, 0, 0, &mux, "0,1,0,0,0,0", "Microphone v4 !b16 m1"},
-        {7, kClick, 0, 0, &mux, "1,0,0,0,0,0", "CD Player v4 b16 m1"},
+        {6, kClick, 0, 0, &mux, "0,1,0,0,0,0,0", "Microphone v4 !b16 m1"},
+        {7, kClick, 0, 0, &mux, "1,0,0,0,0,0,0", "CD Player v4 b16 m1"},
         {7, kClick, 0, 0, nullptr, "", "CD Player v4 b16 m1"},              // the selected source stays
         {8, kNotify, 0, BN_DOUBLECLICKED, nullptr, "", "Line In v4 b16 m1"}, // not a click: nothing written
         {9, kClick, 0, 0, nullptr, "", "Stereo Mix v4 b16 m0"},             // no item of its own
-        {10, kClick, 0, 0, &mux, "0,0,0,0,0,1", "Aux In v4 b16 m1"},       // the fifth column's own ids
+        {10, kClick, 0, 0, &mux, "0,0,0,0,0,1,0", "Rear Aux In v4 b16 m1"},  // the fifth column's own ids; "Aux" inside
         {7, kVolumeSlider, 7, TB_THUMBPOSITION, &cd.volume, "34952,34952", "CD Player v7 b16 m0"},
         {7, kBalanceSlider, 24, TB_THUMBTRACK, &cd.volume, "17476,34952", "CD Player v7 b24 m0"},
+        {7, kVolumeSlider, 5, TB_THUMBTRACK, &cd.volume, "21845,43690", "CD Player v5 b24 m0"},
         // Another program's choices: the third item, "Microphone", is not the
         // microphone's entry: "Mic" comes first.
-        {8, kOtherProgram, 0, 0, &mux, "0,0,0,1,0,0", "Line In v4 b16 m1", 6, line},
-        {6, kOtherProgram, 0, 0, &mux, "0,0,1,0,0,0", "Microphone v4 !b16 m0", 6, microphone},
+        {8, kOtherProgram, 0, 0, &mux, "0,0,0,1,0,0,0", "Line In v4 b16 m1", 7, line},
+        {6, kOtherProgram, 0, 0, &mux, "0,0,1,0,0,0,0", "Microphone v4 !b16 m0", 7, microphone},
     };
     // No box is checked now, nor for a selector with more items than 1024,
     // the most the page reads.
-    const char *none = "Microphone v4 !b16 m0 | CD Player v7 b24 m0 | Line In v4 b16 m0 | Stereo Mix v4 b16 m0";
+    const char *none = "Microphone v4 !b16 m0 | CD Player v5 b24 m0 | Line In v4 b16 m0 | Stereo Mix v4 b16 m0";
     Run(steps, sizeof steps / sizeof *steps);
     EXPECT_EQ(none, Views(6, 9));
-    const char *lineIn = "Microphone v4 !b16 m0 | CD Player v7 b24 m0 | Line In v4 b16 m1 | Stereo Mix v4 b16 m0";
+    const char *lineIn = "Microphone v4 !b16 m0 | CD Player v5 b24 m0 | Line In v4 b16 m1 | Stereo Mix v4 b16 m0";
     for (DWORD items : {1024u, 1025u, 0x40000001u}) {
-        ASSERT_TRUE(VcMixerReportItems(0, mux, items) && VcMixerChangeByOtherProgram(0, mux, line, 6));
+        ASSERT_TRUE(VcMixerReportItems(0, mux, items) && VcMixerChangeByOtherProgram(0, mux, line, 7));
         DispatchPending();
         EXPECT_EQ(items == 1024 ? lineIn : none, Views(6, 9)) << items;
     }

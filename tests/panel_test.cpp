@@ -269,13 +269,14 @@ TEST_F(Panel, ApplyAndOkWriteEveryPageToEveryDeviceCancelWritesNothing)
     testPlaying = 0;
 }
 
-// A help request on a control, and a right click on it, go to WinHelp with
-// the table; every help request is counted; closing ends help.
+// A help request on a control other than the focused one, and a right click
+// on it, go to WinHelp with the table; every help request is counted;
+// closing ends help.
 TEST_F(Panel, HelpGoesToWinHelpWithTheTableAndEveryRequestIsCounted)
 {
     Open();
-    HWND control = GetDlgItem(currentPageWindow, IDC_LAYOUT_2);
-    HELPINFO onControl = {sizeof(HELPINFO), HELPINFO_WINDOW, IDC_LAYOUT_2, control, 0, {0, 0}};
+    HWND control = GetDlgItem(currentPageWindow, IDC_TEST_ALL);
+    HELPINFO onControl = {sizeof(HELPINFO), HELPINFO_WINDOW, IDC_TEST_ALL, control, 0, {0, 0}};
     HELPINFO onMenu = {sizeof(HELPINFO), HELPINFO_MENUITEM, IDM_OPEN, nullptr, 0, {0, 0}};
     calls.clear();
     SendMessageA(panel_, WM_HELP, 0, reinterpret_cast<LPARAM>(&onControl));

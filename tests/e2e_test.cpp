@@ -147,7 +147,7 @@ TEST_F(EndToEnd, AnUninstallEndsTheProgram)
     Click(Page(panel), IDC_UNINSTALL);
     ASSERT_TRUE(WaitFor([&] { return (warning = DialogOf(run.id, "Warning")) != nullptr; }, 10000));
     Click(warning, IDYES);
-    EXPECT_EQ(std::vector<std::string>{"Sonaris audio devices and drivers are removed successfully!"},
+    EXPECT_EQ(std::vector<std::string>{"Sonaris Control Panel: Sonaris audio devices and drivers are removed successfully!"},
               AnswerBoxes(run.id, 1, 15000));
     EXPECT_EQ(0u, run.ExitCode(10000));
     EXPECT_EQ((std::vector<std::string>{"DLL32Call 0", "DLL32Call 1"}), FileTrace(record, {"DLL32Call"}));

@@ -280,7 +280,7 @@ std::string Text(HWND window);
 std::vector<HWND> DialogsOf(DWORD process);
 HWND DialogOf(DWORD process, const char *caption);
 // Waits for count message boxes of process, answering each once with IDOK;
-// their texts.
+// their captions and texts: "caption: text".
 std::vector<std::string> AnswerBoxes(DWORD process, size_t count, DWORD ms);
 // vtpanel.exe copied to the system folder, as the driver package installs
 // it; its path, or "" when it cannot be copied.

@@ -313,33 +313,57 @@ TEST(Menu, OffersOpenThenExitWithTheirOwnMnemonics)
 // ---- The program, run in this language -------------------------------------
 
 // The system's lookup gives the program the user's language (English texts
-// where it has none): message 61 when no device is listed (at the start
-// with OPEN and on the posted Open) and the panel, each in the locale's code
-// page. (The tab titles are strings as message 61 is.)
-TEST(Program, ShowsItsPanelAndMessagesInTheUsersLanguage)
+// where it has none), each text whole in the locale's code page: message 61
+// when no device is listed (at the start with OPEN and on the posted Open)
+// and, when no buffer can be routed, the instructions, the longest text,
+// each box with the caption; the panel with its tab titles, its pages from
+// this language's templates and the reverb environments the Effects page lists.
+TEST(Program, ShowsItsPanelPagesListsAndMessagesInTheUsersLanguage)
 {
     ASSERT_EQ(codePage, GetACP());
     const std::string program = InstallProgram(runnable);
     ASSERT_FALSE(program.empty());
     const LANGID strings = HasStrings(chosen) ? chosen : kEnglish;
-    const std::string noDriver = Narrow(StringOf(IDS_NO_DRIVER, strings), CP_ACP);
+    auto ansi = [&](int id) { return Narrow(StringOf(id, strings), CP_ACP); };
+    auto box = [&](int id) { return ansi(IDS_CAPTION) + ": " + ansi(id); };
     Instance run;
     auto exit = [&] {
         PostMessageA(Tray(), WM_COMMAND, IDM_EXIT, 0);
         EXPECT_EQ(0u, run.ExitCode(10000));
         run.Close();
     };
-    SetDword(HKEY_CURRENT_USER, VCARD_KEY, "DeviceCount", 0);
+    VcShareFault("EnumerateDevice", 0, "0x80004005");
+    VcShareFault("QuerySupport", 0, "noset");
     run = Start(program, "OPEN");
-    EXPECT_EQ((std::vector<std::string>{noDriver, noDriver}), AnswerBoxes(run.id, 2, 15000));
+    EXPECT_EQ((std::vector<std::string>{box(IDS_NO_DRIVER), box(IDS_NO_ACCELERATION), box(IDS_NO_DRIVER)}),
+              AnswerBoxes(run.id, 3, 15000));
     exit();
     RestorePackage();
 
-    HWND model = CreateFromTemplate(IDD_PANEL, chosen, nullptr);
+    HWND model = CreateFromTemplate(IDD_PANEL, chosen, nullptr), panel = nullptr;
     const std::string caption = Narrow(TextOf(model), CP_ACP);
-    DestroyWindow(model);
     run = Start(program, "OPEN");
-    EXPECT_TRUE(WaitFor([&] { return DialogOf(run.id, caption.c_str()) != nullptr; }, 10000)) << caption;
+    ASSERT_TRUE(WaitFor([&] { return (panel = DialogOf(run.id, caption.c_str())) && Page(panel); }, 10000)) << caption;
+    char *remote = static_cast<char *>(VirtualAllocEx(run.process, nullptr, 4096, MEM_COMMIT, PAGE_READWRITE));
+    const struct { int title, page, control; } tabs[] = {{IDS_TITLE_GENERAL, IDD_GENERAL, IDC_TEST_ALL},
+                                                         {IDS_TITLE_EFFECTS, IDD_EFFECTS, IDC_REVERB}};
+    for (int i = 0; i < 2; ++i) {
+        ASSERT_TRUE(SelectTab(panel, i));
+        TCITEMA item = {TCIF_TEXT, 0, 0, remote + 64, 1024};
+        char title[1024] = "";
+        WriteProcessMemory(run.process, remote, &item, sizeof item, nullptr);
+        SendMessageA(GetDlgItem(panel, IDC_PANEL_TAB), TCM_GETITEMA, i, reinterpret_cast<LPARAM>(remote));
+        ReadProcessMemory(run.process, remote + 64, title, sizeof title, nullptr);
+        EXPECT_EQ(ansi(tabs[i].title), title);
+        HWND page = CreateFromTemplate(tabs[i].page, chosen, model);
+        EXPECT_EQ(Text(GetDlgItem(page, tabs[i].control)), Text(GetDlgItem(Page(panel), tabs[i].control)));
+    }
+    HWND list = GetDlgItem(Page(panel), IDC_ENVIRONMENT);
+    WCHAR text[256]; // "- none -" heads the list
+    for (int i = 0; i <= IDS_ENVIRONMENT_LAST - IDS_ENVIRONMENT_FIRST + 1; ++i)
+        EXPECT_EQ(ansi(i ? IDS_ENVIRONMENT_FIRST + i - 1 : IDS_ENVIRONMENT_NONE),
+                  SendMessageW(list, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text)) > 0 ? Narrow(text, CP_ACP) : "");
+    DestroyWindow(model);
     exit();
 }
 

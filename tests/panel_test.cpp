@@ -34,26 +34,13 @@ LRESULT CALLBACK EnableApplyOnCreation(int code, WPARAM wParam, LPARAM lParam)
 // WinHelp, which shows nothing here, and its end with a result.
 using Call = std::tuple<std::string, HWND, ULONG_PTR>;
 std::vector<Call> calls;
-BOOL WINAPI RecordForeground(HWND window)
-{
-    calls.emplace_back("SetForegroundWindow", window, 0);
-    return TRUE;
-}
-HWND WINAPI RecordActivation(HWND window)
-{
-    calls.emplace_back("SetActiveWindow", window, 0);
-    return nullptr;
-}
+BOOL WINAPI RecordForeground(HWND window) { return calls.emplace_back("SetForegroundWindow", window, 0), TRUE; }
+HWND WINAPI RecordActivation(HWND window) { return calls.emplace_back("SetActiveWindow", window, 0), nullptr; }
 BOOL WINAPI RecordHelp(HWND window, LPCSTR file, UINT command, ULONG_PTR data)
 {
-    calls.emplace_back(std::string("WinHelpA ") + file + " " + std::to_string(command), window, data);
-    return TRUE;
+    return calls.emplace_back(std::string("WinHelpA ") + file + " " + std::to_string(command), window, data), TRUE;
 }
-BOOL WINAPI RecordEnd(HWND window, INT_PTR result)
-{
-    calls.emplace_back("EndDialog", window, result);
-    return ShowWindow(window, SW_HIDE), TRUE;
-}
+BOOL WINAPI RecordEnd(HWND window, INT_PTR result) { return calls.emplace_back("EndDialog", window, result), ShowWindow(window, SW_HIDE), TRUE; }
 
 // The driver properties each page reads, and writes, in the panel's order
 // of the pages: the Effects page, the Voice Manager page, the Mixing Options page.
@@ -110,11 +97,7 @@ protected:
         ASSERT_NE(nullptr, panel_);
         ShowWindow(panel_, SW_SHOWNORMAL);
     }
-    void Close(int id)
-    {
-        calls.clear();
-        SendMessageA(panel_, id == WM_CLOSE ? WM_CLOSE : WM_COMMAND, id == WM_CLOSE ? 0 : id, 0);
-    }
+    void Close(int id) { calls.clear(), SendMessageA(panel_, id == WM_CLOSE ? WM_CLOSE : WM_COMMAND, id == WM_CLOSE ? 0 : id, 0); }
     void Press(int id) { SendMessageA(panel_, WM_COMMAND, id, 0); }
     HWND Tab() { return GetDlgItem(panel_, IDC_PANEL_TAB); }
     bool ApplyEnabled() { return IsWindowEnabled(GetDlgItem(panel_, IDC_APPLY)) != 0; }
@@ -127,11 +110,13 @@ protected:
 };
 
 // Centred on the desktop and brought to the front; two tabs, General and
-// Effects; every page read from the first device; the driver's version shown.
+// Effects; every page read from the first listed device (not the default
+// one); the driver's version shown.
 TEST_F(Panel, OpensCentredInFrontWithTwoTabsEveryPageReadFromTheFirstDeviceAndTheDriverVersion)
 {
     // As long as 39 characters of it.
     const std::string longest = "5.12.01.0560 of 2001-06-30, for Windows 2000 and XP";
+    std::swap(soundDevices[0], soundDevices[1]); // the first listed device, not the default one
     for (const std::string &version : {std::string("5.12.01.0560"), std::string(), longest}) {
         SCOPED_TRACE(version);
         WritePrivateProfileStringA("DESCRIPTION", "DRIVERVERSION", version.empty() ? nullptr : version.c_str(),
@@ -148,14 +133,8 @@ TEST_F(Panel, OpensCentredInFrontWithTwoTabsEveryPageReadFromTheFirstDeviceAndTh
         EXPECT_LE(unsigned((desktop.right - own.right) - (own.left - desktop.left)), 1u);
         EXPECT_LE(unsigned((desktop.bottom - own.bottom) - (own.top - desktop.top)), 1u);
 
-        EXPECT_EQ(Passes({{"get", 0}}), PropertyCalls(RecordLines(from)));
-        ASSERT_EQ(2, SendMessageA(Tab(), TCM_GETITEMCOUNT, 0, 0));
-        for (int i = 0; i < 2; ++i) {
-            char title[50] = "";
-            TCITEMA item = {TCIF_TEXT, 0, 0, title, sizeof title};
-            SendMessageA(Tab(), TCM_GETITEMA, i, reinterpret_cast<LPARAM>(&item));
-            EXPECT_STREQ(i ? "Effects" : "General", title);
-        }
+        EXPECT_EQ(Passes({{"get", 1}}), PropertyCalls(RecordLines(from)));
+        EXPECT_EQ(2, SendMessageA(Tab(), TCM_GETITEMCOUNT, 0, 0)); // (their titles, in every language, are the languages test's)
         char text[64];
         GetDlgItemTextA(panel_, IDC_DRIVER_VERSION, text, sizeof text);
         EXPECT_EQ(version.substr(0, 39), text);
@@ -251,7 +230,8 @@ TEST_F(Panel, EachTabShowsItsPageWithTheFocusOnTheTabsAndKeepsApply)
 }
 
 // Apply takes the current page, writes every page to every device (with
-// null interfaces where the connection fails), reads the first again and
+// null interfaces where the connection fails, the panel's window for the
+// cooperative level), reads the first again, shows what it gave back and
 // disables itself; OK writes and closes; Cancel only closes. Each ends a
 // test sound that plays, and closing ends help.
 TEST_F(Panel, ApplyAndOkWriteEveryPageToEveryDeviceCancelWritesNothing)
@@ -262,8 +242,12 @@ TEST_F(Panel, ApplyAndOkWriteEveryPageToEveryDeviceCancelWritesNothing)
     EXPECT_TRUE(ApplyEnabled());
     testPlaying = 1;
     size_t from = VcLogCount();
+    VcFailCall("Set", 3, DSERR_GENERIC); // the first device keeps reverb off, and the page shows it after Apply
     Press(IDC_APPLY);
+    EXPECT_EQ(BST_UNCHECKED, SendDlgItemMessageA(currentPageWindow, IDC_REVERB, BM_GETCHECK, 0, 0));
     EXPECT_EQ(Passes({{"set", 0}, {"set", 1}, {"get", 0}}), PropertyCalls(RecordLines(from)));
+    EXPECT_EQ(std::vector<std::string>(4, "ds.coop class=\"#32770\" style=0x94c820cc exstyle=0x10501 level=1 hr=0x00000000"),
+              Trace(from, {"ds.coop"})) << "each device's connection and the re-read's, for the panel";
     EXPECT_EQ(0, testPlaying);
     EXPECT_FALSE(ApplyEnabled());
     EXPECT_EQ(panel_, panelDialog);
@@ -298,13 +282,14 @@ TEST_F(Panel, ApplyAndOkWriteEveryPageToEveryDeviceCancelWritesNothing)
     testPlaying = 0;
 }
 
-// A help request on a control, and a right click on it, go to WinHelp with
-// the table; every help request is counted; closing ends help.
+// A help request on a control other than the focused one, and a right click
+// on it, go to WinHelp with the table; every help request is counted;
+// closing ends help.
 TEST_F(Panel, HelpGoesToWinHelpWithTheTableAndEveryRequestIsCounted)
 {
     Open();
-    HWND control = GetDlgItem(currentPageWindow, IDC_LAYOUT_2);
-    HELPINFO onControl = {sizeof(HELPINFO), HELPINFO_WINDOW, IDC_LAYOUT_2, control, 0, {0, 0}};
+    HWND control = GetDlgItem(currentPageWindow, IDC_TEST_ALL);
+    HELPINFO onControl = {sizeof(HELPINFO), HELPINFO_WINDOW, IDC_TEST_ALL, control, 0, {0, 0}};
     HELPINFO onMenu = {sizeof(HELPINFO), HELPINFO_MENUITEM, IDM_OPEN, nullptr, 0, {0, 0}};
     calls.clear();
     SendMessageA(panel_, WM_HELP, 0, reinterpret_cast<LPARAM>(&onControl));

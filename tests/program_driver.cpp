@@ -106,7 +106,7 @@ std::vector<std::string> AnswerBoxes(DWORD process, size_t count, DWORD ms)
             if (!text || std::find(answered.begin(), answered.end(), dialog) != answered.end())
                 continue;
             answered.push_back(dialog);
-            texts.push_back(Text(text));
+            texts.push_back(Text(dialog) + ": " + Text(text));
             PostMessageA(dialog, WM_COMMAND, IDOK, 0);
         }
         return texts.size() >= count;

@@ -47,7 +47,6 @@ TEST_F(Messages, ErrorTextsNameEveryCodeOfTheTable)
 {
     for (const auto &row : kErrorTexts)
         EXPECT_EQ(LoadText(row.id), SoundErrorText(static_cast<HRESULT>(row.code))) << std::hex << row.code;
-    EXPECT_STREQ("OK", SoundErrorText(DS_OK));
     EXPECT_STREQ("Unknown error 12345678 (305419896)", SoundErrorText(0x12345678));
     EXPECT_STREQ("Unknown error 80000000 (-2147483648)", SoundErrorText(static_cast<HRESULT>(0x80000000)));
     EXPECT_STREQ("Unknown error 0878000a (142082058)", SoundErrorText(DS_NO_VIRTUALIZATION));
@@ -160,7 +159,8 @@ TEST_F(Connection, EachFailingStepIsReportedWhenAskedAndLeavesNothingOpen)
 }
 
 // The primary driver's entry and a device whose probe fails are left out,
-// at most ten are listed, and the enumeration always goes on.
+// at most ten are listed, and the enumeration always goes on. The probe: an
+// ordinary buffer of the first form at the normal level, both let go at once.
 TEST_F(Connection, TheListSkipsThePrimaryEntryAndFailingDevicesAndKeepsTen)
 {
     VcDevice devices[12];
@@ -174,8 +174,14 @@ TEST_F(Connection, TheListSkipsThePrimaryEntryAndFailingDevicesAndKeepsTen)
     EXPECT_TRUE(IsEqualGUID(devices[0].guid, soundDevices[0]));
     EXPECT_TRUE(IsEqualGUID(devices[2].guid, soundDevices[1]));
     EXPECT_TRUE(IsEqualGUID(devices[10].guid, soundDevices[9]));
-    EXPECT_TRUE(EnumerateSoundDevice(&devices[11].guid, "", "", &window_)); // full, yet goes on
+    const size_t from = VcLogCount();
+    EXPECT_TRUE(EnumerateSoundDevice(&devices[11].guid, "", "", &window_)); // full, yet probed and goes on
     EXPECT_EQ(10, soundDeviceCount);
+    EXPECT_EQ((std::vector<std::string>{
+                  "ds.create dev=11", "ds.coop class=\"Static\" style=0x84000000 exstyle=0x0 level=1 hr=0x00000000",
+                  "ds.buffer size=" + std::to_string(sizeof(DSBUFFERDESC1)) +
+                      " flags=0xe0 bytes=1024 format=1/1/22050/44100/2/16 extra=0 hr=0x00000000 place=software",
+                  "buf.release", "ds.release buffers=0"}), Trace(from));
 }
 
 using SpeakerLayout = CardTest;

@@ -275,10 +275,10 @@ TEST_F(Detection, OnNt5ThePciKeyAloneFindsTheCardElsewhereDirectSoundDecides)
         // to the registry whatever their case, so that key goes before the card's comes.
         CreateKey(std::string(kPciKey) + "\\VEN_1d7f&DEV_0560&SUBSYS_00011D7F&REV_01");
         EXPECT_FALSE(DetectSoundCard());
-        // The identity inside a name or alone, after another device whose name has a key's most characters.
+        // The identity inside a name or alone, after another device.
         for (std::string card : {kCard, std::string("\\PCI&VEN_1D7F&DEV_0560&SUBSYS_05601D7F"), std::string("\\VEN_1D7F&DEV_0560")}) {
             SHDeleteKeyA(HKEY_LOCAL_MACHINE, kPciKey);
-            CreateKey(kPciKey + ("\\" + std::string(255, 'A')));
+            CreateKey(kPciKey + kOther);
             CreateKey(kPciKey + card);
             EXPECT_EQ(v.nt5, DetectSoundCard()) << card;
         }

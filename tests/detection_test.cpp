@@ -16,12 +16,7 @@ namespace {
 const std::string kCard = std::string(kCardPciKey).substr(strlen(kPciKey)); // "\VEN_1D7F&DEV_0560&..."
 const std::string kOther = "\\VEN_8086&DEV_1234&SUBSYS_00000000&REV_02";
 
-void CreateKey(const std::string &path)
-{
-    HKEY key;
-    if (RegCreateKeyA(HKEY_LOCAL_MACHINE, path.c_str(), &key) == ERROR_SUCCESS)
-        RegCloseKey(key);
-}
+void CreateKey(const std::string &path) { SetValue(HKEY_LOCAL_MACHINE, path, "", REG_SZ, "", 1); }
 
 // The key that the program's RegOpenKeyExA and RegCreateKeyExA refuse, by
 // its name below the key it is opened from; the rest go on to the harness's
@@ -160,8 +155,9 @@ TEST_F(Detection, ProbeFailuresWriteTheirLinesAndReportAsTheModeSays)
 // tells the user.
 TEST_F(Detection, WithoutASettableChannelConfigurationOpenWritesTheDefaultsAndOpenRetryExplains)
 {
+    // The second device holds the identity inside its name, with nothing after it.
     const std::string instances[] = {kProfilePciKey + kCard + "\\4&1234&0&0008\\DirectSound\\",
-                                     std::string(kProfilePciKey) + "\\VEN_1D7F&DEV_0560&SUBSYS_00011D7F&REV_01\\3&0\\DirectSound\\"};
+                                     std::string(kProfilePciKey) + "\\PCI&VEN_1D7F&DEV_0560\\3&0\\DirectSound\\"};
     const struct {
         const char *subkey, *name;
         DWORD data;
@@ -185,8 +181,14 @@ TEST_F(Detection, WithoutASettableChannelConfigurationOpenWritesTheDefaultsAndOp
             MessageBoxCapture boxes;
             EXPECT_FALSE(ProbeSpeakerRouting(Open));
             for (const std::string &instance : instances)
-                for (const auto &e : values)
+                for (const auto &e : values) {
                     EXPECT_EQ(nt5 ? e.data : 99, GetDword(HKEY_LOCAL_MACHINE, instance + e.subkey, e.name, 99));
+                    // Only below a key that outlives a restart of Windows can a lasting key be made.
+                    HKEY lasting = nullptr;
+                    EXPECT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_LOCAL_MACHINE, (instance + e.subkey + "\\L").c_str(), 0, nullptr,
+                                                             REG_OPTION_NON_VOLATILE, KEY_READ, nullptr, &lasting, nullptr));
+                    RegCloseKey(lasting);
+                }
             EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kProfilePciKey + kOther + "\\3&0\\DirectSound"));
             EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, std::string(kCardPciKey) + "\\4&1234&0&0008"));
             EXPECT_TRUE(boxes.Boxes().empty());
@@ -273,10 +275,13 @@ TEST_F(Detection, OnNt5ThePciKeyAloneFindsTheCardElsewhereDirectSoundDecides)
         // to the registry whatever their case, so that key goes before the card's comes.
         CreateKey(std::string(kPciKey) + "\\VEN_1d7f&DEV_0560&SUBSYS_00011D7F&REV_01");
         EXPECT_FALSE(DetectSoundCard());
-        SHDeleteKeyA(HKEY_LOCAL_MACHINE, kPciKey);
-        CreateKey(kPciKey + kOther);
-        CreateKey(kCardPciKey);
-        EXPECT_EQ(v.nt5, DetectSoundCard());
+        // The identity inside a name or alone, after another device.
+        for (std::string card : {kCard, std::string("\\PCI&VEN_1D7F&DEV_0560&SUBSYS_05601D7F"), std::string("\\VEN_1D7F&DEV_0560")}) {
+            SHDeleteKeyA(HKEY_LOCAL_MACHINE, kPciKey);
+            CreateKey(kPciKey + kOther);
+            CreateKey(kPciKey + card);
+            EXPECT_EQ(v.nt5, DetectSoundCard()) << card;
+        }
         EXPECT_EQ(sizeof(OSVERSIONINFOA), version_.askedSize);
         EXPECT_TRUE(keys.held.empty()); // every key opened is closed, on each way out
     }

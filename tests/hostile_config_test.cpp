@@ -124,12 +124,15 @@ TEST_F(HostileConfiguration, RegistryValuesPastTheirBuffersFallBack)
 {
     const std::string longDesc = "Sonaris PCI Audio" + std::string(239, 'y'); // 256 bytes
     const struct { std::string key; const char *name; DWORD type; std::string bytes; const char *expected; } forms[] = {
-        {kDriverKeyPath, "MaxSpeakers", REG_BINARY, "\x09\1\2\3", "1 9 1 | 423 | 40 0 0 | 00600000 | 1"},
+        {kDriverKeyPath, "MaxSpeakers", REG_BINARY, "\xff\1\2\3", "1 255 1 | 423 | 40 0 0 | 00600000 | 1"},
+        {kDriverKeyPath, "MaxSpeakers", REG_DWORD, std::string("\0\1\0\0", 4), "1 0 1 | 423 | 40 0 0 | 00600000 | 1"},
         {kDriverKeyPath, "MaxSpeakers", REG_BINARY, "\x09\1\2\3\4", "1 2 1 | 423 | 40 0 0 | 00600000 | 1"},
         {kDriverKeyPath, "MaxSpeakers", REG_SZ, kHuge, "1 2 1 | 423 | 40 0 0 | 00600000 | 1"},
         {kDriverKeyPath, "StereoX2", REG_BINARY, std::string("\x07\0\0\0\0", 5), "1 6 0 | 423 | 40 0 0 | 00600000 | 1"},
         {kDriverKeyPath, "StereoX2", REG_BINARY, kHuge, "1 6 0 | 423 | 40 0 0 | 00600000 | 1"},
+        {kDriverKeyPath, "StereoX2", REG_DWORD, std::string("\0\1\0\0", 4), "1 6 0 | 423 | 40 0 0 | 00600000 | 1"},
         {kCardDriver, "DriverDesc", REG_BINARY, longDesc, kAsInstalled},
+        {std::string(kMediaClassKey) + "\\00001", "DriverDesc", REG_SZ, "Sonaris PCI Audio", kAsInstalled}, // no Config
         {kCardDriver, "DriverDesc", REG_SZ, longDesc + '\0', "1 6 1 | 0 | 40 0 0 | 00600000 | 1"},
         {kCardDriver, "DriverDesc", REG_SZ, kHuge, "1 6 1 | 0 | 40 0 0 | 00600000 | 1"},
         {kCardDriver + "\\Config", "ManufactureID", REG_BINARY, "\x05", "1 6 1 | 5 | 40 0 0 | 00600000 | 1"},
@@ -160,6 +163,7 @@ TEST_F(HostileConfiguration, MissingAndUnreadableKeysFallBack)
     const struct { const char *key, *expected; } keys[] = {
         {kDriverKeyPath, "0 238 238 | 423 | 40 0 0 | 00600000 | 1"},
         {kMediaClassKey, "1 6 1 | 0 | 40 0 0 | 00600000 | 1"},
+        {"0000", kAsInstalled}, // the driver before the card's, below the media class key
         {kPciKey, "1 6 1 | 423 | 40 0 0 | 00600000 | 0"},
         {kQ3DKey, "1 6 1 | 423 | -1 -1 -1 | 00600000 | 1"},
         {kQSoundKey, "1 6 1 | 423 | 40 0 0 | 13790000 | 1"},

@@ -194,8 +194,8 @@ TEST_F(SpeakerLayout, ConfigurationsReadAndLayoutsWriteAsTheTablesSayAndFailures
     IDirectSound *sound = nullptr;
     ASSERT_EQ(DS_OK, DirectSoundCreate(nullptr, &sound, nullptr));
     const struct { DWORD config; uint8_t layout; } reads[] = {
-        {DSSPEAKER_HEADPHONE, 2}, {DSSPEAKER_MONO, 2}, {DSSPEAKER_7POINT1, 2},
-        {DSSPEAKER_COMBINED(DSSPEAKER_QUAD, DSSPEAKER_GEOMETRY_NARROW), 2},
+        {DSSPEAKER_HEADPHONE, 2}, {DSSPEAKER_MONO, 2}, {DSSPEAKER_7POINT1, 2}, {DSSPEAKER_5POINT1_SURROUND, 2},
+        {DSSPEAKER_COMBINED(DSSPEAKER_QUAD, DSSPEAKER_GEOMETRY_NARROW), 2}, {DSSPEAKER_7POINT1_SURROUND, 2},
         {DSSPEAKER_COMBINED(DSSPEAKER_5POINT1, DSSPEAKER_GEOMETRY_MAX), 2},
     };
     for (const auto &r : reads) {

@@ -85,17 +85,19 @@ TEST_F(Engine, AFailingStepEndsTheSequenceWithItsDiagnosticButARefusedRouteDoesN
     }
 }
 
-// A status that cannot be read counts as the sound's end: a single sound
-// goes idle, a sequence goes on with the next speaker.
+// A status that cannot be read, or one of a lost buffer (which does not
+// play), counts as the sound's end: a single sound goes idle, a sequence
+// goes on with the next speaker.
 TEST_F(Engine, AFailedStatusEndsTheSoundAndASequenceGoesOn)
 {
     VcSetPlayTimePercent(100);
-    for (int sequence : {0, 1}) {
-        SCOPED_TRACE(sequence);
+    for (int run : {0, 1, 2, 3}) {
+        const int sequence = run & 1;
+        SCOPED_TRACE(run);
         size_t from = VcLogCount();
         testIndex = 0;
         testEnd = sequence ? 2 : 0;
-        VcFailCall("GetStatus", 1, DSERR_GENERIC);
+        run & 2 ? VcBendCall("GetStatus", 1, VcBufferLost) : VcFailCall("GetStatus", 1, DSERR_GENERIC);
         ToggleSpeakerTest(page_);
         PollSpeakerTest(page_);
         EXPECT_EQ(sequence, testPlaying);

@@ -553,7 +553,7 @@ TEST_F(Uninstall, RefusalsAndALibraryWithoutTheExport)
             testPlaying = 1;
             Press();
             EXPECT_EQ(0, testPlaying);
-            EXPECT_TRUE(Enabled(IDC_UNINSTALL));
+            EXPECT_TRUE(Enabled(IDC_UNINSTALL) && Enabled(IDC_TEST_ALL));
         }
         EXPECT_TRUE(keys.held.empty());
         if (c.presses > 1)

@@ -271,10 +271,11 @@ TEST_F(EffectsPagesTest, EachPageShowsTheDriversValuesTakesWhatTheUserSetsAndWri
         {e, {}, IDC_REVERB, 0, E, 5, {1}, 1},                   {e, {{Q, 5, {7}}}, IDC_LOW_FREQUENCY, 1, Q, 5, {1}},
         {e, {{E, 3, {0x80000000}}}, IDC_STEREO_EXPANSION, 1, E, 3, {1}}, {e, {{E, 3, {1}}}, IDC_STEREO_EXPANSION, 1, E, 3, {0}, 0},
         // CPU Usage counts the two switches the driver reports, elevation
-        // and interpolation; taken back, its position decides both.
+        // and interpolation, each on at any value but 0 (negative ones too);
+        // taken back, its position decides both.
         {e, {}, IDC_CPU_USAGE, 0, E, 8, {0}},                   {e, {{E, 4, {1}}}, IDC_CPU_USAGE, 1, E, 4, {0}},
-        {e, {{E, 4, {1}}}, IDC_CPU_USAGE, 1, E, 8, {1}},        {e, {{E, 8, {1}}}, IDC_CPU_USAGE, 1, E, 8, {1}},
-        {e, {{E, 4, {1}}, {E, 8, {1}}}, IDC_CPU_USAGE, 2, E, 4, {1}}, {e, {{E, 4, {0x80000000}}, {E, 8, {9}}}, IDC_CPU_USAGE, 2, E, 8, {1}},
+        {e, {{E, 4, {1}}}, IDC_CPU_USAGE, 1, E, 8, {1}},        {e, {{E, 8, {9}}}, IDC_CPU_USAGE, 1, E, 8, {1}},
+        {e, {{E, 4, {1}}, {E, 8, {1}}}, IDC_CPU_USAGE, 2, E, 4, {1}}, {e, {{E, 4, {0x80000000}}, {E, 8, {DWORD(-1)}}}, IDC_CPU_USAGE, 2, E, 8, {1}},
         {e, {}, IDC_CPU_USAGE, 0, E, 4, {1}, 2},                {e, {}, IDC_CPU_USAGE, 0, E, 8, {1}, 2},
         {e, {{E, 4, {1}}, {E, 8, {1}}}, IDC_CPU_USAGE, 2, E, 8, {0}, 0}, {e, {{E, 4, {1}}}, IDC_CPU_USAGE, 1, E, 4, {0}, 1},
         // The environment list: "- none -", 26 of bank 0, 3 of bank 1.

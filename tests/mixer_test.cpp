@@ -250,7 +250,8 @@ TEST_F(Mixer, TheCardsMixerIsTheFirstReadableDeviceOfItsDriversManufacturer)
 // value for all channels. A line of four controls loads them, one of five
 // or six (more than the record holds) none; a line without controls moves
 // nothing. One record serves every line in turn. (The pages' tests show the
-// usual lines, a mono one, one of six channels.)
+// usual lines, a mono one, one of six channels.) Controls that report
+// 0x80000001 items are never read: such a read would fail, and be logged.
 TEST_F(Mixer, TransfersNeverReachPastTheRecordOrAnEarlierLinesControls)
 {
     DWORD destination = Card(kSpeakers, 2, "Speakers");
@@ -263,6 +264,7 @@ TEST_F(Mixer, TransfersNeverReachPastTheRecordOrAnEarlierLinesControls)
         const char *volumeStored;
         int muteSlot;         // the control SetLineMute of 1 moves (-1: none)
         const char *muteStored;
+        DWORD reported; // items each multiple-item control reports
     } const cases[] = {
         {2, {{kMute, kUniform}, {kVolume, kUniform}}, true, "49149,-", 1, "1000", 0, "1"},
         {2, {{kVolume, kUniform}, {kMute, 0}}, true, "49149,-", 0, "1000", 1, "1,1"},
@@ -271,6 +273,7 @@ TEST_F(Mixer, TransfersNeverReachPastTheRecordOrAnEarlierLinesControls)
         {2, {{kVolume, 0}, {kMute, kUniform}, {kBass, 0}, {kBass, 0}, {kBass, 0}}, false, "-,-", -1, "", -1, ""},
         {2, {{kVolume, 0}, {kMute, kUniform}, {kBass, 0}, {kBass, 0}, {kBass, 0}, {kBass, 0}}, false, "-,-", -1, "", -1, ""},
         {2, {}, false, "-,-", -1, "", -1, ""},
+        {2, {{kVolume, kMultiple}, {kMute, kMultiple}}, true, "-,-", -1, "", -1, "", 0x80000001},
     };
     struct { MixerLineRecord record; BYTE guard[64]; } g;
     memset(&g, 0xA5, sizeof g);
@@ -279,14 +282,16 @@ TEST_F(Mixer, TransfersNeverReachPastTheRecordOrAnEarlierLinesControls)
         DWORD line = VcMixerAddSource(0, destination, kSource, c.channels, "Line");
         DWORD ids[6] = {};
         for (int i = 0; i < 6 && c.controls[i][0]; ++i)
-            ids[i] = VcMixerAddControl(0, line, c.controls[i][0], c.controls[i][1], 0, "Control");
+            ids[i] = VcMixerAddControl(0, line, c.controls[i][0], c.controls[i][1], c.controls[i][1] & kMultiple ? 1 : 0, "Control"),
+            c.reported && VcMixerReportItems(0, ids[i], c.reported) && VcFailCall("mixerGetControlDetailsA", 0, MMSYSERR_ERROR);
         Bind(&g.record, kSpeakers, static_cast<int>(line & 0xFFFF));
         EXPECT_EQ(c.loads, LoadLineControls(mixer_, &g.record));
         g.record.channelVolume[0] = g.record.channelVolume[1] = 0xA5A5A5A5;
         EXPECT_EQ(strcmp(c.read, "-,-") != 0, GetLineVolume(mixer_, &g.record));
         auto shown = [](uint32_t v) { return v == 0xA5A5A5A5 ? std::string("-") : std::to_string(v); };
         EXPECT_EQ(c.read, shown(g.record.channelVolume[0]) + "," + shown(g.record.channelVolume[1]));
-        VcLogClear();
+        EXPECT_TRUE(Trace(0, {"fault method=mixerGetControlDetailsA"}).empty());
+        VcLogClear(), VcClearFaults();
         g.record.channelVolume[0] = 1000, g.record.channelVolume[1] = 2000, g.record.switchValue = 1;
         EXPECT_EQ(c.volumeSlot >= 0, SetLineVolume(mixer_, &g.record));
         EXPECT_EQ(c.muteSlot >= 0, SetLineMute(mixer_, &g.record));
@@ -300,27 +305,31 @@ TEST_F(Mixer, TransfersNeverReachPastTheRecordOrAnEarlierLinesControls)
 }
 
 // The recording-source selector counts only among the wave input's first
-// three controls, and may have as many channels and items as the card has.
+// three controls, and may have as many channels and items as the card has,
+// but not 0x40000001 items a channel (slot 1): it is never read, as a
+// failed and logged read would show.
 TEST_F(Mixer, TheRecordingSourceSelectorIsOneOfTheFirstThreeControls)
 {
-    for (int slot : {3, 2}) {
+    for (int slot : {3, 2, 1}) {
         DWORD waveIn = Card(kWaveIn, kVcMixerMaxChannels, "Recording");
         VcMixerAddSource(0, waveIn, kSource, 2, "Mic");
         VcMixerAddSource(0, waveIn, kSource, 2, "CD");
         for (int i = 0; i < slot; ++i)
             VcMixerAddControl(0, waveIn, kVolume, 0, 0, "Volume");
         DWORD mux = VcMixerAddControl(0, waveIn, kMux, kMultiple, kVcMixerMaxItems, "Recording Source");
+        ASSERT_TRUE(slot > 1 || (VcMixerReportItems(0, mux, 0x40000001) && VcFailCall("mixerGetControlDetailsA", 0, MMSYSERR_ERROR)));
         MixerLineRecord record;
         Bind(&record, kWaveIn, 1);
         record.switchValue = 1;
-        EXPECT_EQ(slot < 3, SetRecordSource(mixer_, &record)) << slot;
+        EXPECT_EQ(slot == 2, SetRecordSource(mixer_, &record)) << slot;
         record.switchValue = 7;
-        EXPECT_EQ(slot < 3, GetRecordSource(mixer_, &record)) << slot;
-        EXPECT_EQ(slot < 3 ? 1u : 7u, record.switchValue) << slot;
-        EXPECT_EQ(slot < 3 ? "0,1" : "1,0", Values(mux).substr(0, 3)) << slot;
+        EXPECT_EQ(slot == 2, GetRecordSource(mixer_, &record)) << slot;
+        EXPECT_EQ(slot == 2 ? 1u : 7u, record.switchValue) << slot;
+        EXPECT_EQ(slot == 2 ? "0,1" : "1,0", Values(mux).substr(0, 3)) << slot;
+        EXPECT_TRUE(Trace(0, {"fault method=mixerGetControlDetailsA"}).empty()) << slot;
         CloseCardMixer(mixer_);
         mixer_ = nullptr;
-        VcMixerClearDevices();
+        VcMixerClearDevices(), VcClearFaults();
     }
     // A failure at any step of a read or a write gives false and leaves the
     // record and the selector as they were; the device's id has a fallback.

@@ -176,23 +176,26 @@ TEST_F(Panel, WindowsAreCentredRoundingTowardZeroAndButtonsReadAsTheyStand)
 // At opening and after each tab change: the page of the selected tab is
 // shown, the tab control has the focus, and Apply is as it was, even when
 // the new page enabled it while it was made; so too by a key sent to a
-// control in the page (Ctrl, Shift held as 1, 2): Ctrl+Tab and Ctrl+Page Down
-// the next tab, Ctrl+Shift+Tab and Ctrl+Page Up the one before, round the
-// ends; Tab alone or Ctrl with another key nothing. Tab from the tab control
-// goes into the page; the menu bar's commands do nothing.
+// control in the page (Ctrl, Shift held as 1, 2), peeked at before it is
+// taken: Ctrl+Tab and Ctrl+(Shift+)Page Down the next tab, Ctrl+Shift+Tab and
+// Ctrl+Page Up the one before, round the ends, each once; Tab alone, Ctrl
+// (+Shift) with another key or a key's release nothing. Tab from the tab
+// control goes into the page; the menu bar's commands do nothing.
 TEST_F(Panel, EachTabShowsItsPageWithTheFocusOnTheTabsAndKeepsApply)
 {
     pageHook = SetWindowsHookExA(WH_CALLWNDPROCRET, EnableApplyOnCreation, nullptr, GetCurrentThreadId());
     ControlPanelPage *general = &generalPage, *effects = &effectsPage;
-    const struct { int tab; bool apply; ControlPanelPage *page; int focus; WPARAM key; int held; } steps[] = {
+    const struct { int tab; bool apply; ControlPanelPage *page; int focus; WPARAM key; int held; UINT message = WM_KEYDOWN; } steps[] = {
         {-1, false, general, IDC_LAYOUT_2}, {1, false, effects, 0}, {0, true, general, 0}, {0, false, general, -1, VK_TAB},
         {0, true, general, -1, VK_HOME, 1}, {1, true, effects, 0, VK_TAB, 1}, {0, false, general, 0, VK_TAB, 1},
         {1, false, effects, 0, VK_TAB, 3}, {0, true, general, 0, VK_PRIOR, 1}, {1, true, effects, 0, VK_PRIOR, 1},
-        {0, false, general, 0, VK_NEXT, 1}};
+        {0, false, general, 0, VK_NEXT, 1}, {0, true, general, -1, VK_HOME, 3},
+        {0, false, general, -1, VK_TAB, 1, WM_KEYUP}, {1, true, effects, 0, VK_NEXT, 3}};
     for (const auto &step : steps) {
         SCOPED_TRACE(&step - steps);
         HWND from = step.key ? GetNextDlgTabItem(currentPageWindow, nullptr, FALSE) : nullptr;
         BYTE held[256] = {}, none[256] = {};
+        MSG peeked; // as a message loop may peek: the key is taken once, later
         if (step.tab < 0) {
             Open();
         } else if (!step.key) {
@@ -200,7 +203,8 @@ TEST_F(Panel, EachTabShowsItsPageWithTheFocusOnTheTabsAndKeepsApply)
         } else {
             EnableWindow(GetDlgItem(panel_, IDC_APPLY), step.apply), SetFocus(from);
             held[VK_CONTROL] = step.held & 1 ? 0x80 : 0, held[VK_SHIFT] = step.held & 2 ? 0x80 : 0;
-            SetKeyboardState(held), PostMessageA(from, WM_KEYDOWN, step.key, 1), DispatchPending();
+            SetKeyboardState(held), PostMessageA(from, step.message, step.key, step.message == WM_KEYUP ? 0xC0000001 : 1);
+            PeekMessageA(&peeked, from, 0, 0, PM_NOREMOVE), DispatchPending();
             SetKeyboardState(none);
         }
         EXPECT_EQ(step.apply, ApplyEnabled());

@@ -35,7 +35,7 @@ struct { NOTIFYICONDATAA record; char end; } shown; // the last icon record as f
 std::string missing, instead, caption; // a library that does not load, or another in its place; string 51
 bool holdPosts;                        // posted messages are only recorded
 bool noIconTimer, noMenu;              // timer 2 cannot be made; the menu does not load
-bool logoff;                           // the session ends when the icon is shown
+bool logoff, refuseAdd;                // the session ends when the icon is shown; the first add is refused
 HWND page;                             // the General page of the uninstall cases
 DWORD now;                             // the time the program reads, when a case sets it
 int systemFolder;                      // the system folder 0 found, 1 not found, 2 longer than the buffer
@@ -96,7 +96,7 @@ struct Hooks {
                     SendMessageA(icon->hWnd, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF), Step("ended");
             Deliver(icon->hWnd, WM_USER, kCloseRequest, 0);
         }
-        return TRUE;
+        return command != NIM_ADD || !std::exchange(refuseAdd, false); // no notification area yet
     }
     static BOOL Deliver(HWND to, UINT m, WPARAM w, LPARAM l) { return REAL(post, PostMessageA)(to, m, w, l); }
     static BOOL WINAPI Post(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -210,7 +210,7 @@ protected:
         trayWindow = panelDialog = page = nullptr;
         startupSupportHandle = supportLibrary = nullptr;
         dll32Call = nullptr;
-        openAtStart = holdPosts = noIconTimer = noMenu = logoff = false;
+        openAtStart = holdPosts = noIconTimer = noMenu = logoff = refuseAdd = false;
         systemFolder = 0;
         missing = instead = caption = "";
         soundDeviceCount = 0; // as a new process has it
@@ -250,7 +250,8 @@ const std::string kTip = "Sonaris Control Panel",
                   kLongTip = "Sonaris Control Panel for the Sonaris PCI Audio card and its Q3";
 
 // Start-up; the icon a second later, the support library let go before it;
-// a shell that starts anew gets the icon again, but not before it is due;
+// a shell that starts anew gets the icon again, but not before it is due,
+// and so does one that refused it (at logon, before its notification area);
 // shut-down: the icon, then the A3D hook, then its library. With OPEN the
 // icon at once, then the Open command: it probes again in mode OpenRetry
 // when mode Open fails (the retry tells how to turn acceleration on when it
@@ -276,7 +277,7 @@ TEST_F(Tray, StartsOpensAndEndsInOrder)
                      {"icon add" + kRecord + tip, "icon delete" + kRecord + tip}, end});
     };
     const struct { const char *commandLine; void (*setup)(); Steps expected; } cases[] = {
-        {"", [] {}, ordinary(hooked, end)},
+        {"", [] { refuseAdd = true; }, ordinary(hooked, end)},
         {"", [] { missing = "QA3DLoad"; }, ordinary({"load QA3DLoad", firstRun}, {"exit 0"})},
         {"", [] { missing = "QA3DLoad", instead = "shlwapi.dll"; },
          ordinary({"load QA3DLoad", firstRun}, {"free shlwapi.dll", "exit 0"})},

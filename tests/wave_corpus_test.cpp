@@ -1,8 +1,9 @@
 // The wave loader against a corpus of broken files made from each of the
 // card's test waves: cut at every byte of the headers, sizes that lie both
 // ways, chunks twice and odd ones padded, and damage from a fixed seed. Each file loads or is refused as it must; what
-// DirectSound is given never claims more format bytes than were read; the
-// file, every block and every object are given back.
+// DirectSound is given never claims more format bytes than were read, and
+// its block holds at least a whole WAVEFORMATEX; the file, every block and
+// every object are given back.
 #include "harness.h"
 
 #include "speakers/speaker_test.h"
@@ -88,8 +89,9 @@ void AddVariants(const std::string &base, const std::string &source, std::vector
     }
 }
 
-// What the loader takes from the system and gives back.
+// What the loader takes from the system and gives back, and its smallest block.
 int opened, closed, blocks;
+SIZE_T smallest;
 LONG firstRead; // the size of the first read of a load: its "fmt " chunk
 bool shortReads; // every read delivers a byte less than asked
 #define COUNTED(dll, Function, Result, Params, Args, Then)                                                    \
@@ -105,7 +107,8 @@ COUNTED("winmm.dll", mmioOpenA, HMMIO, (LPSTR n, LPMMIOINFO i, DWORD f), (n, i, 
 COUNTED("winmm.dll", mmioClose, MMRESULT, (HMMIO h, UINT f), (h, f), ++closed)
 COUNTED("winmm.dll", mmioRead, LONG, (HMMIO h, HPSTR d, LONG s), (h, d, s),
         (firstRead = firstRead < 0 ? s : firstRead, result -= shortReads && result > 0))
-COUNTED("kernel32.dll", HeapAlloc, LPVOID, (HANDLE h, DWORD f, SIZE_T s), (h, f, s), blocks += result != nullptr)
+COUNTED("kernel32.dll", HeapAlloc, LPVOID, (HANDLE h, DWORD f, SIZE_T s), (h, f, s),
+        (blocks += result != nullptr, smallest = s < smallest ? s : smallest))
 // A block counts as given back to the process heap with the lock taken: the system's threads share that heap.
 COUNTED("kernel32.dll", HeapFree, BOOL, (HANDLE h, DWORD f, LPVOID b), (h, f, b), blocks -= b && h == GetProcessHeap() && !f)
 
@@ -132,11 +135,11 @@ TEST(WaveCorpus, EveryFileLoadsOrIsRefusedAndGivesEverythingBack)
         SCOPED_TRACE(sample.name);
         folder.Write("corpus.wav", sample.bytes);
         VcLogClear();
-        opened = closed = blocks = 0;
+        opened = closed = blocks = 0, smallest = sizeof(WAVEFORMATEX);
         firstRead = -1;
         IDirectSoundBuffer *buffer = LoadWaveBuffer(sound, folder.File("corpus.wav").c_str());
         EXPECT_EQ(opened, closed);
-        EXPECT_EQ(0, blocks);
+        EXPECT_TRUE(blocks == 0 && smallest == sizeof(WAVEFORMATEX)) << blocks << " blocks, the smallest of " << smallest;
         if (sample.verdict != kEither)
             EXPECT_EQ(sample.verdict == kLoads, buffer != nullptr);
         // DirectSound is told of no format byte past those read.

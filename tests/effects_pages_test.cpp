@@ -96,7 +96,6 @@ protected:
     {
         DestroyWindow(panel_);
         CloseDriverConnection(&c_);
-        ExpectNothingHeld();
         RestorePackage(); // the Q3D key and the card's stored values
     }
 
@@ -155,9 +154,9 @@ protected:
         EnableWindow(GetDlgItem(panel_, IDC_APPLY), FALSE);
     }
     // The window before goes first: it would take its settings after the read.
-    void ReadAndOpen(ControlPanelPage *page) { DestroyWindow(page_), page->ReadFromDriver(c_.directSound, c_.propertySet), Open(page); }
+    void ReadAndOpen(ControlPanelPage *page) { DestroyWindow(std::exchange(page_, nullptr)), page->ReadFromDriver(c_.directSound, c_.propertySet), Open(page); }
     // The window goes (its page takes its settings), then OK writes them.
-    void CloseAndWrite(ControlPanelPage *page) { DestroyWindow(page_), page->WriteToDriver(c_.directSound, c_.propertySet); }
+    void CloseAndWrite(ControlPanelPage *page) { DestroyWindow(std::exchange(page_, nullptr)), page->WriteToDriver(c_.directSound, c_.propertySet); }
     LRESULT Send(int id, UINT message, WPARAM w = 0, LPARAM l = 0) { return SendDlgItemMessageA(page_, id, message, w, l); }
     // A control's kind by the first letter of its class: b(utton), c(ombo
     // box), e(dit), m(sctls_trackbar32 or _updown32).
@@ -452,7 +451,7 @@ TEST_F(EffectsPagesTest, MixingOptionsShowsTheRegistryValuesAndStoresThemNowhere
         SCOPED_TRACE(s.latency);
         Open(m); // the page's fields: 321 (0x141), both switches on
         Put(IDC_LATENCY, 0, "321"), Put(IDC_MIX_PRIMARY, 1), Put(IDC_BYPASS, 1);
-        DestroyWindow(page_);
+        DestroyWindow(std::exchange(page_, nullptr));
         RestorePackage();
         if (!s.key)
             SHDeleteKeyA(HKEY_LOCAL_MACHINE, kQ3DKey);

@@ -3,6 +3,8 @@ add_library(vt_test_support STATIC tests/harness.cpp tests/capture.cpp tests/imp
   tests/program_driver.cpp tests/trace.cpp tests/waves.cpp)
 target_include_directories(vt_test_support PUBLIC ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/res ${CMAKE_SOURCE_DIR}/tests)
 target_link_libraries(vt_test_support PUBLIC vclog shlwapi gtest vt_static_runtime)
+# The ledger goes into every test program, whatever it uses of the rest.
+target_sources(vt_test_support INTERFACE ${CMAKE_SOURCE_DIR}/tests/ledger.cpp)
 # What tools/wine-prefix installs in a test's prefix.
 add_custom_target(vt_card_package DEPENDS vcdsound_dll vthlp32 qa3dload vtaplt vtpanel_help)
 

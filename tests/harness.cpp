@@ -214,58 +214,6 @@ FakeVersion::~FakeVersion()
 }
 
 namespace {
-OpenKeys *activeKeys;
-
-// A key made or opened is held until it is closed.
-LONG Opened(LONG status, const HKEY *result)
-{
-    if (status == ERROR_SUCCESS)
-        activeKeys->held.insert(*result);
-    return status;
-}
-
-LONG WINAPI CountOpen(HKEY key, LPCSTR name, PHKEY result)
-{
-    LONG status = activeKeys->open_.Original<decltype(&RegOpenKeyA)>()(key, name, result);
-    return Opened(status, result);
-}
-
-LONG WINAPI CountOpenEx(HKEY key, LPCSTR name, DWORD options, REGSAM access, PHKEY result)
-{
-    LONG status = activeKeys->open_.Original<decltype(&RegOpenKeyExA)>()(key, name, options, access, result);
-    return Opened(status, result);
-}
-
-LONG WINAPI CountCreate(HKEY key, LPCSTR name, DWORD reserved, LPSTR type, DWORD options, REGSAM access,
-                        LPSECURITY_ATTRIBUTES security, PHKEY result, LPDWORD disposition)
-{
-    LONG status = activeKeys->create_.Original<decltype(&RegCreateKeyExA)>()(key, name, reserved, type, options, access,
-                                                                              security, result, disposition);
-    return Opened(status, result);
-}
-
-LONG WINAPI CountClose(HKEY key)
-{
-    if (!activeKeys->held.erase(key))
-        activeKeys->held.insert(key); // closed twice: as wrong as never closed
-    return activeKeys->close_.Original<decltype(&RegCloseKey)>()(key);
-}
-} // namespace
-
-OpenKeys::OpenKeys(const char *open)
-    : open_("advapi32.dll", open,
-            strcmp(open, "RegOpenKeyA") ? reinterpret_cast<const void *>(CountOpenEx) : reinterpret_cast<const void *>(CountOpen)),
-      create_(HOOK("advapi32.dll", RegCreateKeyExA, CountCreate)), close_(HOOK("advapi32.dll", RegCloseKey, CountClose))
-{
-    activeKeys = this;
-}
-
-OpenKeys::~OpenKeys()
-{
-    activeKeys = nullptr;
-}
-
-namespace {
 HeapRefusal *activeRefusal;
 
 LPVOID WINAPI RefuseHeap(HANDLE heap, DWORD flags, SIZE_T size)
@@ -329,8 +277,10 @@ void Pump(DWORD ms)
 
 // ---- Dialogs ---------------------------------------------------------------------
 
-INT_PTR CALLBACK InertDialog(HWND, UINT message, WPARAM, LPARAM)
+INT_PTR CALLBACK InertDialog(HWND dialog, UINT message, WPARAM, LPARAM)
 {
+    for (HWND child = GetWindow(dialog, GW_CHILD); message == WM_DESTROY && child; child = GetWindow(child, GW_HWNDNEXT))
+        DeleteObject(reinterpret_cast<HGDIOBJ>(SendMessageA(child, STM_SETIMAGE, IMAGE_BITMAP, 0)));
     return message == WM_INITDIALOG;
 }
 

@@ -14,7 +14,6 @@
 
 #include <functional>
 #include <initializer_list>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -84,10 +83,11 @@ private:
 
 // Replaces the import of function from dll for the test program and the
 // product code linked into it; a missing import ends the program with a
-// message. Restored when it goes.
+// message, unless not required (then the hook does nothing). Restored when
+// it goes.
 class ImportHook {
 public:
-    ImportHook(const char *dll, const char *function, const void *replacement);
+    ImportHook(const char *dll, const char *function, const void *replacement, bool required = true);
     ~ImportHook();
     ImportHook(const ImportHook &) = delete;
     ImportHook &operator=(const ImportHook &) = delete;
@@ -98,6 +98,9 @@ private:
     void **slot_ = nullptr;
     void *original_ = nullptr;
 };
+// What the program's import of function from dll calls now: the system's
+// function, or the hook installed last.
+void *Imported(const char *dll, const char *function);
 #define HOOK(dll, function, replacement) ImportHook(dll, #function, reinterpret_cast<const void *>(replacement))
 
 // Windows versions as GetVersionExA reports them.
@@ -116,17 +119,6 @@ public:
 
 private:
     ImportHook hook_;
-};
-
-// While it lives, the registry keys this program made or opened with open
-// ("RegOpenKeyA" or "RegOpenKeyExA") and has not closed yet, and those it
-// closed once too often.
-class OpenKeys {
-public:
-    explicit OpenKeys(const char *open);
-    ~OpenKeys();
-    std::set<HKEY> held;
-    ImportHook open_, create_, close_;
 };
 
 // While it lives, the nth HeapAlloc call of this program from now returns
@@ -206,7 +198,8 @@ private:
 
 // ---- Dialogs in this program
 
-// A dialog procedure that does nothing: the panel's template as a host.
+// A dialog procedure that does nothing but give back the pictures its static
+// controls loaded, as the program's pages do: the panel's template as a host.
 INT_PTR CALLBACK InertDialog(HWND, UINT message, WPARAM, LPARAM);
 // Chooses a tab of the control panel as a click does.
 void ChooseTab(HWND panel, int index);
@@ -232,15 +225,11 @@ std::vector<std::string> RecordLines(size_t from = 0);          // in-process, w
 std::vector<std::string> RecordFileLines(const std::string &path);
 // The value of a "key=" field of a record line, or "".
 std::string Field(const std::string &line, const char *key);
-// Nothing of the card held by this program, nothing used after its release.
-inline void ExpectNothingHeld()
-{
-    EXPECT_EQ(0, VcLiveDirectSounds()) << "DirectSound objects held";
-    EXPECT_EQ(0, VcLiveBuffers()) << "buffers held";
-    EXPECT_EQ(0, VcLivePropertySets()) << "property sets held";
-    EXPECT_EQ(0, VcUsesAfterRelease()) << "calls after a final release";
-    EXPECT_EQ(0, VcBuffersLeftAtRelease()) << "buffers still held when their DirectSound object went";
-}
+// Fails the running test for the card's objects taken since the last check
+// and still held, or used after their release. Every test's end is checked
+// so without asking, with every object the test took from the system and
+// still holds (tests/ledger.cpp).
+void ExpectNothingHeld();
 
 // ---- Wave files
 

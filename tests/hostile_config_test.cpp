@@ -30,18 +30,15 @@ bool Denied(const char *subkey)
 {
     return deniedKey && subkey && _strnicmp(subkey, deniedKey, strlen(deniedKey)) == 0;
 }
-template <typename F> F Real(const char *name)
-{
-    return reinterpret_cast<F>(GetProcAddress(GetModuleHandleA("advapi32.dll"), name));
-}
+ImportHook *opens[2]; // the fixture's hooks, which pass the rest on
 LONG WINAPI DenyOpen(HKEY root, LPCSTR subkey, PHKEY key)
 {
-    return Denied(subkey) ? ERROR_ACCESS_DENIED : Real<decltype(&RegOpenKeyA)>("RegOpenKeyA")(root, subkey, key);
+    return Denied(subkey) ? ERROR_ACCESS_DENIED : opens[0]->Original<decltype(&RegOpenKeyA)>()(root, subkey, key);
 }
 LONG WINAPI DenyOpenEx(HKEY root, LPCSTR subkey, DWORD options, REGSAM access, PHKEY key)
 {
     return Denied(subkey) ? ERROR_ACCESS_DENIED
-                          : Real<decltype(&RegOpenKeyExA)>("RegOpenKeyExA")(root, subkey, options, access, key);
+                          : opens[1]->Original<decltype(&RegOpenKeyExA)>()(root, subkey, options, access, key);
 }
 std::vector<std::string> deleted;
 BOOL WINAPI RecordDeletion(LPCSTR path)
@@ -60,11 +57,9 @@ protected:
         owner_ = CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
         DirectSoundEnumerateA(EnumerateSoundDevice, &owner_);
     }
-    void TearDown() override
-    {
-        RestorePackage();
-        ExpectNothingHeld();
-    }
+    static void TearDownTestSuite() { DestroyWindow(owner_); }
+    HostileConfiguration() { opens[0] = &open_, opens[1] = &openEx_; }
+    void TearDown() override { RestorePackage(); }
 
     // What the program makes of the registry: the speaker limits (read,
     // MaxSpeakers, StereoX2), the card's manufacturer id, the Mixing Options

@@ -47,9 +47,18 @@ void Write(void **slot, const void *value)
 
 } // namespace
 
-ImportHook::ImportHook(const char *dll, const char *function, const void *replacement)
+void *Imported(const char *dll, const char *function)
+{
+    void *current = nullptr;
+    FindSlot(dll, function, &current);
+    return current;
+}
+
+ImportHook::ImportHook(const char *dll, const char *function, const void *replacement, bool required)
 {
     slot_ = FindSlot(dll, function, &original_);
+    if (!slot_ && !required)
+        return;
     if (!slot_) {
         // A hook that cannot take hold would leave a test passing for nothing.
         fprintf(stderr, "ImportHook: this program does not import %s from %s\n", function, dll);
@@ -61,5 +70,6 @@ ImportHook::ImportHook(const char *dll, const char *function, const void *replac
 
 ImportHook::~ImportHook()
 {
-    Write(slot_, original_);
+    if (slot_)
+        Write(slot_, original_);
 }

@@ -71,7 +71,6 @@ WCHAR MnemonicOf(const std::wstring &text)
 
 // ---- Dialogs ----------------------------------------------------------------
 
-INT_PTR CALLBACK KeepTemplate(HWND, UINT message, WPARAM, LPARAM) { return message == WM_INITDIALOG; }
 
 // A dialog made from a template as the program makes it, with the ANSI
 // function, whose controls get their texts through the ANSI code page; or
@@ -81,8 +80,8 @@ HWND CreateFromTemplate(int id, LANGID lang, HWND parent, bool unicode = false)
     const void *tmpl = Resource(RT_DIALOG, id, lang);
     if (!tmpl)
         return nullptr;
-    return unicode ? CreateDialogIndirectParamW(shipped, static_cast<LPCDLGTEMPLATEW>(tmpl), parent, KeepTemplate, 0)
-                   : CreateDialogIndirectParamA(shipped, static_cast<LPCDLGTEMPLATEA>(tmpl), parent, KeepTemplate, 0);
+    return unicode ? CreateDialogIndirectParamW(shipped, static_cast<LPCDLGTEMPLATEW>(tmpl), parent, InertDialog, 0)
+                   : CreateDialogIndirectParamA(shipped, static_cast<LPCDLGTEMPLATEA>(tmpl), parent, InertDialog, 0);
 }
 
 std::wstring TextOf(HWND window)

@@ -85,8 +85,6 @@ protected:
     {
         DestroyWindow(panel_);
         DestroyWindow(owner_);
-        ExpectNothingHeld();
-        VcReset();
     }
     // The panel as the Open command makes it, but modeless, so that the test
     // goes on while it is up.

@@ -2,10 +2,9 @@
 // Windows itself reads them: every dialog is created from its template, then
 // its controls are looked up as the code looks them up; the pictures. (The
 // string table, the menu and the texts of every language are languages_test's.)
+#include "harness.h"
 #include "resource.h"
 
-#include <gtest/gtest.h>
-#include <windows.h>
 #include <commctrl.h>
 
 #include <string>
@@ -16,8 +15,6 @@ namespace {
 const HMODULE shipped = LoadLibraryExA(__argc > 1 ? __argv[1] : "", nullptr, LOAD_LIBRARY_AS_DATAFILE);
 
 // ---- The dialogs, made from the shipped templates ---------------------------
-
-INT_PTR CALLBACK KeepTemplate(HWND, UINT message, WPARAM, LPARAM) { return message == WM_INITDIALOG; }
 
 // The class name, or for a button "push", "check" or "radio".
 std::string KindOf(HWND control)
@@ -62,7 +59,7 @@ TEST(Dialogs, HoldTheControlsTheCodeLooksUpAsItExpectsThem)
     InitCommonControls();
     HWND panel = nullptr;
     for (const auto &expected : kDialogs) {
-        HWND dialog = CreateDialogParamA(shipped, MAKEINTRESOURCEA(expected.id), panel, KeepTemplate, 0);
+        HWND dialog = CreateDialogParamA(shipped, MAKEINTRESOURCEA(expected.id), panel, InertDialog, 0);
         ASSERT_NE(nullptr, dialog) << "dialog " << expected.id;
         panel = panel ? panel : dialog; // the pages are its children
         RECT units = {0, 0, expected.cx, expected.cy}, client;

@@ -36,8 +36,6 @@ protected:
     {
         DestroyWindow(page_);
         EndSpeakerTest();
-        ExpectNothingHeld();
-        VcReset();
     }
     // Polled as the page's timer would, until idle.
     bool Idle()

@@ -90,8 +90,7 @@ void AddVariants(const std::string &base, const std::string &source, std::vector
 }
 
 // What the loader takes from the system and gives back, and its smallest block.
-int opened, closed, blocks;
-SIZE_T smallest;
+SIZE_T opened, closed, blocks, smallest;
 LONG firstRead; // the size of the first read of a load: its "fmt " chunk
 bool shortReads; // every read delivers a byte less than asked
 #define COUNTED(dll, Function, Result, Params, Args, Then)                                                    \
@@ -160,7 +159,7 @@ TEST(WaveCorpus, EveryFileLoadsOrIsRefusedAndGivesEverythingBack)
     folder.Write("corpus.wav", ReadWholeFile(folder.File("fleft.wav")));
     shortReads = true, blocks = 0;
     EXPECT_EQ(nullptr, LoadWaveBuffer(sound, folder.File("corpus.wav").c_str()));
-    EXPECT_EQ(0, blocks);
+    EXPECT_EQ(0u, blocks);
     sound->Release();
     ExpectNothingHeld();
     // How many loaded, and how many formats reached DirectSound to be checked.

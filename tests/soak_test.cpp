@@ -128,24 +128,24 @@ TEST_F(Soak, ManyCyclesLeaveNothingBehind)
     };
     // A warm-up of every kind of step: what the first of each loads for good
     // (the pages, the sounds, the mixer) is not growth.
-    Step("warm-up", 0, [&] {
+    ASSERT_NO_FATAL_FAILURE(Step("warm-up", 0, [&] {
         HWND panel = open() ? Panel() : nullptr;
         return panel && SelectTab(panel, 1) && apply(panel) && speakerTest(panel) && close();
-    });
+    }));
     for (int i = 1; i < 3; ++i)
-        Step("warm-up", i, [&] { return open() && close(); });
+        ASSERT_NO_FATAL_FAILURE(Step("warm-up", i, [&] { return open() && close(); }));
     Figures start = Measure(run_.id);
     std::map<std::string, int> first = Ledger(run_.id);
     for (int i = 0; i < openings; ++i)
-        Step("opening", i, [&] { return open() && close(); });
+        ASSERT_NO_FATAL_FAILURE(Step("opening", i, [&] { return open() && close(); }));
 
     ASSERT_TRUE(open());
     HWND panel = Panel();
     ASSERT_TRUE(SelectTab(panel, 1));
     for (int i = 0; i < applies; ++i)
-        Step("Apply", i, [&] { return apply(panel); });
+        ASSERT_NO_FATAL_FAILURE(Step("Apply", i, [&] { return apply(panel); }));
     for (int i = 0; i < speakerTests; ++i)
-        Step("speaker test", i, [&] { return speakerTest(panel); });
+        ASSERT_NO_FATAL_FAILURE(Step("speaker test", i, [&] { return speakerTest(panel); }));
     ASSERT_TRUE(close());
 
     std::map<std::string, int> last = Ledger(run_.id);

@@ -119,11 +119,14 @@ TEST_F(Soak, ManyCyclesLeaveNothingBehind)
         return WaitFor([&] { return !IsWindowEnabled(GetDlgItem(panel, IDC_APPLY)); }, 5000);
     };
     // To General and its "&Test All", which ends when every sound has.
+    // Its sounds may come and go between two looks at the record: the card
+    // made something, then nothing is held.
     auto speakerTest = [&](HWND panel) {
+        const int made = Ledger(run_.id)["made"];
         if (!SelectTab(panel, 0))
             return false;
         Click(Page(panel), IDC_TEST_ALL);
-        return WaitFor([&] { return HeldOfSound() > 0; }, 5000) &&
+        return WaitFor([&] { return Ledger(run_.id)["made"] > made; }, 5000) &&
                WaitFor([&] { return HeldOfSound() == 0; }, 10000) && SelectTab(panel, 1);
     };
     // A warm-up of every kind of step: what the first of each loads for good
@@ -158,8 +161,7 @@ TEST_F(Soak, ManyCyclesLeaveNothingBehind)
     const SIZE_T kept = 6144 * 1024 + static_cast<SIZE_T>(last["made"]) * 256;
     EXPECT_LE(end.memory.PagefileUsage, start.memory.PagefileUsage + kept);
     EXPECT_LE(end.memory.WorkingSetSize, start.memory.WorkingSetSize + kept);
-    PostMessageA(Tray(), WM_COMMAND, IDM_EXIT, 0);
-    ASSERT_EQ(0u, run_.ExitCode(10000));
+    ASSERT_TRUE(PostMessageA(Tray(), WM_COMMAND, IDM_EXIT, 0) && run_.ExitCode(10000) == 0); // from the menu
     std::map<std::string, int> exited = Ledger(run_.id);
     for (const char *kind : kKinds) {
         printf("held: %-12s  start %d  end %d  after Exit %d\n", kind, first[kind], last[kind], exited[kind]);

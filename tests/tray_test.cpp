@@ -384,7 +384,7 @@ TEST(A3DPreload, IsTheValueWithinItsRangeOrTheDefault)
         {REG_NONE, nullptr, 0, 0x13790000},
         // Typed numbers as strtoul reads them: zeros, signs, blanks, letters after the digits, overflow.
         {REG_SZ, "0000600000", 11, 0x00600000}, {REG_SZ, "+600000", 8, 0x00600000}, {REG_SZ, "\t\n 600000", 10, 0x00600000},
-        {REG_SZ, "-600000", 8, 0x13790000}, {REG_SZ, "600000g", 8, 0x00600000}, {REG_SZ, "5FFFFFFFF", 10, 0x13790000},
+        {REG_SZ, "-600000", 8, 0x13790000}, {REG_SZ, "-FFA00000", 10, 0x00600000}, {REG_SZ, "600000g", 8, 0x00600000}, {REG_SZ, "5FFFFFFFF", 10, 0x13790000},
         {REG_SZ, "0X500000", 9, 0x00500000}, {REG_SZ, "4fffff", 7, 0x13790000}, {REG_SZ, "5fffffff", 9, 0x5FFFFFFF},
         {REG_SZ, "", 1, 0x13790000}, {REG_BINARY, "\0\0\x60\0\x01", 5, 0x00600000},
         {REG_BINARY, "\0\0\x60", 3, 0x13790000}, {REG_DWORD_BIG_ENDIAN, &inRange, 4, 0x13790000},

@@ -84,7 +84,14 @@ std::string Values(DWORD control)
     return text;
 }
 
-size_t Writes() { return Trace(0, {"mixerSetControlDetails"}).size(); }
+// The values of each write as the card was given them: "v,v|v,v".
+std::string Writes()
+{
+    std::string text;
+    for (const std::string &line : Trace(0, {"mixerSetControlDetails"}))
+        text += (text.empty() ? "" : "|") + Field(line, "values");
+    return text;
+}
 
 // Each column's name, volume slider, balance slider and box: the playback
 // page's columns 0..5, then the record page's as 6..10.
@@ -193,8 +200,8 @@ protected:
                 continue;
             if (s->action == kLineChange)
                 ASSERT_TRUE(VcMixerChangeLineByOtherProgram(0, VcMixerFindLine(0, kSpeakers)));
-            EXPECT_EQ(s->control && !other ? 1u : 0u, Writes());
-            EXPECT_EQ(s->stored, s->control ? Values(*s->control) : "");
+            // What the page wrote, as given, and what the control then keeps.
+            EXPECT_EQ(std::string(s->control && !other ? s->stored : "") + " / " + s->stored, Writes() + " / " + (s->control ? Values(*s->control) : ""));
             // Another program's change: its notice alone, before any painting.
             for (MSG m; other && PeekMessageA(&m, page_, MM_MIXM_CONTROL_CHANGE, MM_MIXM_CONTROL_CHANGE, PM_REMOVE);)
                 DispatchMessageA(&m);
@@ -280,10 +287,9 @@ TEST_F(Mixer, TransfersNeverReachPastTheRecordOrAnEarlierLinesControls)
     for (const Case &c : cases) {
         SCOPED_TRACE(&c - cases);
         DWORD line = VcMixerAddSource(0, destination, kSource, c.channels, "Line");
-        DWORD ids[6] = {};
         for (int i = 0; i < 6 && c.controls[i][0]; ++i)
-            ids[i] = VcMixerAddControl(0, line, c.controls[i][0], c.controls[i][1], c.controls[i][1] & kMultiple ? 1 : 0, "Control"),
-            c.reported && VcMixerReportItems(0, ids[i], c.reported) && VcFailCall("mixerGetControlDetailsA", 0, MMSYSERR_ERROR);
+            if (DWORD id = VcMixerAddControl(0, line, c.controls[i][0], c.controls[i][1], c.controls[i][1] & kMultiple ? 1 : 0, "Control"); c.reported)
+                VcMixerReportItems(0, id, c.reported) && VcFailCall("mixerGetControlDetailsA", 0, MMSYSERR_ERROR);
         Bind(&g.record, kSpeakers, static_cast<int>(line & 0xFFFF));
         EXPECT_EQ(c.loads, LoadLineControls(mixer_, &g.record));
         g.record.channelVolume[0] = g.record.channelVolume[1] = 0xA5A5A5A5;
@@ -295,9 +301,7 @@ TEST_F(Mixer, TransfersNeverReachPastTheRecordOrAnEarlierLinesControls)
         g.record.channelVolume[0] = 1000, g.record.channelVolume[1] = 2000, g.record.switchValue = 1;
         EXPECT_EQ(c.volumeSlot >= 0, SetLineVolume(mixer_, &g.record));
         EXPECT_EQ(c.muteSlot >= 0, SetLineMute(mixer_, &g.record));
-        EXPECT_EQ(size_t(c.volumeSlot >= 0) + (c.muteSlot >= 0), Writes());
-        EXPECT_EQ(c.volumeStored, c.volumeSlot < 0 ? "" : Values(ids[c.volumeSlot]));
-        EXPECT_EQ(c.muteStored, c.muteSlot < 0 ? "" : Values(ids[c.muteSlot]));
+        EXPECT_EQ(std::string(c.volumeStored) + (*c.volumeStored && *c.muteStored ? "|" : "") + c.muteStored, Writes());
         EXPECT_TRUE(g.record.channelVolume[0] == 1000 && g.record.channelVolume[1] == 2000 && g.record.switchValue == 1);
         for (BYTE b : g.guard)
             ASSERT_EQ(0xA5, b);
@@ -306,18 +310,18 @@ TEST_F(Mixer, TransfersNeverReachPastTheRecordOrAnEarlierLinesControls)
 
 // The recording-source selector counts only among the wave input's first
 // three controls, and may have as many channels and items as the card has,
-// but not 0x40000001 items a channel (slot 1): it is never read, as a
-// failed and logged read would show.
+// but not 0x40000001 items a channel (slot 1) nor 200 for each of its 8
+// channels (slot 0): it is never read, as a failed and logged read would show.
 TEST_F(Mixer, TheRecordingSourceSelectorIsOneOfTheFirstThreeControls)
 {
-    for (int slot : {3, 2, 1}) {
+    for (int slot : {3, 2, 1, 0}) {
         DWORD waveIn = Card(kWaveIn, kVcMixerMaxChannels, "Recording");
         VcMixerAddSource(0, waveIn, kSource, 2, "Mic");
         VcMixerAddSource(0, waveIn, kSource, 2, "CD");
         for (int i = 0; i < slot; ++i)
             VcMixerAddControl(0, waveIn, kVolume, 0, 0, "Volume");
         DWORD mux = VcMixerAddControl(0, waveIn, kMux, kMultiple, kVcMixerMaxItems, "Recording Source");
-        ASSERT_TRUE(slot > 1 || (VcMixerReportItems(0, mux, 0x40000001) && VcFailCall("mixerGetControlDetailsA", 0, MMSYSERR_ERROR)));
+        ASSERT_TRUE(slot > 1 || (VcMixerReportItems(0, mux, slot ? 0x40000001 : 200) && VcFailCall("mixerGetControlDetailsA", 0, MMSYSERR_ERROR)));
         MixerLineRecord record;
         Bind(&record, kWaveIn, 1);
         record.switchValue = 1;
@@ -411,7 +415,7 @@ TEST_F(Mixer, APageObjectFindsTheCardsMixerWhenMadeAndOpensItWithItsDialog)
         Act(unbound, kBalanceSlider, 9, TB_ENDTRACK);
         Act(unbound, kClick), DispatchPending();
         EXPECT_EQ(object == &playback ? "Wave v3 b9 m1" : "Mic v3 b9 m1", Views(unbound, unbound));
-        EXPECT_EQ(0u, Writes());
+        EXPECT_EQ("", Writes());
         DestroyWindow(page_);
         EXPECT_TRUE(VcMixerOpenHandleCount() == 0 && !object->mixerHandle);
         // A page window without its object opens nothing, and does nothing

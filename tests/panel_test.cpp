@@ -202,8 +202,8 @@ TEST_F(Panel, EachTabShowsItsPageWithTheFocusOnTheTabsAndKeepsApply)
             EnableWindow(GetDlgItem(panel_, IDC_APPLY), step.apply), SetFocus(from);
             held[VK_CONTROL] = step.held & 1 ? 0x80 : 0, held[VK_SHIFT] = step.held & 2 ? 0x80 : 0;
             SetKeyboardState(held), PostMessageA(from, step.message, step.key, step.message == WM_KEYUP ? 0xC0000001 : 1);
-            PeekMessageA(&peeked, from, 0, 0, PM_NOREMOVE), DispatchPending();
-            SetKeyboardState(none);
+            EXPECT_TRUE(PeekMessageA(&peeked, from, 0, 0, PM_NOREMOVE) && TabCtrl_GetCurSel(Tab()) == (&step)[-1].tab) << "switched by a peek";
+            DispatchPending(), SetKeyboardState(none);
         }
         EXPECT_EQ(step.apply, ApplyEnabled());
         EXPECT_EQ(reinterpret_cast<LONG_PTR>(step.page), GetWindowLongPtrA(currentPageWindow, GWLP_USERDATA));

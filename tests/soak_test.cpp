@@ -1,9 +1,11 @@
 // The shipped vtpanel.exe over many cycles, driven from this second program
 // in a prefix where the card is installed: the panel opened and closed, Apply
 // pressed, speaker tests played and tabs switched, again and again. After
-// every step no DirectSound object of the card is left (the card's record
-// counts creations and releases); over the run the windows of the process
-// come back to their number and its memory does not grow. Then, with
+// every step no DirectSound object, buffer or property set of the card is
+// left (by the card's ledger of what the process holds); over the run the
+// windows of the process come back to their number, its memory and what it
+// holds of the card do not grow, and after Exit it holds nothing of the card,
+// the driver package's libraries included. Then, with
 // libraries and a "control.exe" planted in its current directory, the
 // program still loads the driver package's own and starts the system's
 // Control Panel.
@@ -15,6 +17,8 @@
 
 #include <psapi.h>
 
+#include <map>
+
 #include <stdio.h>
 #include <stdlib.h>
 
@@ -24,19 +28,20 @@ const char recordFile[] = "C:\\soak-record.log"; // the card's record of vtpanel
 std::string program;
 int openings, applies, speakerTests;
 
-// The card's DirectSound objects that vtpanel.exe holds, by its record, and
-// the objects the card made (kept after their release to catch late calls).
-int Held(int *made = nullptr)
+// What a process holds of the card by kind, summed from the card's ledger
+// lines, and under "made" the objects the card made for it (kept after their
+// release to catch late calls).
+const char *const kKinds[] = {"directsound", "buffer", "property-set", "library"};
+std::map<std::string, int> Ledger(DWORD process)
 {
-    int created = 0, released = 0, buffers = 0;
-    for (const std::string &line : RecordFileLines(recordFile)) {
-        created += line.compare(0, 10, "ds.create ") == 0;
-        released += line.compare(0, 11, "ds.release ") == 0;
-        buffers += line.compare(0, 10, "ds.buffer ") == 0 && Field(line, "buf") != "0";
-    }
-    if (made)
-        *made = created + buffers;
-    return created - released;
+    std::map<std::string, int> held;
+    for (const std::string &line : RecordFileLines(recordFile))
+        if (line.compare(0, 7, "ledger ") == 0 && Field(line, "pid") == std::to_string(process)) {
+            const std::string kind = Field(line, "kind");
+            held[kind] += atoi(Field(line, "change").c_str());
+            held["made"] += (kind == "directsound" || kind == "buffer") && Field(line, "change") == "+1";
+        }
+    return held;
 }
 
 // What a process holds as another process sees it: its windows, top-level
@@ -74,19 +79,20 @@ protected:
     }
     void TearDown() override { run_.Close(); }
 
-    // One step of the user, then the program back at rest: no DirectSound
-    // object held and its window answering.
+    // One step of the user, then the program back at rest: nothing of
+    // DirectSound held and its window answering.
     void Step(const char *what, int cycle, const std::function<bool()> &step)
     {
         SCOPED_TRACE(std::string(what) + " " + std::to_string(cycle));
         if (++steps_ % 100 == 0)
             Measure(run_.id);
         ASSERT_TRUE(step());
-        ASSERT_TRUE(WaitFor([] { return Held() == 0; }, 5000)) << Held() << " objects held";
+        ASSERT_TRUE(WaitFor([&] { return HeldOfSound() == 0; }, 5000)) << HeldOfSound() << " held";
         DWORD_PTR answer;
         ASSERT_NE(0, SendMessageTimeoutA(Tray(), WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &answer));
     }
     HWND Panel() const { return PanelOf(run_.id); }
+    int HeldOfSound() const { auto h = Ledger(run_.id); return h["directsound"] + h["buffer"] + h["property-set"]; }
 
     Instance run_;
     int steps_ = 0;
@@ -113,45 +119,55 @@ TEST_F(Soak, ManyCyclesLeaveNothingBehind)
         return WaitFor([&] { return !IsWindowEnabled(GetDlgItem(panel, IDC_APPLY)); }, 5000);
     };
     // To General and its "&Test All", which ends when every sound has.
+    // Its sounds may come and go between two looks at the record: the card
+    // made something, then nothing is held.
     auto speakerTest = [&](HWND panel) {
+        const int made = Ledger(run_.id)["made"];
         if (!SelectTab(panel, 0))
             return false;
         Click(Page(panel), IDC_TEST_ALL);
-        return WaitFor([&] { return Held() > 0; }, 5000) && WaitFor([] { return Held() == 0; }, 10000) &&
-               SelectTab(panel, 1);
+        return WaitFor([&] { return Ledger(run_.id)["made"] > made; }, 5000) &&
+               WaitFor([&] { return HeldOfSound() == 0; }, 10000) && SelectTab(panel, 1);
     };
     // A warm-up of every kind of step: what the first of each loads for good
     // (the pages, the sounds, the mixer) is not growth.
-    Step("warm-up", 0, [&] {
+    ASSERT_NO_FATAL_FAILURE(Step("warm-up", 0, [&] {
         HWND panel = open() ? Panel() : nullptr;
         return panel && SelectTab(panel, 1) && apply(panel) && speakerTest(panel) && close();
-    });
+    }));
     for (int i = 1; i < 3; ++i)
-        Step("warm-up", i, [&] { return open() && close(); });
+        ASSERT_NO_FATAL_FAILURE(Step("warm-up", i, [&] { return open() && close(); }));
     Figures start = Measure(run_.id);
+    std::map<std::string, int> first = Ledger(run_.id);
     for (int i = 0; i < openings; ++i)
-        Step("opening", i, [&] { return open() && close(); });
+        ASSERT_NO_FATAL_FAILURE(Step("opening", i, [&] { return open() && close(); }));
 
     ASSERT_TRUE(open());
     HWND panel = Panel();
     ASSERT_TRUE(SelectTab(panel, 1));
     for (int i = 0; i < applies; ++i)
-        Step("Apply", i, [&] { return apply(panel); });
+        ASSERT_NO_FATAL_FAILURE(Step("Apply", i, [&] { return apply(panel); }));
     for (int i = 0; i < speakerTests; ++i)
-        Step("speaker test", i, [&] { return speakerTest(panel); });
+        ASSERT_NO_FATAL_FAILURE(Step("speaker test", i, [&] { return speakerTest(panel); }));
     ASSERT_TRUE(close());
 
+    std::map<std::string, int> last = Ledger(run_.id);
     Figures end = Measure(run_.id);
     ASSERT_NE(0u, start.windows); // the hidden window at least
     EXPECT_EQ(start.windows, end.windows);
     // Nothing the steps made may pile up. The card keeps its record (2 MB at
     // most) and every object it made; the system some of its own, which runs
     // from nothing to over 2 MB from one run to the next: 4 MB for it.
-    int made = 0;
-    Held(&made);
-    const SIZE_T kept = 6144 * 1024 + static_cast<SIZE_T>(made) * 256;
+    const SIZE_T kept = 6144 * 1024 + static_cast<SIZE_T>(last["made"]) * 256;
     EXPECT_LE(end.memory.PagefileUsage, start.memory.PagefileUsage + kept);
     EXPECT_LE(end.memory.WorkingSetSize, start.memory.WorkingSetSize + kept);
+    ASSERT_TRUE(PostMessageA(Tray(), WM_COMMAND, IDM_EXIT, 0) && run_.ExitCode(10000) == 0); // from the menu
+    std::map<std::string, int> exited = Ledger(run_.id);
+    for (const char *kind : kKinds) {
+        printf("held: %-12s  start %d  end %d  after Exit %d\n", kind, first[kind], last[kind], exited[kind]);
+        EXPECT_LE(last[kind], first[kind]) << kind;
+        EXPECT_EQ(0, exited[kind]) << kind;
+    }
 }
 
 // Libraries loaded by bare name and "control.exe", planted in the current

@@ -92,8 +92,8 @@ struct Hooks {
                 Deliver(icon->hWnd, RegisterWindowMessageA("TaskbarCreated"), 0, 0);
             else // the system's part; the process would then end, the close request stands for that
                 Step("agreed %d", int(SendMessageA(icon->hWnd, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF))),
-                    SendMessageA(icon->hWnd, WM_ENDSESSION, FALSE, 0), Step("goes on"),
-                    SendMessageA(icon->hWnd, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF), Step("ended");
+                    SendMessageA(icon->hWnd, WM_ENDSESSION, FALSE, ENDSESSION_LOGOFF), Step("goes on"),
+                    SendMessageA(icon->hWnd, WM_ENDSESSION, TRUE, 0), Step("ended"); // a shut-down, this time
             Deliver(icon->hWnd, WM_USER, kCloseRequest, 0);
         }
         return command != NIM_ADD || !std::exchange(refuseAdd, false); // no notification area yet
@@ -263,7 +263,8 @@ const std::string kTip = "Sonaris Control Panel",
 // cut, terminated within it. Without the support library or the card an
 // early silent end. Without the QSound loader, or with one lacking its
 // exports, no hook. Without timer 2, neither the icon nor the support library.
-// A logoff is agreed to and ends it as Exit does, once, when the session ends.
+// A logoff is agreed to; a logoff that goes on changes nothing, and a
+// shut-down ends it as Exit does, once.
 TEST_F(Tray, StartsOpensAndEndsInOrder)
 {
     const std::string firstRun = "ds.speaker.set dev=0 value=0x6 hr=0x00000000", add = "icon add" + kRecord + kTip,
@@ -386,7 +387,7 @@ TEST(A3DPreload, IsTheValueWithinItsRangeOrTheDefault)
         {REG_NONE, nullptr, 0, 0x13790000},
         // Typed numbers as strtoul reads them: zeros, signs, blanks, letters after the digits, overflow.
         {REG_SZ, "0000600000", 11, 0x00600000}, {REG_SZ, "+600000", 8, 0x00600000}, {REG_SZ, "\t\n 600000", 10, 0x00600000},
-        {REG_SZ, "-600000", 8, 0x13790000}, {REG_SZ, "600000g", 8, 0x00600000}, {REG_SZ, "5FFFFFFFF", 10, 0x13790000},
+        {REG_SZ, "-600000", 8, 0x13790000}, {REG_SZ, "-FFA00000", 10, 0x00600000}, {REG_SZ, "600000g", 8, 0x00600000}, {REG_SZ, "5FFFFFFFF", 10, 0x13790000},
         {REG_SZ, "0X500000", 9, 0x00500000}, {REG_SZ, "4fffff", 7, 0x13790000}, {REG_SZ, "5fffffff", 9, 0x5FFFFFFF},
         {REG_SZ, "", 1, 0x13790000}, {REG_BINARY, "\0\0\x60\0\x01", 5, 0x00600000},
         {REG_BINARY, "\0\0\x60", 3, 0x13790000}, {REG_DWORD_BIG_ENDIAN, &inRange, 4, 0x13790000},

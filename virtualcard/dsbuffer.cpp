@@ -42,6 +42,7 @@ CardBuffer::CardBuffer(CardDirectSound *owner, const DSBUFFERDESC &desc, BYTE *m
     }
     sound->buffers.push_back(this);
     ++liveBuffers;
+    VcLedger("buffer", +1);
 }
 
 bool CardBuffer::Gone(const char *call) const
@@ -56,7 +57,8 @@ bool CardBuffer::OffersQ3D() const
 
 void CardBuffer::Hand(void **object)
 {
-    ++ref;
+    if (ref++ == 0)
+        VcLedger("buffer", +1);
     *object = static_cast<IDirectSoundBuffer *>(this);
 }
 
@@ -102,6 +104,7 @@ STDMETHODIMP_(ULONG) CardBuffer::Release()
     ULONG left = --ref;
     if (left == 0) {
         VcLog("buf.release buf=%d", id);
+        VcLedger("buffer", -1);
         DestroyIfUnused();
     }
     return left;

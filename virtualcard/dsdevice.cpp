@@ -119,6 +119,7 @@ CardDirectSound::CardDirectSound(int index, const VcDevice &d)
     : id(CardNextObjectId()), deviceIndex(index), device(d)
 {
     ++liveDirectSounds;
+    VcLedger("directsound", +1);
 }
 
 bool CardUsedAfterRelease(bool released, const char *object, int id, const char *call)
@@ -164,6 +165,7 @@ STDMETHODIMP_(ULONG) CardDirectSound::Release()
     if (left == 0) {
         VcLog("ds.release obj=%d buffers=%u", id, static_cast<unsigned>(buffers.size()));
         --liveDirectSounds;
+        VcLedger("directsound", -1);
         released = true;
         // Its buffers go with it, as DirectSound releases them; the
         // program still held them, which the tests count as a leak.

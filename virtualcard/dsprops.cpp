@@ -174,8 +174,10 @@ bool CardPropertySet::Gone(const char *call) const
 
 void CardPropertySet::Hand(void **object)
 {
-    if (ref++ == 0)
+    if (ref++ == 0) {
         ++livePropertySets;
+        VcLedger("property-set", +1);
+    }
     *object = static_cast<IKsPropertySet *>(this);
 }
 
@@ -222,6 +224,7 @@ STDMETHODIMP_(ULONG) CardPropertySet::Release()
     ULONG left = --ref;
     if (left == 0) {
         VcLog("ks.release buf=%d", buffer->id);
+        VcLedger("property-set", -1);
         --livePropertySets;
         buffer->DestroyIfUnused();
     }

@@ -481,7 +481,8 @@ MMRESULT WINAPI mixerSetControlDetails(HMIXEROBJ hmxobj, LPMIXERCONTROLDETAILS p
     if (!ValidSelection(*control, given, pmxcd->cChannels, items))
         return MMSYSERR_INVALPARAM;
 
-    // One channel given for a control that keeps several sets them all alike.
+    // One channel given for a control that keeps several sets them all alike;
+    // the record holds what the program gave, the control what it keeps.
     char text[160];
     int used = snprintf(text, sizeof text, "mixerSetControlDetails device=%u control=%lu values=", deviceId,
                         static_cast<unsigned long>(control->controlId));
@@ -491,8 +492,8 @@ MMRESULT WINAPI mixerSetControlDetails(HMIXEROBJ hmxobj, LPMIXERCONTROLDETAILS p
             DWORD value = Normalise(*control, given[from]);
             control->values[c * items + i] = value;
             if (used > 0 && static_cast<size_t>(used) < sizeof text)
-                used += snprintf(text + used, sizeof text - used, "%s%lu", c + i ? "," : "",
-                                 static_cast<unsigned long>(value));
+                used += snprintf(text + used, sizeof text - used, "%s%lu", c + i ? "," : "", // as given
+                                 static_cast<unsigned long>(given[from]));
         }
     VcLog("%s", text);
     VcMixerNotify(deviceId, MM_MIXM_CONTROL_CHANGE, control->controlId);

@@ -3,7 +3,7 @@
 # QA3DLoad.dll and the control-panel applet VTAPLT.CPL. tools/wine-prefix
 # copies them, with the test wave files, into a prefix.
 function(vc_package_dll target output def)
-  add_library(${target} SHARED ${ARGN} ${def})
+  add_library(${target} SHARED ${ARGN} ${CMAKE_CURRENT_LIST_DIR}/package_entry.cpp ${def})
   set_target_properties(${target} PROPERTIES PREFIX "" OUTPUT_NAME ${output} SUFFIX "")
   target_compile_options(${target} PRIVATE -Wall -Wextra -fno-exceptions -fno-rtti)
   # The .def file gives the undecorated names; the stdcall decoration of the

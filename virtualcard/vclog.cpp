@@ -83,3 +83,11 @@ void VcLogClear()
 {
     first = count = 0;
 }
+
+void VcLedger(const char *kind, int change, const char *what)
+{
+    char line[kLineSize];
+    snprintf(line, sizeof line, "ledger kind=%s change=%+d pid=%lu%s%s", kind, change,
+             static_cast<unsigned long>(GetCurrentProcessId()), what ? " what=" : "", what ? what : "");
+    AppendToFile(line);
+}

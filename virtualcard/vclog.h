@@ -15,4 +15,11 @@ size_t VcLogCount();
 const char *VcLogLine(size_t i);
 void VcLogClear();
 
+// The card's ledger of what a process holds of it: each time a process takes
+// (+1) or gives back (-1) one thing of a kind, the line
+// "ledger kind=<kind> change=<+1|-1> pid=<process>[ what=<what>]" goes to the
+// record file only. A test that drives a program from another process sums
+// the changes of its process by kind; in-process tests count live objects.
+void VcLedger(const char *kind, int change, const char *what = nullptr);
+
 #endif

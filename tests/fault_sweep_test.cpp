@@ -13,6 +13,7 @@
 #include "app/tray.h"
 #include "mixer/playback_mixer_page.h"
 #include "mixer/record_mixer_page.h"
+#include "pages/effects/mixing_options_page.h"
 #include "panel/driver.h"
 #include "panel/page_registry.h"
 #include "panel/panel.h"
@@ -24,6 +25,7 @@
 #include "virtualcard/vcmixer.h"
 
 #include <commctrl.h>
+#include <shlwapi.h>
 
 #include <set>
 
@@ -421,6 +423,30 @@ TEST_F(FaultSweep, EveryFlowSurvivesEveryFailingCallAndReachesItsCalls)
     }
     for (const Method &method : kMethods)
         EXPECT_EQ(method.calls, calls[&method - kMethods]) << method.name;
+}
+
+// A limited user, who may write neither below HKEY_LOCAL_MACHINE nor in the
+// Windows and system folders: every flow runs to its end and tells the user
+// just what it tells an administrator (the package's library removes the card
+// with the system's rights); what the program may not write stays as it was,
+// silently: the first run's mark, so that every start sets the largest layout
+// again, DirectSound's defaults, the driver's key. What it may read, it reads.
+TEST_F(FaultSweep, ALimitedUsersFlowsEndAsAnAdministratorsWithoutTheirWrites)
+{
+    RestorePackage();
+    mixingOptionsPage.latency = 20;
+    LimitedUser user;
+    for (const Flow &flow : kFlows) {
+        Run(flow);
+        EXPECT_NE(std::string::npos, ReadWholeFile(WindowsFile("SOUNDCFG.INI")).find("FIRSTTIME=1")) << flow.name;
+        EXPECT_EQ(flow.resident, VcLogFind("ds.speaker.set dev=0 value=0x6") < VcLogCount()) << flow.name;
+        EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kProfilePciKey + std::string(strrchr(kCardPciKey, '\\')) +
+                                                       "\\4&1D7F0560&0&40F0\\DirectSound")) << flow.name;
+    }
+    EXPECT_EQ(40, mixingOptionsPage.latency);
+    SHDeleteKeyA(HKEY_LOCAL_MACHINE, kDriverKeyPath); // nor can it make the driver's key anew
+    ProbeSpeakerRouting(Startup);
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kDriverKeyPath));
 }
 
 // A page window gives back the pictures that the static controls of its

@@ -4,6 +4,7 @@
 #include "resource.h"
 
 #include <commctrl.h>
+#include <sddl.h>
 #include <shlwapi.h>
 #include <tlhelp32.h>
 
@@ -58,6 +59,7 @@ void RestorePackage()
     SetFileAttributesA(profile.c_str(), FILE_ATTRIBUTE_NORMAL);
     WriteWholeFile(profile, ReadWholeFile("C:\\vt-package.ini"));
     ForgetProfile();
+    ApplyWindowsRules();
 }
 
 void SetValue(HKEY root, const std::string &key, const char *name, DWORD type, const void *data, DWORD size)
@@ -185,6 +187,106 @@ void WaveFolder::Remove(const char *name)
     if (MoveFileA(SystemFile(name).c_str(), File((std::string(name) + ".aside").c_str()).c_str()))
         removed_.push_back(name);
 }
+
+// ---- Windows' rules ---------------------------------------------------------------
+
+namespace {
+
+// Who may write where on Windows 2000 and XP as installed, in the key below
+// HKEY_LOCAL_MACHINE (and all below it, unless alone) or the folder; the
+// rest read. Users own HKEY_CURRENT_USER ("Default security settings",
+// Windows 2000 Help: "full control over ... their own portion of the
+// registry"), as Wine grants it.
+const struct { const char *where, *writers; bool alone; } kRules[] = {
+    // "Enum Subkey", Windows Server 2003 registry reference (technet.microsoft.com/library/cc780282):
+    // "Users, including administrators, cannot change the contents of the Enum subkey."
+    {"SYSTEM\\CurrentControlSet\\Enum", "SY"},
+    // "CurrentControlSet\Hardware Profiles" (technet cc739525): a profile's data "you can view and edit";
+    // "Default security settings", Windows 2000 Help: administrators' access is restricted on no registry
+    // or file system object; Users "cannot modify system-wide registry settings".
+    {"SYSTEM\\CurrentControlSet\\Hardware Profiles", "BA"},
+    // The same, for the media class key, the Q3D key, the driver key (and SOFTWARE, below which a user
+    // cannot make it anew) and the uninstall keys.
+    {"SYSTEM\\CurrentControlSet\\Control\\Class", "BA"}, {"SYSTEM\\CurrentControlSet\\Services\\Class", "BA"},
+    {"SOFTWARE", "BA", true}, {"SOFTWARE\\Veltrona", "BA"}, {"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall", "BA"},
+    // "Default NTFS Permissions in Windows NT" (Microsoft Knowledge Base Q148437), Windows 2000: on
+    // %SystemRoot% and %SystemRoot%\system32, "users - read and execute", administrators full control.
+    {"%SystemRoot%", "BA"}, {"%SystemRoot%\\system32", "BA"},
+};
+// The harness and the package's libraries keep this group (LOCAL), which
+// the program's token lacks, and with it the system's rights.
+const char kSystem[] = "S-1-2-0";
+LimitedUser *user;
+
+// Wine keeps a key's rule, but gives its subkeys, old or new, none.
+void Secure(HKEY parent, const wchar_t *name, const std::string &rule, bool alone)
+{
+    HKEY key; PSECURITY_DESCRIPTOR sd; wchar_t sub[256];
+    if (RegOpenKeyExW(parent, name, 0, WRITE_DAC | KEY_READ, &key))
+        return;
+    if (ConvertStringSecurityDescriptorToSecurityDescriptorA(rule.c_str(), SDDL_REVISION_1, &sd, nullptr))
+        RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, sd), LocalFree(sd);
+    for (DWORD i = 0, n = 256; !alone && !RegEnumKeyExW(key, i, sub, &n, nullptr, nullptr, nullptr, nullptr); n = 256, ++i)
+        Secure(key, sub, rule, false);
+    CloseHandle(key); // by its handle: the ledger never saw it
+}
+
+// A file a limited user may not write, with the error Windows gives; a bare
+// name is a profile in the Windows folder.
+bool Refused(const char *file)
+{
+    char folder[MAX_PATH], ruled[MAX_PATH];
+    lstrcpynA(folder, strchr(file, '\\') ? file : WindowsFile(file).c_str(), MAX_PATH);
+    PathRemoveFileSpecA(folder);
+    for (const auto &r : kRules)
+        if (r.where[0] == '%' && ExpandEnvironmentStringsA(r.where, ruled, MAX_PATH) && !lstrcmpiA(ruled, folder))
+            return SetLastError(ERROR_ACCESS_DENIED), true;
+    return false;
+}
+#define PASS(i, F, ...) user->files[i].Original<decltype(&F)>()(__VA_ARGS__)
+BOOL WINAPI Profile(LPCSTR s, LPCSTR k, LPCSTR t, LPCSTR f) { return s && Refused(f) ? FALSE : PASS(0, WritePrivateProfileStringA, s, k, t, f); }
+BOOL WINAPI Attributes(LPCSTR f, DWORD a) { return !Refused(f) && PASS(1, SetFileAttributesA, f, a); }
+BOOL WINAPI Deletion(LPCSTR f) { return !Refused(f) && PASS(2, DeleteFileA, f); }
+
+} // namespace
+
+void ApplyWindowsRules()
+{
+    for (const auto &r : kRules)
+        if (r.where[0] != '%')
+            Secure(HKEY_LOCAL_MACHINE, std::wstring(r.where, r.where + strlen(r.where)).c_str(),
+                   std::string("D:P(A;CI;KA;;;SY)(A;CI;KA;;;") + kSystem + ")(A;CI;KR;;;WD)" +
+                       (strcmp(r.writers, "BA") || user ? "" : "(A;CI;KA;;;BA)"), r.alone);
+}
+
+void AsProgram(bool on)
+{
+    static HANDLE program = [] {
+        HANDLE self, restricted, token = nullptr; SID_AND_ATTRIBUTES system = {nullptr, 0};
+        ConvertStringSidToSidA(kSystem, &system.Sid);
+        OpenProcessToken(GetCurrentProcess(), TOKEN_ALL_ACCESS, &self);
+        CreateRestrictedToken(self, 0, 1, &system, 0, nullptr, 0, nullptr, &restricted);
+        return DuplicateToken(restricted, SecurityImpersonation, &token), token;
+    }();
+    SetThreadToken(nullptr, on ? program : nullptr);
+}
+
+LONG CreateRefused(HKEY root, const char *name, decltype(&RegOpenKeyExA) open)
+{
+    // A key made anew goes below its nearest ancestor, which Wine does not ask.
+    std::string path = name ? name : ""; HKEY key = nullptr;
+    AsProgram(true);
+    LONG result = open(root, path.c_str(), 0, READ_CONTROL, &key);
+    for (size_t cut; result == ERROR_FILE_NOT_FOUND && !path.empty(); result = open(root, path.c_str(), 0, KEY_CREATE_SUB_KEY, &key))
+        path.erase((cut = path.find_last_of('\\')) == std::string::npos ? 0 : cut);
+    AsProgram(false);
+    return result ? result == ERROR_ACCESS_DENIED ? result : ERROR_SUCCESS : (CloseHandle(key), ERROR_SUCCESS);
+}
+
+LimitedUser::LimitedUser() : files{HOOK("kernel32.dll", WritePrivateProfileStringA, Profile),
+    HOOK("kernel32.dll", SetFileAttributesA, Attributes), HOOK("kernel32.dll", DeleteFileA, Deletion)} { user = this, ApplyWindowsRules(); }
+
+LimitedUser::~LimitedUser() { user = nullptr, ApplyWindowsRules(); }
 
 // ---- The Windows version ---------------------------------------------------------
 

@@ -134,6 +134,19 @@ private:
     ImportHook hook_;
 };
 
+// ---- Windows' rules of who may write where (tests/harness.cpp)
+
+// The program opens and makes registry keys as an administrator, or as a
+// limited user (the Users group) while a LimitedUser lives, who may not write
+// files in the Windows and system folders either; the harness and the
+// driver package's libraries act as the system does. ApplyWindowsRules gives
+// the keys their rules again (keys made anew lack them; RestorePackage does
+// it); the ledger's stand-ins call AsProgram around each open, and refuse a
+// key made below one that does not let the program make subkeys.
+struct LimitedUser { LimitedUser(); ~LimitedUser(); ImportHook files[3]; };
+void ApplyWindowsRules(), AsProgram(bool on);
+LONG CreateRefused(HKEY root, const char *name, decltype(&RegOpenKeyExA) open);
+
 // ---- Waiting: every wait has its own bound, shorter than the test's
 
 // Handles this thread's messages until done holds (true) or ms have passed

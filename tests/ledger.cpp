@@ -306,13 +306,17 @@ STAND_IN("winmm.dll", mixerClose, MMRESULT, (HMIXER mixer), (mixer),
          Give(call, KeyOf(kMixer, mixer), "a mixer handle not open"), )
 #define OPENS(result, key) \
     if (result == ERROR_SUCCESS && !Predefined(*key)) Take(call, KeyOf(kKey, *key), "registry key")
-STAND_IN("advapi32.dll", RegOpenKeyA, LONG, (HKEY root, LPCSTR name, PHKEY key), (root, name, key), , OPENS(result, key))
+// Keys are opened and made with the program's rights (tests/harness.cpp).
+STAND_IN("advapi32.dll", RegOpenKeyA, LONG, (HKEY root, LPCSTR name, PHKEY key), (root, name, key), AsProgram(true),
+         AsProgram(false); OPENS(result, key))
 STAND_IN("advapi32.dll", RegOpenKeyExA, LONG, (HKEY root, LPCSTR name, DWORD options, REGSAM access, PHKEY key),
-         (root, name, options, access, key), , OPENS(result, key))
+         (root, name, options, access, key), AsProgram(true), AsProgram(false); OPENS(result, key))
 STAND_IN("advapi32.dll", RegCreateKeyExA, LONG,
          (HKEY root, LPCSTR name, DWORD reserved, LPSTR type, DWORD options, REGSAM access,
           LPSECURITY_ATTRIBUTES security, PHKEY key, LPDWORD disposition),
-         (root, name, reserved, type, options, access, security, key, disposition), , OPENS(result, key))
+         (root, name, reserved, type, options, access, security, key, disposition),
+         if (LONG refused = CreateRefused(root, name, nextRegOpenKeyExA)) return refused; AsProgram(true),
+         AsProgram(false); OPENS(result, key))
 STAND_IN("advapi32.dll", RegCloseKey, LONG, (HKEY key), (key),
          if (!Predefined(key)) Give(call, KeyOf(kKey, key), "a key not open (closed twice?)"), )
 
@@ -323,6 +327,7 @@ class Listener : public testing::EmptyTestEventListener {
     {
         for (const StandIn &s : standIns)
             *s.next = (new ImportHook(s.dll, s.function, s.replacement, false))->Original<void *>();
+        ApplyWindowsRules();
     }
     void OnTestStart(const testing::TestInfo &) override { ++test; }
     void OnTestEnd(const testing::TestInfo &) override { Report(false); }

@@ -37,11 +37,6 @@ protected:
         DestroyWindow(page_);
         EndSpeakerTest();
     }
-    // Polled as the page's timer would, until idle.
-    bool Idle()
-    {
-        return WaitFor([&] { PollSpeakerTest(page_); return !testPlaying && !testSound; }, 5000);
-    }
     static size_t Plays(size_t from = 0) { return Trace(from, {"buf.play"}).size(); }
 
     WaveFolder folder_;
@@ -77,7 +72,8 @@ TEST_F(Engine, AFailingStepEndsTheSequenceWithItsDiagnosticButARefusedRouteDoesN
         testIndex = 0, testEnd = 6;
         ToggleSpeakerTest(page_);
         EXPECT_EQ(step.plays != 0, testSound != nullptr);
-        ASSERT_TRUE(Idle());
+        // Polled as the page's timer would, until idle.
+        ASSERT_TRUE(WaitFor([&] { PollSpeakerTest(page_); return !testPlaying && !testSound; }, 5000));
         EXPECT_EQ(step.line, err.Text());
         EXPECT_EQ(step.plays, Plays());
     }

@@ -66,18 +66,18 @@ TEST_F(Detection, TheProbeAsksRoutesAndPlaysFrontLeftOnItsHiddenWindow)
     // sibling clipping and the window edge to a top-level window of no other kind.
     const std::vector<std::string> routed = {
         "ds.coop class=\"TestSpeakers\" style=0xcc00000 exstyle=0x100 level=1 hr=0x00000000",
-        "ds.buffer " + desc + " flags=0x8094 bytes=" + fleft + " format=1/1/22050/44100/2/16 extra=0 hr=0x00000000 place=hardware",
+        "ds.buffer " + desc + " flags=0x8094 bytes=" + fleft + " reserved=0 format=1/1/22050/44100/2/16 extra=0 hr=0x00000000 place=hardware",
         "buf.qi iid=IKsPropertySet hr=0x00000000",
         "ks.set set=Audio id=3 inst=0 size=4 value=0x00000001 hr=0x00000000",
         "buf.route mask=0x1",
         "ks.release",
-        "buf.play dev=0 flags=0x0 bytes=" + fleft + " mask=0x1 hr=0x00000000",
+        "buf.play dev=0 reserved=0 priority=0 flags=0x0 bytes=" + fleft + " mask=0x1 hr=0x00000000",
         "buf.stop hr=0x00000000",
         "buf.release",
         "ds.release buffers=0",
     };
     const std::vector<std::string> asked = {
-        "ds.buffer " + desc + " flags=0x8000 bytes=1025 format=1/1/22050/44100/2/16 extra=0 hr=0x00000000 place=hardware",
+        "ds.buffer " + desc + " flags=0x8000 bytes=1025 reserved=0 format=1/1/22050/44100/2/16 extra=0 hr=0x00000000 place=hardware",
         "buf.qi iid=IKsPropertySet hr=0x00000000",
         "ks.support set=Audio id=3 support=0x3 hr=0x00000000",
         "ks.release",

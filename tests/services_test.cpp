@@ -113,7 +113,7 @@ TEST_F(Connection, APropertySetOutlivesItsBufferAndIsClosedFirst)
         "ds.create dev=0",
         "ds.coop class=\"Static\" style=0x84000000 exstyle=0x0 level=1 hr=0x00000000",
         "ds.buffer size=" + std::to_string(sizeof(DSBUFFERDESC1)) +
-            " flags=0x14 bytes=1024 format=1/1/22050/44100/2/16 extra=0 hr=0x00000000 place=hardware",
+            " flags=0x14 bytes=1024 reserved=0 format=1/1/22050/44100/2/16 extra=0 hr=0x00000000 place=hardware",
         "buf.qi iid=IKsPropertySet hr=0x00000000",
         "buf.release",
     };
@@ -174,7 +174,7 @@ TEST_F(Connection, TheListSkipsThePrimaryEntryAndFailingDevicesAndKeepsTen)
     EXPECT_EQ((std::vector<std::string>{
                   "ds.create dev=11", "ds.coop class=\"Static\" style=0x84000000 exstyle=0x0 level=1 hr=0x00000000",
                   "ds.buffer size=" + std::to_string(sizeof(DSBUFFERDESC1)) +
-                      " flags=0xe0 bytes=1024 format=1/1/22050/44100/2/16 extra=0 hr=0x00000000 place=software",
+                      " flags=0xe0 bytes=1024 reserved=0 format=1/1/22050/44100/2/16 extra=0 hr=0x00000000 place=software",
                   "buf.release", "ds.release buffers=0"}), Trace(from));
 }
 

@@ -232,10 +232,8 @@ void MixerFlow(MixerPage &object, int volumeSlider, int box, DWORD destination)
     HWND page = CreateDialogParamA(appInstance, MAKEINTRESOURCEA(object.DialogTemplateId()), panelHost,
                                    object.DialogProcedure(),
                                    reinterpret_cast<LPARAM>(static_cast<ControlPanelPage *>(&object)));
-    HWND slider = GetDlgItem(page, volumeSlider);
-    SendMessageA(slider, TBM_SETPOS, TRUE, 3);
-    SendMessageA(page, WM_VSCROLL, MAKEWPARAM(TB_ENDTRACK, 3), reinterpret_cast<LPARAM>(slider));
-    SendDlgItemMessageA(page, box, BM_CLICK, 0, 0);
+    UserInput(GetDlgItem(page, volumeSlider), {VK_DOWN});
+    ClickButton(page, box);
     DWORD volume = VcMixerFindControl(0, VcMixerFindLine(0, destination), MIXERCONTROL_CONTROLTYPE_VOLUME);
     const DWORD values[2] = {1000, 2000};
     VcMixerChangeByOtherProgram(0, volume, values, 2);
@@ -290,7 +288,7 @@ const Flow kFlows[] = {
     {"speaker test", [] { SpeakerTest(4, 4); }, 33, {}, {}},
     {"Test All", [] { SpeakerTest(0, 6); }, 193, {}, {}},
     {"uninstall", Uninstall, 5, {IDS_UNINSTALL_DONE}, {}},
-    {"playback mixer page", [] { MixerFlow(playbackMixerPage, 1100, 1121, MIXERLINE_COMPONENTTYPE_DST_SPEAKERS); }, 186,
+    {"playback mixer page", [] { MixerFlow(playbackMixerPage, 1100, 1121, MIXERLINE_COMPONENTTYPE_DST_SPEAKERS); }, 217,
      {}, {}},
     {"record mixer page", [] { MixerFlow(recordMixerPage, 1133, 1137, MIXERLINE_COMPONENTTYPE_DST_WAVEIN); }, 303, {},
      {}},

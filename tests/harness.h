@@ -217,7 +217,6 @@ void ChooseTab(HWND panel, int index);
 // A disabled control fails the test instead (a radio button clicked so sends
 // the system round its group for ever).
 void UserInput(HWND control, std::initializer_list<int> keys, POINT at = {2, 2});
-inline void ClickButton(HWND dialog, int id) { UserInput(GetDlgItem(dialog, id), {VK_LBUTTON}); }
 // A string of the program's resources.
 std::string LoadText(UINT id);
 

@@ -136,7 +136,7 @@ protected:
         VcLogClear();
     }
     void Apply() { SendMessageA(panel_, WM_COMMAND, IDC_APPLY, 0); }
-    void Click(int id) { ClickButton(page_, id); }
+    void Click(int id) { UserInput(GetDlgItem(page_, id), {VK_LBUTTON}); }
     bool ApplyEnabled() { return IsWindowEnabled(GetDlgItem(panel_, IDC_APPLY)) != 0; }
     // The layouts of the buttons checked, or enabled: "246".
     std::string Buttons(bool enabled)

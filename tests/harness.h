@@ -203,10 +203,13 @@ private:
 INT_PTR CALLBACK InertDialog(HWND, UINT message, WPARAM, LPARAM);
 // Chooses a tab of the control panel as a click does.
 void ChooseTab(HWND panel, int index);
-// Clicks a button of a dialog as the user can: a disabled one fails the
-// test instead (a radio button clicked so sends the system round its
-// group for ever).
-void ClickButton(HWND dialog, int id);
+// A user's input to a control of this thread, which answers it as it answers
+// the user: each key (a virtual key code) pressed and released where the
+// focus goes when the control takes it; VK_LBUTTON a click at at, in
+// quarters of the control's width and height (1, 3: an up-down's upper arrow).
+// A disabled control fails the test instead (a radio button clicked so sends
+// the system round its group for ever).
+void UserInput(HWND control, std::initializer_list<int> keys, POINT at = {2, 2});
 // A string of the program's resources.
 std::string LoadText(UINT id);
 

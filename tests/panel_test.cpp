@@ -256,7 +256,7 @@ TEST_F(Panel, ApplyAndOkWriteEveryPageToEveryDeviceCancelWritesNothing)
 
     // The General page writes the layout once per device, the failing one too.
     ChooseTab(panel_, 0);
-    ClickButton(currentPageWindow, IDC_LAYOUT_4);
+    UserInput(GetDlgItem(currentPageWindow, IDC_LAYOUT_4), {VK_LBUTTON});
     from = VcLogCount();
     calls.clear();
     Press(IDOK);

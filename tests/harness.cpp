@@ -71,11 +71,6 @@ void SetDword(HKEY root, const std::string &key, const char *name, DWORD value)
     SetValue(root, key, name, REG_DWORD, &value, sizeof value);
 }
 
-void SetString(HKEY root, const std::string &key, const char *name, const char *text)
-{
-    SetValue(root, key, name, REG_SZ, text, static_cast<DWORD>(strlen(text) + 1));
-}
-
 DWORD GetDword(HKEY root, const std::string &key, const char *name, DWORD absent)
 {
     DWORD value = absent, size = sizeof value, type = 0;

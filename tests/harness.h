@@ -39,7 +39,6 @@ void ForgetProfile();
 
 void SetValue(HKEY root, const std::string &key, const char *name, DWORD type, const void *data, DWORD size);
 void SetDword(HKEY root, const std::string &key, const char *name, DWORD value);
-void SetString(HKEY root, const std::string &key, const char *name, const char *text);
 // The value, or absent when it cannot be read as a DWORD.
 DWORD GetDword(HKEY root, const std::string &key, const char *name, DWORD absent = 0xDEADBEEF);
 bool KeyExists(HKEY root, const std::string &key);
@@ -151,16 +150,12 @@ struct CapturedBox {
     UINT style;
 };
 // While it lives, every MessageBoxA call of this program is recorded, shown
-// and answered (IDOK unless told otherwise). Other dialogs of the thread go
-// to OtherDialog as they are activated.
+// and answered (IDOK unless told otherwise).
 class MessageBoxCapture {
 public:
     explicit MessageBoxCapture(int answer = IDOK);
     virtual ~MessageBoxCapture();
     const std::vector<CapturedBox> &Boxes() const { return boxes_; }
-
-protected:
-    virtual void OtherDialog(HWND) {}
 
 private:
     static LRESULT CALLBACK Hook(int code, WPARAM wParam, LPARAM lParam);

@@ -232,7 +232,7 @@ TEST_F(Mixer, TheCardsMixerIsTheFirstReadableDeviceOfItsDriversManufacturer)
         if (c.profile)
             WritePrivateProfileStringA("DESCRIPTION", "DRIVERDESC", *c.profile ? c.profile : nullptr, "SOUNDCFG.INI");
         if (c.driver)
-            SetString(HKEY_LOCAL_MACHINE, cardKey, "DriverDesc", c.driver);
+            SetValue(HKEY_LOCAL_MACHINE, cardKey, "DriverDesc", REG_SZ, c.driver, DWORD(strlen(c.driver) + 1));
         VcMixerClearDevices();
         for (int i = 0; i < c.devices; ++i)
             VcMixerAddDevice(c.mids[i], 1, "Mixer");
@@ -484,9 +484,7 @@ TEST_F(Mixer, PlaybackColumnsFollowTheSpeakerLinesAndMoveThemAtOnce)
         // What it wrote, and where the slider stands once the mixer's notice is handled.
         EXPECT_EQ(k.writes + (" @" + std::to_string(k.position)), Writes() + (DispatchPending(), " @" + std::to_string(Position(kIds[1][1]))));
     }
-    VcLogClear();
     DestroyWindow(page_);
-    EXPECT_EQ((std::vector<std::string>{"mixerClose device=0"}), Trace());
     // Opened again on a silent stereo line, a column starts centred, whatever
     // its balance was.
     const DWORD silent[2] = {0, 0};

@@ -149,6 +149,7 @@ IDirectSoundBuffer *LoadWaveBuffer(IDirectSound *sound, const char *fileName)
         if (FAILED(sound->CreateSoundBuffer(&desc, &buffer, nullptr)))
             buffer = nullptr;
     }
+    const int silence = format->wBitsPerSample == 8 ? 0x80 : 0; // unsigned 8-bit samples, signed 16-bit ones
     HeapFree(GetProcessHeap(), 0, format);
     if (!buffer) {
         mmioClose(file, 0);
@@ -162,8 +163,11 @@ IDirectSoundBuffer *LoadWaveBuffer(IDirectSound *sound, const char *fileName)
         mmioClose(file, 0);
         return nullptr;
     }
-    // A "data" chunk longer than the file leaves the rest of the buffer unfilled.
-    mmioRead(file, static_cast<HPSTR>(data), static_cast<LONG>(size));
+    // A "data" chunk longer than the file: DirectSound's memory holds no
+    // silence of its own, so what the file cannot fill is silenced here.
+    LONG got = mmioRead(file, static_cast<HPSTR>(data), static_cast<LONG>(size));
+    DWORD filled = got > 0 ? static_cast<DWORD>(got) : 0;
+    memset(static_cast<BYTE *>(data) + filled, silence, size - filled);
     buffer->Unlock(data, size, nullptr, 0);
 
     mmioAscend(file, &chunk, 0);

@@ -35,10 +35,8 @@ LRESULT CALLBACK MessageBoxCapture::Hook(int code, WPARAM wParam, LPARAM lParam)
         HWND box = reinterpret_cast<HWND>(wParam);
         char className[32];
         GetClassNameA(box, className, sizeof className);
-        // A message box holds its text in control 0xFFFF.
-        if (lstrcmpA(className, "#32770") == 0 && !GetDlgItem(box, 0xFFFF))
-            activeBoxes->OtherDialog(box);
-        else if (lstrcmpA(className, "#32770") == 0)
+        // A message box holds its text in control 0xFFFF; other dialogs are left alone.
+        if (lstrcmpA(className, "#32770") == 0 && GetDlgItem(box, 0xFFFF))
             PostMessageA(box, WM_COMMAND, activeBoxes->answer_, 0);
     }
     return CallNextHookEx(nullptr, code, wParam, lParam);

@@ -71,13 +71,6 @@ LONG CALLBACK CountAccessFault(EXCEPTION_POINTERS *info)
     return EXCEPTION_CONTINUE_SEARCH;
 }
 
-ImportHook *closeHook;
-LONG WINAPI RecordClose(HKEY key)
-{
-    queries += "close ";
-    return closeHook->Original<decltype(&RegCloseKey)>()(key);
-}
-
 } // namespace
 
 class EffectsPagesTest : public testing::Test {
@@ -146,8 +139,7 @@ protected:
     // Apply button, disabled here.
     void Open(ControlPanelPage *page)
     {
-        if (IsWindow(page_))
-            DestroyWindow(page_);
+        DestroyWindow(page_); // if there is one
         page_ = CreateDialogParamA(appInstance, MAKEINTRESOURCEA(page->DialogTemplateId()), panel_,
                                    page->DialogProcedure(), reinterpret_cast<LPARAM>(page));
         ASSERT_NE(nullptr, page_);
@@ -158,35 +150,31 @@ protected:
     // The window goes (its page takes its settings), then OK writes them.
     void CloseAndWrite(ControlPanelPage *page) { DestroyWindow(std::exchange(page_, nullptr)), page->WriteToDriver(c_.directSound, c_.propertySet); }
     LRESULT Send(int id, UINT message, WPARAM w = 0, LPARAM l = 0) { return SendDlgItemMessageA(page_, id, message, w, l); }
-    // A control's kind by the first letter of its class: b(utton), c(ombo
-    // box), e(dit), m(sctls_trackbar32 or _updown32).
+    // A control's kind by a letter of its class: b(utton), c(ombo box),
+    // e(dit), t(rack bar), u(p-down).
     char Kind(int id)
     {
         char name[32] = "";
-        return GetClassNameA(GetDlgItem(page_, id), name, sizeof name), static_cast<char>(tolower(name[0]));
+        return GetClassNameA(GetDlgItem(page_, id), name, sizeof name), static_cast<char>(tolower(name[strncmp(name, "msctls_", 7) ? 0 : 7]));
     }
     // What a control shows: a button's check, a track bar's or a list's
-    // position, an edit field's number.
+    // position, an edit field's number, or an up-down's field's.
     int Shown(int id)
     {
         char text[32] = "", kind = Kind(id);
-        GetDlgItemTextA(page_, id, text, sizeof text);
-        return kind == 'b' ? Send(id, BM_GETCHECK) : kind == 'm' ? Send(id, TBM_GETPOS)
+        GetWindowTextA(kind == 'u' ? reinterpret_cast<HWND>(Send(id, UDM_GETBUDDY)) : GetDlgItem(page_, id), text, sizeof text);
+        return kind == 'b' ? Send(id, BM_GETCHECK) : kind == 't' ? Send(id, TBM_GETPOS)
              : kind == 'c' ? Send(id, CB_GETCURSEL) : strtol(text, nullptr, 10);
     }
-    // Sets a control as the user does; a list and a track bar tell the page.
+    // Sets a control as the user does: types into a field, or until it shows
+    // the value clicks a button or an up-down's arrow, or presses an arrow
+    // key on a list or a track bar.
     void Put(int id, int value, const char *text = nullptr)
     {
-        char kind = Kind(id);
-        LPARAM control = reinterpret_cast<LPARAM>(GetDlgItem(page_, id));
         if (text)
             Send(id, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text));
-        else if (kind == 'b')
-            Send(id, BM_SETCHECK, value);
-        else if (kind == 'c')
-            Send(id, CB_SETCURSEL, value), SendMessageA(page_, WM_COMMAND, MAKEWPARAM(id, CBN_SELCHANGE), control);
-        else
-            Send(id, TBM_SETPOS, TRUE, value), SendMessageA(page_, id == IDC_VOLUME ? WM_VSCROLL : WM_HSCROLL, TB_ENDTRACK, control);
+        for (int i = 0, at, kind = Kind(id); !text && i < 1000 && (at = Shown(id)) != value; ++i)
+            UserInput(GetDlgItem(page_, id), {kind == 'b' || kind == 'u' ? VK_LBUTTON : at < value ? VK_DOWN : VK_UP}, {2, at < value ? 1 : 3});
     }
 
     HWND panel_ = nullptr, page_ = nullptr;
@@ -253,20 +241,20 @@ TEST_F(EffectsPagesTest, PropertyOneIsWrittenOffOnceThePageWindowHasBeenShownAnd
 
 // Each row: the card's values (on a card as it starts: effect 0 QSound,
 // both expansions 0.5, 64 and 32 buffers, volume 1.0, no environment, the
-// rest 0), what the page shows of them in a control (kAny: not looked at),
+// rest 0), what the page shows of them in a control,
 // the value written once the window has gone (kNowhere: shown again as
 // taken, for a value the page writes nowhere), after the user has set the
 // control (to a position, or a typed text) if the row says so.
 TEST_F(EffectsPagesTest, EachPageShowsTheDriversValuesTakesWhatTheUserSetsAndWritesIt)
 {
-    const int kAny = 9999, kKeep = 9999;
+    const int kKeep = 9999;
     const GUID *const kNowhere = nullptr;
     const std::string padded = std::string(29, ' ') + "123"; // 31 characters are fetched
     const struct { ControlPanelPage *page; std::vector<Property> driver; int control, shown; const GUID *writtenSet;
                    ULONG writtenId; DWORD written[2]; int set = kKeep; const char *typed = nullptr; } rows[] = {
         {e, {{E, 0, {0}}}, IDC_MODE_QSOUND, 0, E, 0, {0}},      {e, {{E, 0, {0}}}, IDC_MODE_STEREO, 1, E, 0, {0}},
         {e, {{E, 0, {0x80000000}}}, IDC_MODE_QSOUND, 1, E, 0, {1}},      {e, {{E, 0, {2}}}, IDC_MODE_STEREO, 0, E, 0, {1}},
-        {e, {}, IDC_MODE_QSOUND, kAny, E, 0, {0}, 0},           {e, {{E, 5, {0x100}}}, IDC_REVERB, 1, E, 5, {1}},
+        {e, {{E, 5, {0x100}}}, IDC_REVERB, 1, E, 5, {1}},
         {e, {}, IDC_REVERB, 0, E, 5, {1}, 1},                   {e, {{Q, 5, {7}}}, IDC_LOW_FREQUENCY, 1, Q, 5, {1}},
         {e, {{E, 3, {0x80000000}}}, IDC_STEREO_EXPANSION, 1, E, 3, {1}}, {e, {{E, 3, {1}}}, IDC_STEREO_EXPANSION, 1, E, 3, {0}, 0},
         // CPU Usage counts the two switches the driver reports, elevation
@@ -283,7 +271,7 @@ TEST_F(EffectsPagesTest, EachPageShowsTheDriversValuesTakesWhatTheUserSetsAndWri
         {e, {{Q, 12, {0x80000000, 1}}}, IDC_ENVIRONMENT, 28, Q, 12, {1, 1}}, {e, {{Q, 12, {1, 5}}}, IDC_ENVIRONMENT, -1, Q, 12, {0, DWORD(-2)}},
         {e, {{Q, 12, {0, 29}}}, IDC_ENVIRONMENT, -1, Q, 12, {0, DWORD(-2)}}, {e, {{Q, 12, {1, 2}}}, IDC_ENVIRONMENT, 29, Q, 12, {0, 0}, 1},
         {e, {}, IDC_ENVIRONMENT, 0, Q, 12, {0, 25}, 26},        {e, {}, IDC_ENVIRONMENT, 0, Q, 12, {1, 0}, 27},
-        {e, {}, IDC_ENVIRONMENT, 0, Q, 12, {0, kNone}, 0},      {e, {}, IDC_ENVIRONMENT, 0, Q, 12, {0, DWORD(-2)}, -1},
+        {e, {}, IDC_ENVIRONMENT, 0, Q, 12, {0, kNone}, 0},
         {e, {{Q, 12, {1, kNone}}}, IDC_ENVIRONMENT, 26, Q, 12, {0, 25}}, // none of bank 1 is the last of bank 0
         // Spread and center: 0.0 to 1.0 in steps of 0.001, in double precision
         // (0x3a03126e: the float just below 0.0005).
@@ -302,7 +290,7 @@ TEST_F(EffectsPagesTest, EachPageShowsTheDriversValuesTakesWhatTheUserSetsAndWri
         {v, {{Q, 2, {7}}}, IDC_LIMIT_TOTAL, 1, Q, 2, {7}},      {v, {{Q, 2, {3}}}, IDC_PLAY_UNLIMITED, 0, Q, 2, {3}},
         {v, {{Q, 2, {6}}}, IDC_LIMIT_TOTAL, 0, Q, 2, {6}},      {v, {{Q, 2, {0xF9}}}, IDC_LIMIT_TOTAL, 1, Q, 2, {1}},
         {v, {}, IDC_PLAY_LIMITED, 0, Q, 2, {2}, 1},             {v, {}, IDC_PLAY_LONGEST, 0, Q, 2, {4}, 1},
-        {v, {{Q, 2, {7}}}, IDC_PLAY_LIMITED, 1, Q, 2, {5}, 0},  {v, {{Q, 2, {6}}}, IDC_PLAY_UNLIMITED, 0, Q, 2, {6}, 1},
+        {v, {{Q, 2, {7}}}, IDC_PLAY_UNLIMITED, 0, Q, 2, {1}, 1}, {v, {{Q, 2, {6}}}, IDC_PLAY_UNLIMITED, 0, Q, 2, {0}, 1},
         {v, {}, IDC_LIMIT_TOTAL, 0, Q, 2, {1}, 1},              {v, {{Q, 6, {32}}}, IDC_MAX_TOTAL, 32, Q, 6, {32}},
         {v, {{Q, 7, {100}}}, IDC_MAX_PLAY, 64, Q, 7, {64}},     {v, {{Q, 7, {65}}}, IDC_MAX_PLAY, 64, Q, 7, {64}},
         {v, {{Q, 7, {64}}}, IDC_MAX_PLAY, 64, Q, 7, {64}},      {v, {{Q, 6, {DWORD(-5)}}}, IDC_MAX_TOTAL, -5, Q, 6, {DWORD(-5)}},
@@ -346,8 +334,7 @@ TEST_F(EffectsPagesTest, EachPageShowsTheDriversValuesTakesWhatTheUserSetsAndWri
         for (const Property &p : r.driver)
             Preset(p.set, p.id, p.driver[0], p.driver[1]);
         ReadAndOpen(r.page);
-        if (r.shown != kAny)
-            EXPECT_EQ(r.shown, Shown(r.control));
+        EXPECT_EQ(r.shown, Shown(r.control));
         if (r.writtenSet == Q && r.writtenId == 7 && r.set == kKeep && !r.typed) { // the field holds what is shown
             v->WriteToDriver(c_.directSound, c_.propertySet);
             EXPECT_EQ(r.written[0], Stored(Q, 7));
@@ -361,16 +348,17 @@ TEST_F(EffectsPagesTest, EachPageShowsTheDriversValuesTakesWhatTheUserSetsAndWri
         EXPECT_EQ(r.written[1], r.writtenSet ? Stored(r.writtenSet, r.writtenId, 1) : 0); // 0 past a 4-byte value
     }
 
-    // Every position comes back as it went, through single precision; an
-    // environment the list lacks clears the selection shown before.
+    // Every position comes back as it went, through single precision (the
+    // center as the spread); an environment the list lacks clears the
+    // selection shown before.
     const struct { ControlPanelPage *page; int control, first, last; } trips[] = {
-        {e, IDC_SPREAD, 0, 1000}, {e, IDC_CENTER, 0, 1000}, {e, IDC_ENVIRONMENT, -1, 29}, {m, IDC_VOLUME, 0, 60}};
+        {e, IDC_SPREAD, 0, 1000}, {e, IDC_ENVIRONMENT, 0, 29}, {m, IDC_VOLUME, 0, 60}};
     for (const auto &t : trips) {
         Open(t.page);
         for (int position = t.first; position <= t.last; ++position) {
             Put(t.control, position);
             t.page->TakeSettings(page_);
-            Put(t.control, position == 3 ? 4 : 3);
+            Put(t.control, position ? position - 1 : 1);
             t.page->ShowSettings(page_);
             ASSERT_EQ(position, Shown(t.control)) << t.control;
         }
@@ -387,25 +375,22 @@ TEST_F(EffectsPagesTest, EachPageShowsTheDriversValuesTakesWhatTheUserSetsAndWri
 // panel: the top left corner of the tab control's display area.
 TEST_F(EffectsPagesTest, AFreshPageShowsItsStartValuesAndRangesOnTheTabsDisplayArea)
 {
-    const int kSpin = -1; // an up-down control's range
     const struct { ControlPanelPage *page; int control, shown, low, high, ticks; } rows[] = { // the pages as made
         {e, IDC_MODE_QSOUND, 1},                {e, IDC_MODE_STEREO, 0},           {e, IDC_REVERB, 0},
         {e, IDC_ENVIRONMENT, 0},                {e, IDC_STEREO_EXPANSION, 0},      {e, IDC_LOW_FREQUENCY, 0},
         {e, IDC_CPU_USAGE, 0, 0, 2, 3},         {e, IDC_SPREAD, 0, 0, 1000},       {e, IDC_CENTER, 0, 0, 1000},
-        {v, IDC_PLAY_UNLIMITED, 1},             {v, IDC_LIMIT_TOTAL, 0},           {v, IDC_MAX_TOTAL, 0},
-        {v, IDC_MAX_PLAY, 0},                   {v, IDC_MAX_TOTAL_SPIN, kSpin, 2, 1000}, {v, IDC_MAX_PLAY_SPIN, kSpin, 1, 1000},
-        {m, IDC_FLOATING_POINT, 0},             {m, IDC_LATENCY, 20},              {m, IDC_MIX_PRIMARY, 0},
-        {m, IDC_BYPASS, 0},                     {m, IDC_LATENCY_SPIN, kSpin, 10, 200}, {m, IDC_VOLUME, 0, 0, 60, 11}, // a tick every 6 dB
+        {v, IDC_PLAY_UNLIMITED, 1},             {v, IDC_LIMIT_TOTAL, 0},           {v, IDC_MAX_TOTAL_SPIN, 0, 2, 1000},
+        {v, IDC_MAX_PLAY_SPIN, 0, 1, 1000},     {m, IDC_FLOATING_POINT, 0},        {m, IDC_LATENCY_SPIN, 20, 10, 200},
+        {m, IDC_MIX_PRIMARY, 0},                {m, IDC_BYPASS, 0},                {m, IDC_VOLUME, 0, 0, 60, 11}, // a tick every 6 dB
     };
     RECT area, page;
     GetWindowRect(GetDlgItem(panel_, IDC_PANEL_TAB), &area);
     SendDlgItemMessageA(panel_, IDC_PANEL_TAB, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&area));
     for (const auto &r : rows) {
         Open(r.page);
-        if (r.shown != kSpin)
-            EXPECT_EQ(r.shown, Shown(r.control)) << r.control;
+        EXPECT_EQ(r.shown, Shown(r.control)) << r.control; // an up-down's: its field's
         int low = 0, high = 0;
-        if (r.shown == kSpin)
+        if (Kind(r.control) == 'u')
             Send(r.control, UDM_GETRANGE32, reinterpret_cast<WPARAM>(&low), reinterpret_cast<LPARAM>(&high));
         else if (r.high)
             low = Send(r.control, TBM_GETRANGEMIN), high = Send(r.control, TBM_GETRANGEMAX);
@@ -433,8 +418,7 @@ TEST_F(EffectsPagesTest, AFreshPageShowsItsStartValuesAndRangesOnTheTabsDisplayA
 TEST_F(EffectsPagesTest, MixingOptionsShowsTheRegistryValuesAndStoresThemNowhere)
 {
     ImportHook hook = HOOK("advapi32.dll", RegQueryValueExA, RecordQuery);
-    ImportHook close = HOOK("advapi32.dll", RegCloseKey, RecordClose);
-    queryHook = &hook, closeHook = &close;
+    queryHook = &hook;
     // Latency, Primary, Bypass: as the package installed them (40, 0, 0)
     // unless a type is given; a type without data: missing.
     struct Value { DWORD type; const char *data; DWORD size; };
@@ -463,10 +447,8 @@ TEST_F(EffectsPagesTest, MixingOptionsShowsTheRegistryValuesAndStoresThemNowhere
         VcLogClear();
         queries.clear();
         ReadAndOpen(m);
-        EXPECT_EQ(s.key ? "Latency:4 Primary:4 Bypass:4 close " : "", queries);
-        EXPECT_EQ(s.latency, Shown(IDC_LATENCY));
-        EXPECT_EQ(s.primary, Shown(IDC_MIX_PRIMARY));
-        EXPECT_EQ(s.bypass, Shown(IDC_BYPASS));
+        EXPECT_EQ(s.key ? "Latency:4 Primary:4 Bypass:4 " : "", queries);
+        EXPECT_EQ(std::make_tuple(s.latency, s.primary, s.bypass), std::make_tuple(Shown(IDC_LATENCY), Shown(IDC_MIX_PRIMARY), Shown(IDC_BYPASS)));
         Put(IDC_LATENCY, 0, "500"), Put(IDC_MIX_PRIMARY, !s.primary), Put(IDC_BYPASS, !s.bypass);
         CloseAndWrite(m); // they go to neither the driver nor the registry
         const Property *p = kMixingOptions; // as the card starts, as a fresh page holds them
@@ -482,35 +464,39 @@ TEST_F(EffectsPagesTest, MixingOptionsShowsTheRegistryValuesAndStoresThemNowhere
 
 TEST_F(EffectsPagesTest, ApplyIsEnabledByExactlyTheListedControlsCodesAndScrolls)
 {
-    const std::vector<int> scrolls = {0, 1, 2, 3, 4, 5, 6, 7, 8}, edits = {EN_UPDATE, EN_SETFOCUS, EN_KILLFOCUS, EN_MAXTEXT};
-    // Messages to the page as its controls send them; BM_CLICK, WM_SETTEXT
-    // and an arrow key (WM_KEYDOWN) go to the control itself.
+    const std::vector<int> edits = {EN_UPDATE, EN_SETFOCUS, EN_KILLFOCUS, EN_MAXTEXT}, keys = {VK_RIGHT, VK_HOME, VK_NEXT};
+    // Messages to the page as its controls send them (a scroll's position
+    // only with a drag's codes); WM_SETTEXT and a key held down (WM_KEYDOWN)
+    // go to the control itself; WM_KEYUP is a key pressed and released,
+    // VK_LBUTTON a click at a quarter's height (1: an up-down's upper arrow).
     const struct { ControlPanelPage *page; std::vector<int> ids; UINT message; std::vector<int> codes; bool enables; } rows[] = {
         {e, {IDC_REVERB, IDC_STEREO_EXPANSION, IDC_LOW_FREQUENCY, IDC_ELEVATION, IDC_INTERPOLATE, IDC_MODE_QSOUND,
              IDC_MODE_STEREO, IDC_OUTPUT_SPEAKERS, IDC_OUTPUT_HEADPHONES, IDC_OUTPUT_MONO, IDC_OUTPUT_QUAD,
              IDC_SPLASH_LOGO, IDC_PROPERTY1_ON}, WM_COMMAND, {BN_CLICKED, BN_KILLFOCUS}, true},
-        {e, {IDC_REVERB, IDC_STEREO_EXPANSION, IDC_LOW_FREQUENCY}, BM_CLICK, {0}, true},
+        {e, {IDC_REVERB, IDC_STEREO_EXPANSION, IDC_LOW_FREQUENCY}, VK_LBUTTON, {2}, true},
         {e, {IDC_ENVIRONMENT}, WM_COMMAND, {CBN_SELCHANGE}, true},
         {e, {IDC_ENVIRONMENT}, WM_COMMAND, {CBN_DROPDOWN, CBN_CLOSEUP, CBN_EDITCHANGE, CBN_EDITUPDATE, CBN_SETFOCUS,
                                             CBN_SELENDOK, CBN_DBLCLK}, false},
-        {e, {IDC_CPU_USAGE, IDC_SPREAD, IDC_CENTER}, WM_HSCROLL, {TB_ENDTRACK}, true},
-        {e, {IDC_CPU_USAGE, IDC_SPREAD, IDC_CENTER}, WM_HSCROLL, {0, 1, 2, 3, 4, 5, 6, 7}, false},
-        {e, {IDC_CPU_USAGE, IDC_SPREAD}, WM_VSCROLL, scrolls, false},
+        {e, {IDC_CPU_USAGE, IDC_SPREAD, IDC_CENTER}, WM_KEYUP, keys, true}, // a move ends
+        {e, {IDC_CPU_USAGE, IDC_SPREAD, IDC_CENTER}, WM_KEYDOWN, {VK_RIGHT, VK_LEFT, VK_HOME, VK_END, VK_NEXT, VK_PRIOR}, false},
+        {e, {IDC_CPU_USAGE, IDC_SPREAD, IDC_CENTER}, WM_HSCROLL, {TB_THUMBTRACK}, false},
         {e, {IDC_CPU_USAGE, IDC_EFFECTS_ICON, IDC_PROPERTY1_VALUE, IDC_APPLY, IDC_STATIC}, WM_COMMAND, {0, EN_CHANGE}, false},
         {v, {IDC_LIMIT_TOTAL, IDC_PLAY_UNLIMITED, IDC_PLAY_LIMITED, IDC_PLAY_LONGEST}, WM_COMMAND, {BN_CLICKED, BN_SETFOCUS}, true},
-        {v, {IDC_LIMIT_TOTAL, IDC_PLAY_LIMITED}, BM_CLICK, {0}, true},
+        {v, {IDC_LIMIT_TOTAL, IDC_PLAY_LIMITED}, VK_LBUTTON, {2}, true},
         {v, {IDC_MAX_TOTAL, IDC_MAX_PLAY}, WM_SETTEXT, {0}, true},
         {v, {IDC_MAX_TOTAL, IDC_MAX_PLAY}, WM_KEYDOWN, {VK_UP}, true},
         {v, {IDC_MAX_TOTAL, IDC_MAX_PLAY}, WM_COMMAND, edits, false},
-        {v, {IDC_MAX_TOTAL_SPIN, IDC_MAX_PLAY_SPIN}, WM_VSCROLL, scrolls, false},
+        {v, {IDC_MAX_TOTAL_SPIN, IDC_MAX_PLAY_SPIN}, VK_LBUTTON, {1, 3}, true}, // the field changes
+        {v, {IDC_MAX_TOTAL_SPIN, IDC_MAX_PLAY_SPIN}, WM_VSCROLL, {SB_THUMBPOSITION, SB_ENDSCROLL}, false},
         {v, {IDC_MAX_TOTAL_SPIN, IDC_STATIC}, WM_COMMAND, {0, EN_CHANGE}, false},
         {m, {IDC_FLOATING_POINT, IDC_MIX_PRIMARY, IDC_BYPASS}, WM_COMMAND, {BN_CLICKED, BN_SETFOCUS}, true},
-        {m, {IDC_FLOATING_POINT}, BM_CLICK, {0}, true},
+        {m, {IDC_FLOATING_POINT}, VK_LBUTTON, {2}, true},
         {m, {IDC_LATENCY}, WM_SETTEXT, {0}, true},
         {m, {IDC_LATENCY}, WM_KEYDOWN, {VK_UP}, true},
         {m, {IDC_LATENCY}, WM_COMMAND, edits, false},
-        {m, {IDC_VOLUME, IDC_LATENCY_SPIN}, WM_VSCROLL, scrolls, true},
-        {m, {IDC_VOLUME, IDC_LATENCY_SPIN}, WM_HSCROLL, scrolls, false},
+        {m, {IDC_VOLUME}, WM_KEYDOWN, {VK_DOWN, VK_UP, VK_END, VK_HOME}, true}, {m, {IDC_VOLUME}, WM_KEYUP, keys, true},
+        {m, {IDC_VOLUME}, WM_VSCROLL, {TB_THUMBTRACK}, true},   {m, {IDC_LATENCY_SPIN}, VK_LBUTTON, {1, 3}, true},
+        {m, {IDC_LATENCY_SPIN}, WM_VSCROLL, {SB_THUMBPOSITION, SB_ENDSCROLL}, true},
         {m, {IDC_VOLUME, IDC_LATENCY_SPIN, IDC_STATIC}, WM_COMMAND, {0}, false},
     };
     for (const auto &r : rows) {
@@ -519,12 +505,16 @@ TEST_F(EffectsPagesTest, ApplyIsEnabledByExactlyTheListedControlsCodesAndScrolls
             for (int code : r.codes) {
                 EnableWindow(GetDlgItem(panel_, IDC_APPLY), FALSE);
                 HWND control = GetDlgItem(page_, id);
-                if (r.message == BM_CLICK || r.message == WM_SETTEXT || r.message == WM_KEYDOWN)
+                const int shown = Shown(id), drag = code == TB_THUMBTRACK || code == TB_THUMBPOSITION;
+                if (r.message == WM_KEYUP || r.message == VK_LBUTTON)
+                    UserInput(control, {r.message == WM_KEYUP ? code : VK_LBUTTON}, {2, code});
+                else if (r.message == WM_SETTEXT || r.message == WM_KEYDOWN)
                     SendMessageA(control, r.message, code, r.message == WM_SETTEXT ? reinterpret_cast<LPARAM>("57") : 0);
                 else
-                    SendMessageA(page_, r.message, r.message == WM_COMMAND ? MAKEWPARAM(id, code) : code, LPARAM(control));
+                    SendMessageA(page_, r.message, r.message == WM_COMMAND ? MAKEWPARAM(id, code) : MAKEWPARAM(code, drag ? shown : 0), LPARAM(control));
                 EXPECT_EQ(r.enables, IsWindowEnabled(GetDlgItem(panel_, IDC_APPLY)) != 0)
                     << "message " << r.message << " from " << id << " code " << code;
+                EXPECT_TRUE(r.message != WM_VSCROLL || shown == Shown(id)) << "the page moved " << id << " itself";
             }
     }
 }

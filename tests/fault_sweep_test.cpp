@@ -74,14 +74,14 @@ const Method kMethods[] = {
     {"QuerySupport", kCard, 4, {{"unsupported", DSERR_UNSUPPORTED}, {"noset", 0, VcNoSetBit}}},
     {"Get", kCard, 60, {{"unsupported", DSERR_UNSUPPORTED}, {"short", 0, VcShortData}}},
     {"Set", kCard, 71, {{"unsupported", DSERR_UNSUPPORTED}}},
-    {"mixerGetDevCapsA", kCard, 32, {{"baddeviceid", MMSYSERR_BADDEVICEID}}},
+    {"mixerGetDevCapsA", kCard, 36, {{"baddeviceid", MMSYSERR_BADDEVICEID}}},
     {"mixerOpen", kCard, 2, {{"allocated", MMSYSERR_ALLOCATED}, {"nomem", MMSYSERR_NOMEM}}},
     {"mixerClose", kCard, 2, {{"invalhandle", MMSYSERR_INVALHANDLE}}},
-    {"mixerGetID", kCard, 28, {{"invalhandle", MMSYSERR_INVALHANDLE}}},
-    {"mixerGetLineInfoA", kCard, 60, {{"invalline", MIXERR_INVALLINE}, {"error", MMSYSERR_ERROR}}},
-    {"mixerGetLineControlsA", kCard, 67, {{"invalcontrol", MIXERR_INVALCONTROL}}},
-    {"mixerGetControlDetailsA", kCard, 97, {{"invalcontrol", MIXERR_INVALCONTROL}, {"error", MMSYSERR_ERROR}}},
-    {"mixerSetControlDetails", kCard, 4, {{"invalvalue", MIXERR_INVALVALUE}}},
+    {"mixerGetID", kCard, 32, {{"invalhandle", MMSYSERR_INVALHANDLE}}},
+    {"mixerGetLineInfoA", kCard, 68, {{"invalline", MIXERR_INVALLINE}, {"error", MMSYSERR_ERROR}}},
+    {"mixerGetLineControlsA", kCard, 81, {{"invalcontrol", MIXERR_INVALCONTROL}}},
+    {"mixerGetControlDetailsA", kCard, 121, {{"invalcontrol", MIXERR_INVALCONTROL}, {"error", MMSYSERR_ERROR}}},
+    {"mixerSetControlDetails", kCard, 6, {{"invalvalue", MIXERR_INVALVALUE}}},
     {"RegOpenKeyA", kSystem, 22, {{"notfound", ERROR_FILE_NOT_FOUND}, {"denied", ERROR_ACCESS_DENIED}}},
     {"RegOpenKeyExA", kSystem, 11, {{"notfound", ERROR_FILE_NOT_FOUND}, {"denied", ERROR_ACCESS_DENIED}}},
     {"RegCreateKeyExA", kSystem, 3, {{"denied", ERROR_ACCESS_DENIED}}},
@@ -234,10 +234,9 @@ void MixerFlow(MixerPage &object, int volumeSlider, int box, DWORD destination)
     HWND page = CreateDialogParamA(appInstance, MAKEINTRESOURCEA(object.DialogTemplateId()), panelHost,
                                    object.DialogProcedure(),
                                    reinterpret_cast<LPARAM>(static_cast<ControlPanelPage *>(&object)));
-    HWND slider = GetDlgItem(page, volumeSlider);
-    SendMessageA(slider, TBM_SETPOS, TRUE, 3);
-    SendMessageA(page, WM_VSCROLL, MAKEWPARAM(TB_ENDTRACK, 3), reinterpret_cast<LPARAM>(slider));
-    SendDlgItemMessageA(page, box, BM_CLICK, 0, 0);
+    for (int id : {volumeSlider, box}) // as far as the page lets a user
+        if (IsWindowEnabled(GetDlgItem(page, id)))
+            UserInput(GetDlgItem(page, id), {id == box ? VK_LBUTTON : VK_DOWN});
     DWORD volume = VcMixerFindControl(0, VcMixerFindLine(0, destination), MIXERCONTROL_CONTROLTYPE_VOLUME);
     const DWORD values[2] = {1000, 2000};
     VcMixerChangeByOtherProgram(0, volume, values, 2);
@@ -292,9 +291,9 @@ const Flow kFlows[] = {
     {"speaker test", [] { SpeakerTest(4, 4); }, 33, {}, {}},
     {"Test All", [] { SpeakerTest(0, 6); }, 193, {}, {}},
     {"uninstall", Uninstall, 5, {IDS_UNINSTALL_DONE}, {}},
-    {"playback mixer page", [] { MixerFlow(playbackMixerPage, 1100, 1121, MIXERLINE_COMPONENTTYPE_DST_SPEAKERS); }, 186,
+    {"playback mixer page", [] { MixerFlow(playbackMixerPage, 1100, 1121, MIXERLINE_COMPONENTTYPE_DST_SPEAKERS); }, 217,
      {}, {}},
-    {"record mixer page", [] { MixerFlow(recordMixerPage, 1133, 1137, MIXERLINE_COMPONENTTYPE_DST_WAVEIN); }, 303, {},
+    {"record mixer page", [] { MixerFlow(recordMixerPage, 1133, 1137, MIXERLINE_COMPONENTTYPE_DST_WAVEIN); }, 360, {},
      {}},
 };
 

@@ -73,11 +73,6 @@ void SetDword(HKEY root, const std::string &key, const char *name, DWORD value)
     SetValue(root, key, name, REG_DWORD, &value, sizeof value);
 }
 
-void SetString(HKEY root, const std::string &key, const char *name, const char *text)
-{
-    SetValue(root, key, name, REG_SZ, text, static_cast<DWORD>(strlen(text) + 1));
-}
-
 DWORD GetDword(HKEY root, const std::string &key, const char *name, DWORD absent)
 {
     DWORD value = absent, size = sizeof value, type = 0;
@@ -394,12 +389,19 @@ void ChooseTab(HWND panel, int index)
     SendMessageA(panel, WM_NOTIFY, IDC_PANEL_TAB, reinterpret_cast<LPARAM>(&change));
 }
 
-void ClickButton(HWND dialog, int id)
+void UserInput(HWND control, std::initializer_list<int> keys, POINT at)
 {
-    HWND button = GetDlgItem(dialog, id);
-    EXPECT_TRUE(IsWindowEnabled(button)) << "button " << id << " cannot be clicked";
-    if (IsWindowEnabled(button))
-        SendMessageA(button, BM_CLICK, 0, 0);
+    RECT area;
+    EXPECT_TRUE(IsWindowEnabled(control)) << "control " << GetDlgCtrlID(control) << " takes no input";
+    if (!IsWindowEnabled(control) || !GetClientRect(control, &area))
+        return;
+    const LPARAM point = MAKELPARAM(area.right * at.x / 4, area.bottom * at.y / 4);
+    for (int key : keys) {
+        const bool click = key == VK_LBUTTON;
+        HWND to = click ? control : (SetFocus(control), GetFocus()); // a combo box's edit field, say
+        SendMessageA(to, click ? WM_LBUTTONDOWN : WM_KEYDOWN, click ? MK_LBUTTON : key, click ? point : 1);
+        SendMessageA(to, click ? WM_LBUTTONUP : WM_KEYUP, click ? 0 : key, click ? point : 0xC0000001);
+    }
 }
 
 std::string LoadText(UINT id)

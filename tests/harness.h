@@ -39,7 +39,6 @@ void ForgetProfile();
 
 void SetValue(HKEY root, const std::string &key, const char *name, DWORD type, const void *data, DWORD size);
 void SetDword(HKEY root, const std::string &key, const char *name, DWORD value);
-void SetString(HKEY root, const std::string &key, const char *name, const char *text);
 // The value, or absent when it cannot be read as a DWORD.
 DWORD GetDword(HKEY root, const std::string &key, const char *name, DWORD absent = 0xDEADBEEF);
 bool KeyExists(HKEY root, const std::string &key);
@@ -164,16 +163,12 @@ struct CapturedBox {
     UINT style;
 };
 // While it lives, every MessageBoxA call of this program is recorded, shown
-// and answered (IDOK unless told otherwise). Other dialogs of the thread go
-// to OtherDialog as they are activated.
+// and answered (IDOK unless told otherwise).
 class MessageBoxCapture {
 public:
     explicit MessageBoxCapture(int answer = IDOK);
     virtual ~MessageBoxCapture();
     const std::vector<CapturedBox> &Boxes() const { return boxes_; }
-
-protected:
-    virtual void OtherDialog(HWND) {}
 
 private:
     static LRESULT CALLBACK Hook(int code, WPARAM wParam, LPARAM lParam);
@@ -216,10 +211,13 @@ private:
 INT_PTR CALLBACK InertDialog(HWND, UINT message, WPARAM, LPARAM);
 // Chooses a tab of the control panel as a click does.
 void ChooseTab(HWND panel, int index);
-// Clicks a button of a dialog as the user can: a disabled one fails the
-// test instead (a radio button clicked so sends the system round its
-// group for ever).
-void ClickButton(HWND dialog, int id);
+// A user's input to a control of this thread, which answers it as it answers
+// the user: each key (a virtual key code) pressed and released where the
+// focus goes when the control takes it; VK_LBUTTON a click at at, in
+// quarters of the control's width and height (1, 3: an up-down's upper arrow).
+// A disabled control fails the test instead (a radio button clicked so sends
+// the system round its group for ever).
+void UserInput(HWND control, std::initializer_list<int> keys, POINT at = {2, 2});
 // A string of the program's resources.
 std::string LoadText(UINT id);
 

@@ -3,8 +3,6 @@
 #include <richedit.h>
 #include <tlhelp32.h>
 
-#include <cstring>
-
 namespace {
 
 const char kViewerClass[] = "MS_WINHELP";
@@ -24,9 +22,11 @@ HWND FindViewer(bool popup)
     return nullptr;
 }
 
-// Whether the process is a WinHelp one.
-bool IsViewer(DWORD id)
+// Whether the window is a WinHelp process's.
+bool IsViewer(HWND window)
 {
+    DWORD id = 0;
+    GetWindowThreadProcessId(window, &id);
     HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
     PROCESSENTRY32 entry = {};
     entry.dwSize = sizeof entry;
@@ -35,18 +35,6 @@ bool IsViewer(DWORD id)
         viewer = entry.th32ProcessID == id && lstrcmpiA(entry.szExeFile, kViewerExe) == 0;
     CloseHandle(snapshot);
     return viewer;
-}
-
-BOOL CALLBACK FindBox(HWND window, LPARAM result)
-{
-    char name[16];
-    DWORD process = 0;
-    GetWindowThreadProcessId(window, &process);
-    if (GetClassNameA(window, name, sizeof name) && std::strcmp(name, "#32770") == 0 && IsViewer(process)) {
-        *reinterpret_cast<HWND *>(result) = window;
-        return FALSE;
-    }
-    return TRUE;
 }
 
 } // namespace
@@ -96,8 +84,9 @@ bool ClickHelpLink(HWND topicWindow, const std::string &label)
 HelpErrorBoxWatch::HelpErrorBoxWatch()
     : thread_([this] {
           for (HWND answered = nullptr; !stop_; Sleep(50)) {
-              HWND box = nullptr;
-              EnumWindows(FindBox, reinterpret_cast<LPARAM>(&box));
+              HWND box = FindWindowExA(nullptr, nullptr, "#32770", nullptr);
+              while (box && !IsViewer(box))
+                  box = FindWindowExA(nullptr, box, "#32770", nullptr);
               if (!box || box == answered)
                   continue;
               char caption[256] = {}, text[1024] = {};

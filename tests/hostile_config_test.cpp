@@ -1,9 +1,11 @@
 // The configuration the program reads, made hostile where its buffers end:
 // registry values that fill the buffer they are read into, one byte longer,
 // without a terminator, or huge; keys missing or unreadable; SOUNDCFG.INI
-// keys far longer than their buffers, and the file itself missing or huge.
+// missing or huge. (Its keys longer than their buffers are the panel's and
+// the tray's tables.)
 // Every read stays within its buffer, and the program falls back where a
-// read fails. Each form states what follows.
+// read fails. Each form states what follows. (The A3D preload value is the
+// tray's table.)
 #include "harness.h"
 
 #include "app/app.h"
@@ -14,7 +16,6 @@
 #include "resource.h"
 #include "speakers/detection.h"
 #include "speakers/speaker_config.h"
-#include "speakers/uninstall.h"
 
 #include <commctrl.h>
 #include <shlwapi.h>
@@ -40,13 +41,6 @@ LONG WINAPI DenyOpenEx(HKEY root, LPCSTR subkey, DWORD options, REGSAM access, P
     return Denied(subkey) ? ERROR_ACCESS_DENIED
                           : opens[1]->Original<decltype(&RegOpenKeyExA)>()(root, subkey, options, access, key);
 }
-std::vector<std::string> deleted;
-BOOL WINAPI RecordDeletion(LPCSTR path)
-{
-    deleted.push_back(strrchr(path, '\\') + 1);
-    return TRUE;
-}
-void WINAPI NoStep(DWORD) {}
 
 class HostileConfiguration : public testing::Test {
 protected:
@@ -63,8 +57,8 @@ protected:
 
     // What the program makes of the registry: the speaker limits (read,
     // MaxSpeakers, StereoX2), the card's manufacturer id, the Mixing Options
-    // page's latency, primary and bypass as the panel reads them, the A3D
-    // preload, and whether the card is there.
+    // page's latency, primary and bypass as the panel reads them, and
+    // whether the card is there.
     static std::string Registry()
     {
         uint8_t max = 0xEE;
@@ -75,19 +69,15 @@ protected:
         HWND panel = CreateDialogParamA(appInstance, MAKEINTRESOURCEA(IDD_PANEL), owner_, PanelProc, 0);
         SendMessageA(panel, WM_COMMAND, IDCANCEL, 0);
         DestroyWindow(panel);
-        HKEY qsound = nullptr;
-        RegOpenKeyA(HKEY_CURRENT_USER, kQSoundKey, &qsound);
         char seen[160];
-        snprintf(seen, sizeof seen, "%d %d %d | %u | %d %d %d | %08lx | %d", limits, max, stereoX2,
+        snprintf(seen, sizeof seen, "%d %d %d | %u | %d %d %d | %d", limits, max, stereoX2,
                  FindDriverManufacturerId("Sonaris PCI Audio"), mixingOptionsPage.latency,
-                 mixingOptionsPage.mixIntoPrimary, mixingOptionsPage.bypass, ReadA3DPreload(qsound),
-                 DetectSoundCard());
+                 mixingOptionsPage.mixIntoPrimary, mixingOptionsPage.bypass, DetectSoundCard());
         return seen;
     }
 
     // What the program makes of SOUNDCFG.INI: the driver version the panel
-    // shows, whether the first run's layout (six speakers) is applied, and
-    // the files the uninstall's end deletes.
+    // shows, and whether the first run's layout (six speakers) is applied.
     static std::string Profile()
     {
         HWND panel = CreateDialogParamA(appInstance, MAKEINTRESOURCEA(IDD_PANEL), owner_, PanelProc, 0);
@@ -96,14 +86,7 @@ protected:
         DestroyWindow(panel);
         WriteSpeakerLayout(2);
         ApplyFirstRunLayout();
-        seen += VcSpeakerConfig(0) == DSSPEAKER_5POINT1 ? " | first run |" : " | no first run |";
-        deleted.clear();
-        dll32Call = NoStep;
-        supportLibrary = LoadLibraryA("kernel32.dll");
-        FinishUninstall(owner_);
-        for (const std::string &name : deleted)
-            seen += " " + name;
-        return seen;
+        return seen + (VcSpeakerConfig(0) == DSSPEAKER_5POINT1 ? " | first run" : " | no first run");
     }
 
     FakeVersion xp_{kXp}; // where the card is found by its PCI key
@@ -113,97 +96,72 @@ protected:
 };
 HWND HostileConfiguration::owner_;
 
-const char kAsInstalled[] = "1 6 1 | 423 | 40 0 0 | 00600000 | 1";
+const char kAsInstalled[] = "1 6 1 | 423 | 40 0 0 | 1";
 
-TEST_F(HostileConfiguration, RegistryValuesPastTheirBuffersFallBack)
+// A row without a value's name: its key missing (the card's own PCI key),
+// then unreadable.
+TEST_F(HostileConfiguration, RegistryValuesPastTheirBuffersAndKeysMissingOrUnreadableFallBack)
 {
     const std::string longDesc = "Sonaris PCI Audio" + std::string(239, 'y'); // 256 bytes
     const struct { std::string key; const char *name; DWORD type; std::string bytes; const char *expected; } forms[] = {
-        {kDriverKeyPath, "MaxSpeakers", REG_BINARY, "\xff\1\2\3", "1 255 1 | 423 | 40 0 0 | 00600000 | 1"},
-        {kDriverKeyPath, "MaxSpeakers", REG_DWORD, std::string("\0\1\0\0", 4), "1 0 1 | 423 | 40 0 0 | 00600000 | 1"},
-        {kDriverKeyPath, "MaxSpeakers", REG_BINARY, "\x09\1\2\3\4", "1 2 1 | 423 | 40 0 0 | 00600000 | 1"},
-        {kDriverKeyPath, "MaxSpeakers", REG_SZ, kHuge, "1 2 1 | 423 | 40 0 0 | 00600000 | 1"},
-        {kDriverKeyPath, "StereoX2", REG_BINARY, std::string("\x07\0\0\0\0", 5), "1 6 0 | 423 | 40 0 0 | 00600000 | 1"},
-        {kDriverKeyPath, "StereoX2", REG_BINARY, kHuge, "1 6 0 | 423 | 40 0 0 | 00600000 | 1"},
-        {kDriverKeyPath, "StereoX2", REG_DWORD, std::string("\0\1\0\0", 4), "1 6 0 | 423 | 40 0 0 | 00600000 | 1"},
+        {kDriverKeyPath, "MaxSpeakers", REG_BINARY, "\xff\1\2\3", "1 255 1 | 423 | 40 0 0 | 1"},
+        {kDriverKeyPath, "MaxSpeakers", REG_DWORD, std::string("\0\1\0\0", 4), "1 0 1 | 423 | 40 0 0 | 1"},
+        {kDriverKeyPath, "MaxSpeakers", REG_BINARY, "\x09\1\2\3\4", "1 2 1 | 423 | 40 0 0 | 1"},
+        {kDriverKeyPath, "MaxSpeakers", REG_SZ, kHuge, "1 2 1 | 423 | 40 0 0 | 1"},
+        {kDriverKeyPath, "StereoX2", REG_BINARY, std::string("\x07\0\0\0\0", 5), "1 6 0 | 423 | 40 0 0 | 1"},
+        {kDriverKeyPath, "StereoX2", REG_BINARY, kHuge, "1 6 0 | 423 | 40 0 0 | 1"},
+        {kDriverKeyPath, "StereoX2", REG_DWORD, std::string("\0\1\0\0", 4), "1 6 0 | 423 | 40 0 0 | 1"},
         {kCardDriver, "DriverDesc", REG_BINARY, longDesc, kAsInstalled},
         {std::string(kMediaClassKey) + "\\00001", "DriverDesc", REG_SZ, "Sonaris PCI Audio", kAsInstalled}, // no Config
-        {kCardDriver, "DriverDesc", REG_SZ, longDesc + '\0', "1 6 1 | 0 | 40 0 0 | 00600000 | 1"},
-        {kCardDriver, "DriverDesc", REG_SZ, kHuge, "1 6 1 | 0 | 40 0 0 | 00600000 | 1"},
-        {kCardDriver + "\\Config", "ManufactureID", REG_BINARY, "\x05", "1 6 1 | 5 | 40 0 0 | 00600000 | 1"},
-        {kCardDriver + "\\Config", "ManufactureID", REG_BINARY, std::string("\xa7\1\0", 3),
-         "1 6 1 | 0 | 40 0 0 | 00600000 | 1"},
-        {kCardDriver + "\\Config", "ManufactureID", REG_BINARY, kHuge, "1 6 1 | 0 | 40 0 0 | 00600000 | 1"},
-        {kQ3DKey, "Latency", REG_BINARY, "\x10\x20\x30\x40", "1 6 1 | 423 | 1076895760 0 0 | 00600000 | 1"},
-        {kQ3DKey, "Latency", REG_BINARY, "\x10\x20\x30\x40\x50", "1 6 1 | 423 | -1 0 0 | 00600000 | 1"},
-        {kQ3DKey, "Bypass", REG_SZ, kHuge, "1 6 1 | 423 | 40 0 -1 | 00600000 | 1"},
-        {kQSoundKey, "A3D preload", REG_SZ, std::string(25, '0') + "7abcde", "1 6 1 | 423 | 40 0 0 | 007abcde | 1"},
-        {kQSoundKey, "A3D preload", REG_SZ, std::string("600000", 7) + std::string(26, '\0'),
-         "1 6 1 | 423 | 40 0 0 | 13790000 | 1"},
-        {kQSoundKey, "A3D preload", REG_SZ, kHuge, "1 6 1 | 423 | 40 0 0 | 13790000 | 1"},
+        {kCardDriver, "DriverDesc", REG_SZ, longDesc + '\0', "1 6 1 | 0 | 40 0 0 | 1"},
+        {kCardDriver, "DriverDesc", REG_SZ, kHuge, "1 6 1 | 0 | 40 0 0 | 1"},
+        {kCardDriver + "\\Config", "ManufactureID", REG_BINARY, "\x05", "1 6 1 | 5 | 40 0 0 | 1"},
+        {kCardDriver + "\\Config", "ManufactureID", REG_BINARY, std::string("\xa7\1\0", 3), "1 6 1 | 0 | 40 0 0 | 1"},
+        {kCardDriver + "\\Config", "ManufactureID", REG_BINARY, kHuge, "1 6 1 | 0 | 40 0 0 | 1"},
+        {kQ3DKey, "Latency", REG_BINARY, "\x10\x20\x30\x40", "1 6 1 | 423 | 1076895760 0 0 | 1"},
+        {kQ3DKey, "Latency", REG_BINARY, "\x10\x20\x30\x40\x50", "1 6 1 | 423 | -1 0 0 | 1"},
+        {kQ3DKey, "Bypass", REG_SZ, kHuge, "1 6 1 | 423 | 40 0 -1 | 1"},
+        {kDriverKeyPath, nullptr, 0, "", "0 238 238 | 423 | 40 0 0 | 1"},
+        {kMediaClassKey, nullptr, 0, "", "1 6 1 | 0 | 40 0 0 | 1"},
+        {"0000", nullptr, 0, "", kAsInstalled}, // the driver before the card's, below the media class key
+        {kPciKey, nullptr, 0, "", "1 6 1 | 423 | 40 0 0 | 0"},
+        {kQ3DKey, nullptr, 0, "", "1 6 1 | 423 | -1 -1 -1 | 1"},
     };
     ASSERT_EQ(kAsInstalled, Registry());
     for (const auto &f : forms) {
-        SCOPED_TRACE(std::string(f.name) + " of " + std::to_string(f.bytes.size()) + " bytes");
-        HKEY root = f.key == kQSoundKey ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE;
-        SetValue(root, f.key, f.name, f.type, f.bytes.data(), static_cast<DWORD>(f.bytes.size()));
+        SCOPED_TRACE(f.key + " " + (f.name ? f.name : "missing") + " of " + std::to_string(f.bytes.size()) + " bytes");
+        if (f.name)
+            SetValue(HKEY_LOCAL_MACHINE, f.key, f.name, f.type, f.bytes.data(), static_cast<DWORD>(f.bytes.size()));
+        else
+            SHDeleteKeyA(HKEY_LOCAL_MACHINE, f.key == kPciKey ? kCardPciKey : f.key.c_str());
         EXPECT_EQ(f.expected, Registry());
         RestorePackage();
-    }
-}
-
-// Each key missing (the card's own PCI key), then unreadable.
-TEST_F(HostileConfiguration, MissingAndUnreadableKeysFallBack)
-{
-    const struct { const char *key, *expected; } keys[] = {
-        {kDriverKeyPath, "0 238 238 | 423 | 40 0 0 | 00600000 | 1"},
-        {kMediaClassKey, "1 6 1 | 0 | 40 0 0 | 00600000 | 1"},
-        {"0000", kAsInstalled}, // the driver before the card's, below the media class key
-        {kPciKey, "1 6 1 | 423 | 40 0 0 | 00600000 | 0"},
-        {kQ3DKey, "1 6 1 | 423 | -1 -1 -1 | 00600000 | 1"},
-        {kQSoundKey, "1 6 1 | 423 | 40 0 0 | 13790000 | 1"},
-    };
-    for (const auto &k : keys) {
-        HKEY root = k.key == kQSoundKey ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE;
-        SHDeleteKeyA(root, k.key == kPciKey ? kCardPciKey : k.key);
-        EXPECT_EQ(k.expected, Registry()) << k.key << " missing";
-        RestorePackage();
-        deniedKey = k.key;
-        EXPECT_EQ(k.expected, Registry()) << k.key << " unreadable";
+        if (f.name)
+            continue;
+        deniedKey = f.key.c_str();
+        EXPECT_EQ(f.expected, Registry()) << "unreadable";
         deniedKey = nullptr;
     }
 }
 
-// Keys far longer than their buffers, then the file missing, and 3 MB with
-// the keys at its end, the last line unended.
-TEST_F(HostileConfiguration, ProfileKeysPastTheirBuffersAndTheFileItself)
+// SOUNDCFG.INI missing, and 3 MB with the keys at its end, the last line
+// unended.
+TEST_F(HostileConfiguration, AProfileMissingOrHugeFallsBackOrIsRead)
 {
-    MessageBoxCapture boxes; // the uninstall's end
-    ImportHook deletion = HOOK("kernel32.dll", DeleteFileA, RecordDeletion);
     std::string huge = "[DESCRIPTION]\r\nDRIVERVERSION=5.12.01.0560\r\n";
     for (int i = 0; huge.size() < 3000000; ++i)
         huge += "[S" + std::to_string(i) + "]\r\nK=" + std::string(200, 'v') + "\r\n";
-    const std::string nines = "1" + std::string(5000, '9'), cut = "1" + std::string(38, '9');
-    // No key: the whole file, which an empty text removes.
-    const struct { const char *section, *key; std::string text, expected; } forms[] = {
-        {"DESCRIPTION", "DRIVERVERSION", nines, cut + " | first run | VTAPLT.CPL VTHLP32.DLL"},
-        {"SPEAKERS", "FIRSTTIME", "0" + nines, "5.12.01.0560 | no first run | VTAPLT.CPL VTHLP32.DLL"},
-        {"DESCRIPTION", "LOADER", nines, "5.12.01.0560 | first run | " + cut + " VTHLP32.DLL"},
-        {nullptr, nullptr, "", " | no first run | VTAPLT.CPL VTHLP32.DLL"},
-        {nullptr, nullptr, huge + "[SPEAKERS]\r\nFIRSTTIME=1", "5.12.01.0560 | first run | VTAPLT.CPL VTHLP32.DLL"},
-    };
-    EXPECT_EQ("5.12.01.0560 | first run | VTAPLT.CPL VTHLP32.DLL", Profile());
-    for (const auto &f : forms) {
-        RestorePackage();
+    const struct { std::string text, expected; } files[] = {
+        {"", " | no first run"}, {huge + "[SPEAKERS]\r\nFIRSTTIME=1", "5.12.01.0560 | first run"}};
+    EXPECT_EQ("5.12.01.0560 | first run", Profile());
+    for (const auto &f : files) {
         const std::string profile = WindowsFile("SOUNDCFG.INI");
-        if (f.key)
-            WritePrivateProfileStringA(f.section, f.key, f.text.c_str(), "SOUNDCFG.INI");
-        else if (deletion.Original<decltype(&DeleteFileA)>()(profile.c_str()) && !f.text.empty())
+        DeleteFileA(profile.c_str());
+        if (!f.text.empty())
             WriteWholeFile(profile, f.text);
         ForgetProfile();
-        EXPECT_EQ(f.expected, Profile()) << (f.key ? f.key : "the file");
+        EXPECT_EQ(f.expected, Profile()) << f.text.size() << " bytes";
     }
-    EXPECT_EQ(6u, boxes.Boxes().size());
 }
 
 } // namespace

@@ -270,14 +270,8 @@ std::wstring StringOf(int id, LANGID lang)
     return p ? std::wstring(p + 1, *p) : std::wstring();
 }
 
-// The buffers the code loads the strings into, in bytes of the ANSI code page.
-int BufferOf(int id)
-{
-    return id == IDS_CAPTION ? 80 : id >= IDS_TITLE_GENERAL && id <= IDS_TITLE_MIXING_OPTIONS ? 50
-         : id >= IDS_UNINSTALL_DONE ? 1024 : 256;
-}
-
-TEST(Strings, TranslateEveryTextKeepingLineBreaksAndPlaceholdersWithinTheirBuffers)
+// The tray menu offers Open then Exit, with their own mnemonics.
+TEST(Strings, TranslateEveryTextAndTheMenuKeepingLineBreaksAndPlaceholdersWithinTheirBuffers)
 {
     for (int block = 1; block <= IDS_NO_ACCELERATION / 16 + 1; ++block)
         EXPECT_EQ(hasStrings, Resource(RT_STRING, block, language) != nullptr) << "block " << block;
@@ -289,12 +283,11 @@ TEST(Strings, TranslateEveryTextKeepingLineBreaksAndPlaceholdersWithinTheirBuffe
             EXPECT_EQ(std::count(english.begin(), english.end(), kept), std::count(text.begin(), text.end(), kept));
         const int length = AnsiLength(text);
         EXPECT_NE(-1, length) << "a character the code page lacks";
-        EXPECT_LT(length, BufferOf(id)); // (that the program gets them is the program's case below)
+        // Within the buffer the code loads it into, in bytes of the ANSI code page (that the
+        // program gets them is the program's case below).
+        EXPECT_LT(length, id == IDS_CAPTION ? 80 : id >= IDS_TITLE_GENERAL && id <= IDS_TITLE_MIXING_OPTIONS ? 50
+                          : id >= IDS_UNINSTALL_DONE ? 1024 : 256);
     }
-}
-
-TEST(Menu, OffersOpenThenExitWithTheirOwnMnemonics)
-{
     const void *tmpl = Resource(RT_MENU, IDM_TRAY, language);
     ASSERT_EQ(hasStrings, tmpl != nullptr);
     HMENU menu = tmpl ? LoadMenuIndirectW(tmpl) : nullptr, popup = GetSubMenu(menu, 0);

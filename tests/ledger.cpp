@@ -56,10 +56,7 @@ std::string Tag(const void *caller)
     return tag;
 }
 
-struct Call {
-    const char *function;
-    void *caller;
-};
+using Call = std::pair<const char *, void *>; // a function taking or giving, and its caller
 
 template <typename A, typename B = uintptr_t> Key KeyOf(Space space, A a, B b = 0)
 {
@@ -69,12 +66,12 @@ template <typename A, typename B = uintptr_t> Key KeyOf(Space space, A a, B b = 
 void Take(const Call &call, const Key &key, std::string noun, std::string name = "")
 {
     if (std::get<1>(key) || std::get<2>(key))
-        held.emplace(key, Entry{std::move(noun), std::move(name), call.function, call.caller, test});
+        held.emplace(key, Entry{std::move(noun), std::move(name), call.first, call.second, test});
 }
 
 void Fault(const Call &call, const char *what)
 {
-    ADD_FAILURE() << call.function << " of " << what << " (" << Tag(call.caller) << ")";
+    ADD_FAILURE() << call.first << " of " << what << " (" << Tag(call.second) << ")";
 }
 
 // Gives back one of key, or fails with complaint when none was held.

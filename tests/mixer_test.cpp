@@ -100,10 +100,9 @@ const int kIds[11][4] = {
     {1111, 1103, 1117, 1124}, {1112, 1104, 1118, 1125}, {1127, 1132, 1140, 1136}, {1128, 1133, 1141, 1137},
     {1129, 1134, 1142, 1138}, {1130, 1135, 1143, 1139}, {1131, 1145, 1144, 1146},
 };
-// What a step does: a user's slider move or click, a notification of a box
-// other than a click, another program's change of a control, or of a line
-// after such a change.
-enum Action { kVolumeSlider = 1, kBalanceSlider, kClick, kNotify, kOtherProgram, kLineChange };
+// What a step does: a user's slider move or click, another program's change
+// of a control, or of a line after such a change.
+enum Action { kVolumeSlider = 1, kBalanceSlider, kClick, kOtherProgram, kLineChange };
 
 class Mixer : public testing::Test {
 protected:
@@ -163,20 +162,12 @@ protected:
         }
         return views;
     }
-    // A user's action on a column: a slider moved to a position with a
-    // scroll code, its box clicked, or checked and then telling the page of
-    // a notification code other than a click.
+    // A user's action on a column: its box clicked, or a slider moved to a
+    // position by a key (code) pressed until it stands there.
     void Act(int column, Action action, int position = 0, int code = 0)
     {
-        HWND control = GetDlgItem(page_, kIds[column][action == kNotify ? kClick : action]);
-        LPARAM from = reinterpret_cast<LPARAM>(control);
-        if (action == kClick)
-            SendMessageA(control, BM_CLICK, 0, 0);
-        else if (action == kNotify)
-            SendMessageA(control, BM_SETCHECK, BST_CHECKED, 0), SendMessageA(page_, WM_COMMAND, MAKEWPARAM(kIds[column][3], code), from);
-        else
-            SendMessageA(control, TBM_SETPOS, TRUE, position),
-                SendMessageA(page_, action == kBalanceSlider ? WM_HSCROLL : WM_VSCROLL, MAKEWPARAM(code, position), from);
+        for (int i = 0; i < 40 && (action == kClick ? !i : Position(kIds[column][action]) != position); ++i)
+            UserInput(GetDlgItem(page_, kIds[column][action]), {action == kClick ? VK_LBUTTON : code});
     }
     // A user's action or another program's change (which sets a control to
     // the position and code as its values, count of them), checked in the
@@ -200,8 +191,9 @@ protected:
                 continue;
             if (s->action == kLineChange)
                 ASSERT_TRUE(VcMixerChangeLineByOtherProgram(0, VcMixerFindLine(0, kSpeakers)));
-            // What the page wrote, as given, and what the control then keeps.
-            EXPECT_EQ(std::string(s->control && !other ? s->stored : "") + " / " + s->stored, Writes() + " / " + (s->control ? Values(*s->control) : ""));
+            // What the page wrote last, as given, and what the control then keeps.
+            const std::string writes = Writes(), last = writes.substr(writes.rfind('|') + 1);
+            EXPECT_EQ(std::string(s->control && !other ? s->stored : "") + " / " + s->stored, last + " / " + (s->control ? Values(*s->control) : ""));
             // Another program's change: its notice alone, before any painting.
             for (MSG m; other && PeekMessageA(&m, page_, MM_MIXM_CONTROL_CHANGE, MM_MIXM_CONTROL_CHANGE, PM_REMOVE);)
                 DispatchMessageA(&m);
@@ -240,7 +232,7 @@ TEST_F(Mixer, TheCardsMixerIsTheFirstReadableDeviceOfItsDriversManufacturer)
         if (c.profile)
             WritePrivateProfileStringA("DESCRIPTION", "DRIVERDESC", *c.profile ? c.profile : nullptr, "SOUNDCFG.INI");
         if (c.driver)
-            SetString(HKEY_LOCAL_MACHINE, cardKey, "DriverDesc", c.driver);
+            SetValue(HKEY_LOCAL_MACHINE, cardKey, "DriverDesc", REG_SZ, c.driver, DWORD(strlen(c.driver) + 1));
         VcMixerClearDevices();
         for (int i = 0; i < c.devices; ++i)
             VcMixerAddDevice(c.mids[i], 1, "Mixer");
@@ -384,7 +376,7 @@ TEST_F(Mixer, APageObjectFindsTheCardsMixerWhenMadeAndOpensItWithItsDialog)
     EXPECT_EQ("Volume v0 b0 m0 | Wave v0 b0 m0 | FM-Syn v0 b0 m0 | CD v0 b0 m0 | MIC v0 b0 m0 | Line-In v0 b0 m0", Views(0, 5));
     EXPECT_EQ(100, SendDlgItemMessageA(page_, kIds[0][1], TBM_GETRANGEMAX, 0, 0));
     Act(1, kClick);
-    Act(1, kVolumeSlider, 3, TB_ENDTRACK);
+    Act(1, kVolumeSlider, 3, VK_DOWN);
     EXPECT_EQ(1u, VcLogCount()); // the capabilities' refusal: not even an open
     DestroyWindow(page_);
 
@@ -411,8 +403,8 @@ TEST_F(Mixer, APageObjectFindsTheCardsMixerWhenMadeAndOpensItWithItsDialog)
         }
         // A column without a line keeps its template label and moves nothing.
         const int unbound = object == &playback ? 1 : 7;
-        Act(unbound, kVolumeSlider, 3, TB_ENDTRACK);
-        Act(unbound, kBalanceSlider, 9, TB_ENDTRACK);
+        Act(unbound, kVolumeSlider, 3, VK_DOWN);
+        Act(unbound, kBalanceSlider, 9, VK_LEFT);
         Act(unbound, kClick), DispatchPending();
         EXPECT_EQ(object == &playback ? "Wave v3 b9 m1" : "Mic v3 b9 m1", Views(unbound, unbound));
         EXPECT_EQ("", Writes());
@@ -423,7 +415,7 @@ TEST_F(Mixer, APageObjectFindsTheCardsMixerWhenMadeAndOpensItWithItsDialog)
         VcLogClear();
         page_ = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(object->DialogTemplateId()), panel_,
                                    object->DialogProcedure(), 0);
-        Act(object == &playback ? 1 : 7, kVolumeSlider, 3, TB_ENDTRACK);
+        Act(object == &playback ? 1 : 7, kVolumeSlider, 3, VK_DOWN);
         SendMessageA(page_, MM_MIXM_CONTROL_CHANGE, 0, 0);
         DestroyWindow(page_);
         EXPECT_EQ(0u, VcLogCount());
@@ -456,15 +448,15 @@ TEST_F(Mixer, PlaybackColumnsFollowTheSpeakerLinesAndMoveThemAtOnce)
                   " !v0 !b16 !m0 | Last v4 b16 m0",
               Views(0, 5));
     const Step steps[] = {
-        {1, kVolumeSlider, 7, TB_THUMBTRACK, &wave.volume, "34952,34952", "Wave v7 b16 m0"},
-        {1, kBalanceSlider, 8, TB_THUMBTRACK, &wave.volume, "34952,17476", "Wave v7 b8 m0"},
-        {1, kVolumeSlider, 0, TB_ENDTRACK, &wave.volume, "65535,32767", "Wave v0 b8 m0"},
-        {0, kBalanceSlider, 20, TB_LINEDOWN, &front.volume, "36861,49149", "Front v4 b20 m0"},
-        {2, kVolumeSlider, 15, TB_BOTTOM, &mic.volume, "0", "Mic v15 !b16 m0"},
+        {1, kVolumeSlider, 7, VK_DOWN, &wave.volume, "34952,34952", "Wave v7 b16 m0"},
+        {1, kBalanceSlider, 8, VK_LEFT, &wave.volume, "34952,17476", "Wave v7 b8 m0"},
+        {1, kVolumeSlider, 0, VK_PRIOR, &wave.volume, "65535,32767", "Wave v0 b8 m0"},
+        {0, kBalanceSlider, 20, VK_RIGHT, &front.volume, "36861,49149", "Front v4 b20 m0"},
+        {2, kVolumeSlider, 15, VK_END, &mic.volume, "0", "Mic v15 !b16 m0"},
         {0, kClick, 0, 0, &front.mute, "1", "Front v4 b20 m1"},
         {0, kClick, 0, 0, &front.mute, "0", "Front v4 b20 m0"},
         {3, kClick, 0, 0, &six.mute, "1,1,1,1,1,1", "Six v0 b16 m1"},
-        {3, kVolumeSlider, 3, TB_ENDTRACK, nullptr, "", "Six v3 b16 m1"},     // six channels: not moved
+        {3, kVolumeSlider, 3, VK_DOWN, nullptr, "", "Six v3 b16 m1"},     // six channels: not moved
         {5, kClick, 0, 0, nullptr, "", "Last v4 b16 m1"},                      // no mute to write: the box as clicked
         {5, kOtherProgram, 0, 0, &last.volume, "0,0", "Last ~v15 b16 m1", 2},     // a mute it cannot read: as last set
         {1, kOtherProgram, 65534, 1, &wave.volume, "65534,1", "Wave ~v1 ~b1 m0", 2}, // between positions: truncated
@@ -475,22 +467,30 @@ TEST_F(Mixer, PlaybackColumnsFollowTheSpeakerLinesAndMoveThemAtOnce)
         {2, kOtherProgram, 1, 0, &mic.mute, "1", "Mic v15 !b16 m1", 1},
     };
     Run(steps, sizeof steps / sizeof *steps);
-    // Every scroll code moves the line, dragging included.
-    for (int code = TB_LINEUP; code <= TB_ENDTRACK; ++code) {
-        Act(1, kVolumeSlider, code % 2 ? 7 : 8, code);
-        EXPECT_EQ(code % 2 ? "0,34952" : "0,30583", Values(wave.volume)) << code; // balanced fully right
-        DispatchPending();
-        EXPECT_EQ(code % 2 ? 7 : 8, Position(kIds[1][1])) << code;
+    // Each key moves the line as it goes down and again as it comes up; so do
+    // the codes of a drag, which bring the position with them.
+    HWND slider = GetDlgItem(page_, kIds[1][1]);
+    const struct { int key, position; const char *writes; } keys[] = {
+        {VK_HOME, 0, "0,65535|0,65535"},   {VK_DOWN, 1, "0,61166|0,61166"}, {VK_RIGHT, 2, "0,56797|0,56797"},
+        {VK_NEXT, 5, "0,43690|0,43690"},   {VK_UP, 4, "0,48059|0,48059"},   {VK_LEFT, 3, "0,52428|0,52428"},
+        {VK_END, 15, "0,0|0,0"},           {VK_PRIOR, 12, "0,13107|0,13107"}, // balanced fully right
+        {TB_THUMBTRACK, 7, "0,34952"},     {TB_THUMBPOSITION, 8, "0,30583"}}; // a drag's codes
+    for (const auto &k : keys) {
+        VcLogClear();
+        if (k.key > TB_THUMBTRACK)
+            UserInput(slider, {k.key});
+        else // the control has moved its thumb, and tells where
+            SendMessageA(slider, TBM_SETPOS, TRUE, k.position), SendMessageA(page_, WM_VSCROLL, MAKEWPARAM(k.key, k.position), LPARAM(slider));
+        // What it wrote, and where the slider stands once the mixer's notice is handled.
+        EXPECT_EQ(k.writes + (" @" + std::to_string(k.position)), Writes() + (DispatchPending(), " @" + std::to_string(Position(kIds[1][1]))));
     }
-    VcLogClear();
     DestroyWindow(page_);
-    EXPECT_EQ((std::vector<std::string>{"mixerClose device=0"}), Trace());
     // Opened again on a silent stereo line, a column starts centred, whatever
     // its balance was.
     const DWORD silent[2] = {0, 0};
     ASSERT_TRUE(VcMixerChangeByOtherProgram(0, wave.volume, silent, 2));
     Open(playbackMixerPage);
-    Act(1, kVolumeSlider, 0, TB_ENDTRACK);
+    Act(1, kVolumeSlider, 0, VK_HOME);
     EXPECT_EQ("65535,65535", Values(wave.volume));
     // A destination that cannot be read while binding (the second column's
     // second) stops it there: nothing bound is shown, and the columns after
@@ -526,12 +526,11 @@ TEST_F(Mixer, RecordBoxesKeepExactlyOneKnownSourceSelected)
         {6, kClick, 0, 0, &mux, "0,1,0,0,0,0,0", "Microphone v4 !b16 m1"},
         {7, kClick, 0, 0, &mux, "1,0,0,0,0,0,0", "CD Player v4 b16 m1"},
         {7, kClick, 0, 0, nullptr, "", "CD Player v4 b16 m1"},              // the selected source stays
-        {8, kNotify, 0, BN_DOUBLECLICKED, nullptr, "", "Line In v4 b16 m1"}, // not a click: nothing written
         {9, kClick, 0, 0, nullptr, "", "Stereo Mix v4 b16 m0"},             // no item of its own
         {10, kClick, 0, 0, &mux, "0,0,0,0,0,1,0", "Rear Aux In v4 b16 m1"},  // the fifth column's own ids; "Aux" inside
-        {7, kVolumeSlider, 7, TB_THUMBPOSITION, &cd.volume, "34952,34952", "CD Player v7 b16 m0"},
-        {7, kBalanceSlider, 24, TB_THUMBTRACK, &cd.volume, "17476,34952", "CD Player v7 b24 m0"},
-        {7, kVolumeSlider, 5, TB_THUMBTRACK, &cd.volume, "21845,43690", "CD Player v5 b24 m0"},
+        {7, kVolumeSlider, 7, VK_NEXT, &cd.volume, "34952,34952", "CD Player v7 b16 m0"},
+        {7, kBalanceSlider, 24, VK_RIGHT, &cd.volume, "17476,34952", "CD Player v7 b24 m0"},
+        {7, kVolumeSlider, 5, VK_UP, &cd.volume, "21845,43690", "CD Player v5 b24 m0"},
         // Another program's choices: the third item, "Microphone", is not the
         // microphone's entry: "Mic" comes first.
         {8, kOtherProgram, 0, 0, &mux, "0,0,0,1,0,0,0", "Line In v4 b16 m1", 7, line},

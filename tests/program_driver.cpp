@@ -6,34 +6,6 @@
 
 #include <algorithm>
 
-#include <string.h>
-
-namespace {
-
-bool IsDialog(HWND window)
-{
-    char name[32] = "";
-    GetClassNameA(window, name, sizeof name);
-    return strcmp(name, "#32770") == 0;
-}
-
-struct Dialogs {
-    DWORD process;
-    std::vector<HWND> found;
-};
-
-BOOL CALLBACK CollectDialogs(HWND window, LPARAM context)
-{
-    Dialogs *dialogs = reinterpret_cast<Dialogs *>(context);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    if (owner == dialogs->process && IsDialog(window) && IsWindowVisible(window))
-        dialogs->found.push_back(window);
-    return TRUE;
-}
-
-} // namespace
-
 DWORD Instance::ExitCode(DWORD ms) const
 {
     WaitFor([this] { return !Alive(); }, ms);
@@ -82,9 +54,14 @@ std::string Text(HWND window)
 
 std::vector<HWND> DialogsOf(DWORD process)
 {
-    Dialogs dialogs = {process, {}};
-    EnumWindows(CollectDialogs, reinterpret_cast<LPARAM>(&dialogs));
-    return dialogs.found;
+    std::vector<HWND> found;
+    for (HWND window = nullptr; (window = FindWindowExA(nullptr, window, "#32770", nullptr)) != nullptr;) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(window, &owner);
+        if (owner == process && IsWindowVisible(window))
+            found.push_back(window);
+    }
+    return found;
 }
 
 HWND DialogOf(DWORD process, const char *caption)
@@ -137,10 +114,7 @@ bool SelectTab(HWND panel, int index)
 
 HWND Page(HWND panel)
 {
-    for (HWND child = GetWindow(panel, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
-        if (IsDialog(child))
-            return child;
-    return nullptr;
+    return FindWindowExA(panel, nullptr, "#32770", nullptr);
 }
 
 void Click(HWND dialog, int id)

@@ -212,6 +212,7 @@ TEST_F(Soak, PlantedLibrariesAndProgramsAreNotUsed)
     EXPECT_FALSE(IsWindow(folder)); // closed, so the Control Panel was started again
     Pump(2000);
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA("C:\\plant\\planted-control-ran"));
+    UnregisterClassA("CabinetWClass", nullptr);
 }
 
 } // namespace

@@ -9,14 +9,6 @@ namespace {
 
 const char *const kVolatile[] = {"obj", "buf", "hwnd", "crc", "ms", "t"};
 
-bool Wanted(const std::string &line, std::initializer_list<const char *> events)
-{
-    for (const char *event : events)
-        if (line.compare(0, strlen(event), event) == 0)
-            return true;
-    return events.size() == 0;
-}
-
 // A line without its volatile fields; fields are separated by blanks, and
 // quoted values hold none that matter here.
 std::string Steady(const std::string &line)
@@ -40,9 +32,13 @@ std::string Steady(const std::string &line)
 std::vector<std::string> Steady(const std::vector<std::string> &lines, std::initializer_list<const char *> events)
 {
     std::vector<std::string> trace;
-    for (const std::string &line : lines)
-        if (Wanted(line, events))
+    for (const std::string &line : lines) {
+        bool wanted = events.size() == 0;
+        for (const char *event : events)
+            wanted = wanted || line.compare(0, strlen(event), event) == 0;
+        if (wanted)
             trace.push_back(Steady(line));
+    }
     return trace;
 }
 

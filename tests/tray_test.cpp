@@ -68,7 +68,7 @@ const char *Who(HWND window)
 }
 
 // The system's own function behind a hook.
-#define REAL(hook, function) active->hook.Original<decltype(&function)>()
+#define REAL(hook, function) Hooks::active->hook.Original<decltype(&function)>()
 
 // What the program calls, recorded in its order. Nothing is deleted or
 // started, no message box or dialog is shown (a box is answered OK, the
@@ -306,9 +306,9 @@ TEST_F(Tray, StartsOpensAndEndsInOrder)
     for (const auto &c : cases) {
         SCOPED_TRACE(&c - cases);
         c.setup();
-        UINT_PTR bound = hooks_.timer.Original<decltype(&SetTimer)>()(nullptr, 0, 5000, GiveUp);
+        UINT_PTR bound = REAL(timer, SetTimer)(nullptr, 0, 5000, GiveUp);
         Step("exit %d", RunResidentProgram(GetModuleHandleA(nullptr), c.commandLine));
-        hooks_.kill.Original<decltype(&KillTimer)>()(nullptr, bound);
+        REAL(kill, KillTimer)(nullptr, bound);
         EXPECT_EQ(c.expected, steps);
         Reset();
     }
@@ -335,20 +335,19 @@ TEST_F(Tray, TheWindowItsMouseMessagesTheCloseRequestAndExit)
     // The window in front of the menu, or the menu would not close; TPM_RIGHTBUTTON, left and top,
     // at the cursor.
     SetCursorPos(123, 45);
-    const struct { LPARAM mouse; Steps expected; } mice[] = {
+    // A menu that does not load: nothing at all.
+    const struct { LPARAM mouse; Steps expected; bool noMenu = false; } mice[] = {
         {WM_LBUTTONDOWN, {}}, {WM_LBUTTONUP, {}}, {WM_RBUTTONUP, {}}, {WM_MOUSEMOVE, {}}, {WM_RBUTTONDBLCLK, {}},
         {WM_LBUTTONDBLCLK, {"post 273 40008 tray", "post 0 0 tray"}},
         {WM_RBUTTONDOWN, {"foreground tray", "menu &Open &Exit flags=2 at 123,45 tray", "post 0 0 tray"}},
+        {WM_RBUTTONDOWN, {}, true},
     };
     for (const auto &m : mice) {
         steps.clear();
-        SendMessageA(trayWindow, WM_APP, 0, m.mouse); // whatever icon id they name
+        noMenu = m.noMenu;
+        SendMessageA(trayWindow, WM_APP, &m - mice, m.mouse); // whatever icon id they name
         EXPECT_EQ(m.expected, steps) << m.mouse;
     }
-    steps.clear();
-    noMenu = true; // a menu that does not load: nothing at all
-    SendMessageA(trayWindow, WM_APP, 1, WM_RBUTTONDOWN);
-    EXPECT_EQ(Steps{}, steps);
 
     // Any timer's tick is the icon's; an Open command with the panel up brings it forward.
     steps.clear();
@@ -377,7 +376,7 @@ TEST(A3DPreload, IsTheValueWithinItsRangeOrTheDefault)
 {
     const DWORD inRange = 0x00600000, lowest = 0x00500000, below = 0x004FFFFF, highest = 0x5FFFFFFF;
     const BYTE shortBinary[2] = {0, 0x60};
-    const std::string unterminated(32, '5'), tooLong(33, '\x10');
+    const std::string unterminated(32, '5'), tooLong(33, '\x10'), filled = std::string(25, '0') + "7abcde";
     const struct { DWORD type; const void *data; DWORD size; DWORD expected; } cases[] = {
         {REG_SZ, "600000", 7, 0x00600000}, {REG_SZ, " 0x7abcdef", 11, 0x07ABCDEF}, {REG_SZ, "60000000", 9, 0x13790000},
         {REG_SZ, "no digits", 10, 0x13790000}, {REG_SZ, unterminated.data(), 32, 0x13790000},
@@ -392,6 +391,7 @@ TEST(A3DPreload, IsTheValueWithinItsRangeOrTheDefault)
         {REG_SZ, "", 1, 0x13790000}, {REG_BINARY, "\0\0\x60\0\x01", 5, 0x00600000},
         {REG_BINARY, "\0\0\x60", 3, 0x13790000}, {REG_DWORD_BIG_ENDIAN, &inRange, 4, 0x13790000},
         {REG_BINARY, tooLong.data(), 33, 0x13790000}, // more than the 32 bytes read
+        {REG_SZ, filled.data(), 31, 0x007ABCDE},        // unterminated, one byte short of them
     };
     for (const auto &c : cases) {
         SHDeleteValueA(HKEY_CURRENT_USER, kQSoundKey, "A3D preload");
@@ -522,11 +522,10 @@ TEST_F(Uninstall, TheWarningEndsOnlyWithYesOrNo)
 {
     for (INT_PTR key : {IDYES, IDNO, VK_RETURN}) {
         answer = key, ticks = 0;
-        UINT_PTR timer = hooks_.timer.Original<decltype(&SetTimer)>()(nullptr, 0, 10, Answer);
-        auto show = hooks_.panel.Original<decltype(&DialogBoxParamA)>();
-        EXPECT_EQ(key == IDYES ? IDYES : IDNO,
-                  show(appInstance, MAKEINTRESOURCEA(IDD_UNINSTALL_WARNING), page, UninstallWarningProc, 0));
-        hooks_.kill.Original<decltype(&KillTimer)>()(nullptr, timer);
+        UINT_PTR timer = REAL(timer, SetTimer)(nullptr, 0, 10, Answer);
+        EXPECT_EQ(key == IDYES ? IDYES : IDNO, REAL(panel, DialogBoxParamA)(
+                                                   appInstance, MAKEINTRESOURCEA(IDD_UNINSTALL_WARNING), page, UninstallWarningProc, 0));
+        REAL(kill, KillTimer)(nullptr, timer);
     }
 }
 

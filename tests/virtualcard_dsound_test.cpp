@@ -19,10 +19,10 @@ DWORD block[9] = {1}; // the effect set's instance data
 
 // A 1024-byte 16-bit buffer, kept in *out when asked for.
 HRESULT Buffer(IDirectSound *sound, DWORD size, DWORD flags, WORD channels = 1, IDirectSoundBuffer **out = nullptr,
-               WORD align = 0, DWORD bytes = 1024)
+               WORD align = 0, DWORD bytes = 1024, DWORD reserved = 0, const GUID &algorithm = GUID_NULL)
 {
     WAVEFORMATEX format = {WAVE_FORMAT_PCM, channels, 22050, 44100u * channels, WORD(align ? align : 2 * channels), 16, 0};
-    DSBUFFERDESC d = {size, flags, bytes, 0, &format};
+    DSBUFFERDESC d = {size, flags, bytes, reserved, &format, algorithm};
     IDirectSoundBuffer *buffer = nullptr;
     HRESULT hr = sound->CreateSoundBuffer(&d, &buffer, nullptr);
     if (out)
@@ -45,8 +45,9 @@ TEST(VirtualCard, RefusesWhatDirectSoundAndTheDriverRefuse)
     ULONG got = 0;
     void *p1, *p2;
     const struct { const char *what; HRESULT expected; std::function<HRESULT()> call; } rows[] = {
-        {"first description", DS_OK, [&] { return Buffer(card, kDesc1, kHardware3D); }},
         {"description size", DSERR_INVALIDPARAM, [&] { return Buffer(card, kDesc1 + 4, 0); }},
+        {"reserved word", DSERR_INVALIDPARAM, [&] { return Buffer(card, kDesc1, 0, 1, nullptr, 0, 1024, 1); }},
+        {"3D algorithm without 3D", DSERR_INVALIDPARAM, [&] { return Buffer(card, sizeof(DSBUFFERDESC), 0, 1, nullptr, 0, 1024, 0, kAudioSet); }},
         {"unknown flag", DSERR_INVALIDPARAM, [&] { return Buffer(card, kDesc1, 0x80000000); }},
         {"hardware and software", DSERR_INVALIDPARAM, [&] { return Buffer(card, kDesc1, DSBCAPS_LOCHARDWARE | DSBCAPS_LOCSOFTWARE); }},
         {"3D in stereo", DSERR_INVALIDPARAM, [&] { return Buffer(card, kDesc1, kHardware3D, 2); }},
@@ -55,9 +56,11 @@ TEST(VirtualCard, RefusesWhatDirectSoundAndTheDriverRefuse)
         {"no hardware there", DSERR_CONTROLUNAVAIL, [&] { return Buffer(plain, kDesc1, DSBCAPS_LOCHARDWARE); }},
         {"speaker geometry", DSERR_INVALIDPARAM, [&] { return card->SetSpeakerConfig(geometry); }},
         {"lock flags", DSERR_INVALIDPARAM, [&] { return buffer->Lock(0, 4, &p1, &got, &p2, value, 0x80); }},
+        {"new memory is no silence", S_OK, [&] { return buffer->Lock(0, 2, &p1, &got, nullptr, nullptr, 0) || memcmp(p1, "\x5A\xA5", 2) ? E_FAIL : buffer->Unlock(p1, 2, nullptr, 0); }},
         {"channel mask with instance", DSERR_INVALIDPARAM, [&] { return ks->Set(kAudioSet, 3, block, sizeof block, value, 4); }},
         {"channel mask size", DSERR_INVALIDPARAM, [&] { return ks->Set(kAudioSet, 3, nullptr, 0, value, 8); }},
         {"channel mask read size", DSERR_INVALIDPARAM, [&] { return ks->Get(kAudioSet, 3, nullptr, 0, value, 8, &got); }},
+        {"no returned length", E_POINTER, [&] { return ks->Get(kAudioSet, 3, nullptr, 0, value, 4, nullptr); }},
         {"effect read with instance", DSERR_INVALIDPARAM,
          [&] { return ks->Get(VcQ3DEffectPropertySet, 5, block, sizeof block, value, 4, &got); }},
         {"unknown Q3D id", kUnsupported, [&] { return ks->Set(VcQ3DPropertySet, 1, nullptr, 0, value, 4); }},

@@ -357,8 +357,9 @@ STDMETHODIMP CardBuffer::Play(DWORD reserved, DWORD priority, DWORD playFlags)
         unsigned long long ms = static_cast<unsigned long long>(bytes - startPosition) * 1000 / rate;
         durationMs = static_cast<DWORD>(ms * CardPlayTimePercent() / 100);
     }
-    VcLog("buf.play buf=%d dev=%d flags=0x%lx bytes=%lu crc=0x%08lx mask=0x%lx ms=%lu hr=0x%08lx", id,
-          sound->deviceIndex, static_cast<unsigned long>(playFlags), static_cast<unsigned long>(bytes),
+    VcLog("buf.play buf=%d dev=%d reserved=%lu priority=%lu flags=0x%lx bytes=%lu crc=0x%08lx mask=0x%lx ms=%lu hr=0x%08lx",
+          id, sound->deviceIndex, static_cast<unsigned long>(reserved), static_cast<unsigned long>(priority),
+          static_cast<unsigned long>(playFlags), static_cast<unsigned long>(bytes),
           static_cast<unsigned long>(crc), static_cast<unsigned long>(speakerMask),
           static_cast<unsigned long>(SUCCEEDED(hr) ? durationMs : 0), static_cast<unsigned long>(hr));
     return hr;

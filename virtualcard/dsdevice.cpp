@@ -55,7 +55,14 @@ HRESULT CheckBufferDesc(const CardDirectSound &ds, const DSBUFFERDESC *d)
 {
     if (d->dwSize != sizeof(DSBUFFERDESC1) && d->dwSize != sizeof(DSBUFFERDESC))
         return DSERR_INVALIDPARAM;
+    // DirectSound documents dwReserved as reserved: it must be 0.
+    if (d->dwReserved != 0)
+        return DSERR_INVALIDPARAM;
     DWORD flags = d->dwFlags;
+    // DirectSound documents the 3D algorithm as GUID_NULL on a buffer without
+    // DSBCAPS_CTRL3D; only the second form of the description has one.
+    if (d->dwSize == sizeof(DSBUFFERDESC) && !(flags & DSBCAPS_CTRL3D) && !IsEqualGUID(d->guid3DAlgorithm, GUID_NULL))
+        return DSERR_INVALIDPARAM;
     if (flags & ~kKnownBufferFlags)
         return DSERR_INVALIDPARAM;
     if ((flags & DSBCAPS_LOCHARDWARE) && (flags & DSBCAPS_LOCSOFTWARE))
@@ -100,6 +107,17 @@ HRESULT PlaceBuffer(const CardDirectSound &ds, DWORD flags, bool *inHardware)
         return DS_OK;
     }
     return asked ? DSERR_ALLOCATED : DS_OK;
+}
+
+// DirectSound documents that a new buffer's memory is not initialised, so a
+// program cannot assume silence there: the card fills it with a pattern that
+// is neither 8-bit (0x80) nor 16-bit (0) silence, heard wherever it is played.
+BYTE *UninitialisedMemory(DWORD size)
+{
+    BYTE *memory = static_cast<BYTE *>(malloc(size));
+    for (DWORD i = 0; memory && i < size; ++i)
+        memory[i] = i & 1 ? 0xA5 : 0x5A;
+    return memory;
 }
 
 // The window a cooperative level names, as the record shows it.
@@ -218,7 +236,7 @@ STDMETHODIMP CardDirectSound::CreateSoundBuffer(LPCDSBUFFERDESC desc, LPLPDIRECT
             hr = placed;
         BYTE *memory = nullptr;
         if (SUCCEEDED(hr) && desc->dwBufferBytes) {
-            memory = static_cast<BYTE *>(calloc(desc->dwBufferBytes, 1));
+            memory = UninitialisedMemory(desc->dwBufferBytes);
             if (!memory)
                 hr = DSERR_OUTOFMEMORY;
         }
@@ -235,15 +253,23 @@ STDMETHODIMP CardDirectSound::CreateSoundBuffer(LPCDSBUFFERDESC desc, LPLPDIRECT
             CardReturnHardwareBuffer(deviceIndex);
     }
 
-    const WAVEFORMATEX *f = desc && !(desc->dwFlags & DSBCAPS_PRIMARYBUFFER) ? desc->lpwfxFormat
-                                                                           : nullptr;
-    VcLog("ds.buffer obj=%d buf=%d size=%lu flags=0x%lx bytes=%lu format=%u/%u/%lu/%lu/%u/%u extra=%u hr=0x%08lx place=%s",
+    // Every field the program gave, the 3D algorithm when its form has one.
+    const WAVEFORMATEX *f = desc ? desc->lpwfxFormat : nullptr;
+    char algorithm[64] = "";
+    if (desc && desc->dwSize == sizeof(DSBUFFERDESC)) {
+        char text[48];
+        FormatGuid(&desc->guid3DAlgorithm, text, sizeof text);
+        snprintf(algorithm, sizeof algorithm, " alg=%s", text);
+    }
+    VcLog("ds.buffer obj=%d buf=%d size=%lu flags=0x%lx bytes=%lu reserved=%lu format=%u/%u/%lu/%lu/%u/%u extra=%u%s "
+          "hr=0x%08lx place=%s",
           id, buffer ? buffer->id : 0, desc ? static_cast<unsigned long>(desc->dwSize) : 0,
           desc ? static_cast<unsigned long>(desc->dwFlags) : 0,
-          desc ? static_cast<unsigned long>(desc->dwBufferBytes) : 0, f ? f->wFormatTag : 0,
+          desc ? static_cast<unsigned long>(desc->dwBufferBytes) : 0,
+          desc ? static_cast<unsigned long>(desc->dwReserved) : 0, f ? f->wFormatTag : 0,
           f ? f->nChannels : 0, f ? static_cast<unsigned long>(f->nSamplesPerSec) : 0,
           f ? static_cast<unsigned long>(f->nAvgBytesPerSec) : 0, f ? f->nBlockAlign : 0,
-          f ? f->wBitsPerSample : 0, f ? f->cbSize : 0, static_cast<unsigned long>(hr),
+          f ? f->wBitsPerSample : 0, f ? f->cbSize : 0, algorithm, static_cast<unsigned long>(hr),
           !buffer ? "none" : buffer->InHardware() ? "hardware" : "software");
     if (SUCCEEDED(hr))
         *out = buffer;

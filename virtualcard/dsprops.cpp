@@ -284,6 +284,8 @@ STDMETHODIMP CardPropertySet::Get(REFGUID set, ULONG id, LPVOID instance, ULONG 
     ULONG filled = 0;
     BYTE value[16] = {};
     if (FAILED(hr)) {
+    } else if (!returned) {
+        hr = E_POINTER;   // DirectSound documents E_POINTER: the returned length is not optional
     } else if (kind == AudioSet) {
         HRESULT refused = CheckChannelConfigCall(buffer->sound->device.channelConfig, false, id, instance,
                                                  instanceLength, data, dataLength);
@@ -309,7 +311,7 @@ STDMETHODIMP CardPropertySet::Get(REFGUID set, ULONG id, LPVOID instance, ULONG 
         filled /= 2;   // a driver answering with part of the value
     if (SUCCEEDED(hr))
         memcpy(data, value, filled);
-    if (returned)
+    if (returned)   // null only in a call refused above
         *returned = SUCCEEDED(hr) ? filled : 0;
     LogAccess("ks.get", buffer->id, set, id, instanceLength, SUCCEEDED(hr) ? data : nullptr, dataLength, filled, hr);
     return hr;

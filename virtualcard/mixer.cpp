@@ -286,8 +286,8 @@ MMRESULT WINAPI mixerOpen(LPHMIXER phmx, UINT uMxId, DWORD_PTR dwCallback, DWORD
         h.device = device;
         h.window = window;
         *phmx = reinterpret_cast<HMIXER>(&h);
-        VcLog("mixerOpen device=%u window=%p instance=%llu", device, static_cast<void *>(window),
-              static_cast<unsigned long long>(dwInstance));
+        VcLog("mixerOpen device=%u window=%p instance=%llu flags=0x%lx", device, static_cast<void *>(window),
+              static_cast<unsigned long long>(dwInstance), static_cast<unsigned long>(fdwOpen));
         return MMSYSERR_NOERROR;
     }
     return MMSYSERR_NOMEM;
@@ -483,9 +483,11 @@ MMRESULT WINAPI mixerSetControlDetails(HMIXEROBJ hmxobj, LPMIXERCONTROLDETAILS p
 
     // One channel given for a control that keeps several sets them all alike;
     // the record holds what the program gave, the control what it keeps.
-    char text[160];
-    int used = snprintf(text, sizeof text, "mixerSetControlDetails device=%u control=%lu values=", deviceId,
-                        static_cast<unsigned long>(control->controlId));
+    char text[256];
+    int used = snprintf(text, sizeof text, "mixerSetControlDetails device=%u control=%lu channels=%lu items=%lu "
+                        "size=%lu flags=0x%lx values=", deviceId, static_cast<unsigned long>(control->controlId),
+                        static_cast<unsigned long>(pmxcd->cChannels), static_cast<unsigned long>(pmxcd->cMultipleItems),
+                        static_cast<unsigned long>(pmxcd->cbDetails), static_cast<unsigned long>(fdwDetails));
     for (DWORD c = 0; c < storedChannels; ++c)
         for (DWORD i = 0; i < items; ++i) {
             DWORD from = (pmxcd->cChannels == 1 ? 0 : c) * items + i;

@@ -47,6 +47,9 @@
 // A failure code fails the call; a success code (DS_NO_VIRTUALIZATION, say)
 // lets it do its work and return that code.
 //
+// Memory: a new buffer holds the bytes 0x5A, 0xA5, 0x5A, ... (DirectSound
+// leaves it uninitialised), silence neither at 8 nor at 16 bits.
+//
 // Objects: an interface used after its final Release is caught every time:
 // its memory is kept, the call is recorded ("use.after.release") and fails.
 // Releasing a DirectSound object releases the buffers it still has, as
@@ -57,9 +60,10 @@
 //   ds.create dev=<i> obj=<n>              ds.create.fail guid=<g> hr=<h>
 //   ds.release obj=<n> buffers=<k>          (k: its buffers still held then)
 //   ds.coop obj=<n> hwnd=<w> class="<c>" style=<s> exstyle=<x> level=<l> hr=<h>
-//   ds.buffer obj=<n> buf=<m> size=<s> flags=<f> bytes=<b>
-//             format=<tag>/<ch>/<rate>/<avg>/<align>/<bits> extra=<cbSize> hr=<h>
-//             (buf=0 when refused)
+//   ds.buffer obj=<n> buf=<m> size=<s> flags=<f> bytes=<b> reserved=<r>
+//             format=<tag>/<ch>/<rate>/<avg>/<align>/<bits> extra=<cbSize>
+//             [alg=<g>] hr=<h>  (buf=0 when refused; alg: the 3D algorithm
+//             of a description of the second form)
 //             place=<hardware|software>  (where a made buffer went)
 //   ds.speaker.get dev=<i> value=<v> hr=<h>     ds.speaker.set dev=<i> value=<v> hr=<h>
 //   buf.qi buf=<m> iid=<g> hr=<h>      buf.release buf=<m>     ks.release buf=<m>
@@ -67,7 +71,7 @@
 //   ks.get / ks.set buf=<m> set=<...> id=<id> inst=<len> size=<len> value=<w>[,<w>...] hr=<h>
 //             (value: the data as 32-bit words in hex; inst: instance length)
 //   buf.route buf=<m> mask=<mask>           (a channel configuration took effect)
-//   buf.play buf=<m> dev=<i> flags=<f> bytes=<b> crc=<crc32> mask=<mask> ms=<t> hr=<h>
+//   buf.play buf=<m> dev=<i> reserved=<r> priority=<p> flags=<f> bytes=<b> crc=<crc32> mask=<mask> ms=<t> hr=<h>
 //   buf.stop buf=<m> hr=<h>                  buf.end buf=<m>  (ended by itself)
 //   fault method=<Method> call=<n> hr=<h>    (or output=<word>)
 //   use.after.release object=<kind> id=<n> call=<method>

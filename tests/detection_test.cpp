@@ -18,29 +18,6 @@ const std::string kOther = "\\VEN_8086&DEV_1234&SUBSYS_00000000&REV_02";
 
 void CreateKey(const std::string &path) { SetValue(HKEY_LOCAL_MACHINE, path, "", REG_SZ, "", 1); }
 
-// The key that the program's RegOpenKeyExA and RegCreateKeyExA refuse, by
-// its name below the key it is opened from; the rest go on to the system.
-std::string refusedKey;
-ImportHook *openKey, *createKey;
-
-LONG WINAPI RefuseOpen(HKEY key, LPCSTR name, DWORD options, REGSAM access, PHKEY result)
-{
-    if (options & ~DWORD(REG_OPTION_OPEN_LINK)) // the only option the system documents
-        return ERROR_INVALID_PARAMETER;
-    if (name && refusedKey == name)
-        return ERROR_ACCESS_DENIED;
-    return openKey->Original<decltype(&RegOpenKeyExA)>()(key, name, options, access, result);
-}
-
-LONG WINAPI RefuseCreate(HKEY key, LPCSTR name, DWORD reserved, LPSTR type, DWORD options, REGSAM access,
-                         LPSECURITY_ATTRIBUTES security, PHKEY result, LPDWORD disposition)
-{
-    if (name && refusedKey == name)
-        return ERROR_ACCESS_DENIED;
-    return createKey->Original<decltype(&RegCreateKeyExA)>()(key, name, reserved, type, options, access, security,
-                                                             result, disposition);
-}
-
 class Detection : public testing::Test {
 protected:
     void SetUp() override
@@ -164,19 +141,18 @@ TEST_F(Detection, WithoutASettableChannelConfigurationOpenWritesTheDefaultsAndOp
         {"Mixer Defaults", "SRC Quality", 1}, {"Speaker Configuration", "Speaker Configuration", 6},
     };
     // What each instance got: Device Presence, Mixer Defaults, Speaker Configuration.
-    const struct { WindowsVersion version; VcChannelConfig offer; const char *refused, *written; } rows[] = {
+    // Refused: a device or an instance below the profile's listing, or a
+    // subkey below every instance.
+    const struct { WindowsVersion version; VcChannelConfig offer; std::string refused; const char *written; } rows[] = {
         {kXp, VcChannelConfigGetOnly, "", "DMS DMS DMS DMS"}, {kVista, VcChannelConfigGetOnly, "", "--- --- --- ---"},
         {kXp, VcChannelConfigNoFlags, "", "DMS DMS DMS DMS"}, {kVista, VcChannelConfigNoFlags, "", "--- --- --- ---"},
         {kXp, VcChannelConfigUnsupported, "", "DMS DMS DMS DMS"}, {kVista, VcChannelConfigUnsupported, "", "--- --- --- ---"},
-        {kXp, VcChannelConfigUnsupported, "VEN_1D7F&DEV_0560&SUBSYS_00011D7F&REV_01", "DMS --- DMS DMS"},
-        {kXp, VcChannelConfigUnsupported, "4&1234&0&0008", "DMS DMS --- DMS"},
+        {kXp, VcChannelConfigUnsupported, "\\VEN_1D7F&DEV_0560&SUBSYS_00011D7F&REV_01", "DMS --- DMS DMS"},
+        {kXp, VcChannelConfigUnsupported, kCard + "\\4&1234&0&0008", "DMS DMS --- DMS"},
         {kXp, VcChannelConfigUnsupported, "DirectSound\\Device Presence", "-MS -MS -MS -MS"},
         {kXp, VcChannelConfigUnsupported, "DirectSound\\Mixer Defaults", "D-S D-S D-S D-S"},
         {kXp, VcChannelConfigUnsupported, "DirectSound\\Speaker Configuration", "DM- DM- DM- DM-"},
     };
-    ImportHook open = HOOK("advapi32.dll", RegOpenKeyExA, RefuseOpen),
-               create = HOOK("advapi32.dll", RegCreateKeyExA, RefuseCreate);
-    openKey = &open, createKey = &create;
     for (const auto &row : rows) {
         SCOPED_TRACE(testing::Message() << "row " << &row - rows);
         version_.version = row.version;
@@ -185,18 +161,23 @@ TEST_F(Detection, WithoutASettableChannelConfigurationOpenWritesTheDefaultsAndOp
         VcDefaultDevice(0, &card);
         card.channelConfig = row.offer;
         VcSetDevices(&card, 1);
-        for (const std::string &instance : instances)
+        for (const std::string &instance : instances) {
             CreateKey(instance);
+            if (row.refused[0] == 'D')
+                CreateKey(instance + "\\" + row.refused), Forbid(instance + "\\" + row.refused);
+        }
+        if (row.refused[0] == '\\')
+            Forbid(kProfilePciKey + row.refused);
         CreateKey(kProfilePciKey + kOther + "\\3&0");
         MessageBoxCapture boxes;
-        refusedKey = row.refused;
         EXPECT_FALSE(ProbeSpeakerRouting(Open));
-        refusedKey.clear();
         for (size_t i = 0; i < 4; ++i)
             for (const auto &e : values) {
                 const std::string key = instances[i] + "\\DirectSound\\" + e.subkey;
                 const bool written = std::string(row.written + 4 * i, 3).find(e.subkey[0]) != std::string::npos;
                 EXPECT_EQ(written ? e.data : 99, GetDword(HKEY_LOCAL_MACHINE, key, e.name, 99)) << key;
+                if (!written)
+                    continue;
                 // Only below a key that outlives a restart of Windows can a lasting key be made.
                 HKEY lasting = nullptr;
                 EXPECT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_LOCAL_MACHINE, (key + "\\L").c_str(), 0, nullptr,

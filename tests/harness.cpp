@@ -217,10 +217,10 @@ LimitedUser *user;
 void Secure(HKEY parent, const wchar_t *name, const std::string &rule, bool alone)
 {
     HKEY key; PSECURITY_DESCRIPTOR sd; wchar_t sub[256];
-    if (RegOpenKeyExW(parent, name, 0, WRITE_DAC | KEY_READ, &key))
+    if (RegOpenKeyExW(parent, name, 0, WRITE_DAC | WRITE_OWNER | KEY_READ, &key))
         return;
     if (ConvertStringSecurityDescriptorToSecurityDescriptorA(rule.c_str(), SDDL_REVISION_1, &sd, nullptr))
-        RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, sd), LocalFree(sd);
+        RegSetKeySecurity(key, DACL_SECURITY_INFORMATION | (rule[0] == 'O' ? OWNER_SECURITY_INFORMATION : 0), sd), LocalFree(sd);
     for (DWORD i = 0, n = 256; !alone && !RegEnumKeyExW(key, i, sub, &n, nullptr, nullptr, nullptr, nullptr); n = 256, ++i)
         Secure(key, sub, rule, false);
     CloseHandle(key); // by its handle: the ledger never saw it
@@ -228,20 +228,20 @@ void Secure(HKEY parent, const wchar_t *name, const std::string &rule, bool alon
 
 // A file a limited user may not write, with the error Windows gives; a bare
 // name is a profile in the Windows folder.
-bool Refused(const char *file)
+bool Refused(const char *function, const char *file)
 {
     char folder[MAX_PATH], ruled[MAX_PATH];
     lstrcpynA(folder, strchr(file, '\\') ? file : WindowsFile(file).c_str(), MAX_PATH);
     PathRemoveFileSpecA(folder);
     for (const auto &r : kRules)
         if (r.where[0] == '%' && ExpandEnvironmentStringsA(r.where, ruled, MAX_PATH) && !lstrcmpiA(ruled, folder))
-            return SetLastError(ERROR_ACCESS_DENIED), true;
+            return user->asked.insert(std::string(function) + " " + PathFindFileNameA(file) + ": 5"), SetLastError(ERROR_ACCESS_DENIED), true;
     return false;
 }
 #define PASS(i, F, ...) user->files[i].Original<decltype(&F)>()(__VA_ARGS__)
-BOOL WINAPI Profile(LPCSTR s, LPCSTR k, LPCSTR t, LPCSTR f) { return s && Refused(f) ? FALSE : PASS(0, WritePrivateProfileStringA, s, k, t, f); }
-BOOL WINAPI Attributes(LPCSTR f, DWORD a) { return !Refused(f) && PASS(1, SetFileAttributesA, f, a); }
-BOOL WINAPI Deletion(LPCSTR f) { return !Refused(f) && PASS(2, DeleteFileA, f); }
+BOOL WINAPI Profile(LPCSTR s, LPCSTR k, LPCSTR t, LPCSTR f) { return s && Refused("WritePrivateProfileStringA", f) ? FALSE : PASS(0, WritePrivateProfileStringA, s, k, t, f); }
+BOOL WINAPI Attributes(LPCSTR f, DWORD a) { return !Refused("SetFileAttributesA", f) && PASS(1, SetFileAttributesA, f, a); }
+BOOL WINAPI Deletion(LPCSTR f) { return !Refused("DeleteFileA", f) && PASS(2, DeleteFileA, f); }
 
 } // namespace
 
@@ -276,6 +276,30 @@ LONG CreateRefused(HKEY root, const char *name, decltype(&RegOpenKeyExA) open)
         path.erase((cut = path.find_last_of('\\')) == std::string::npos ? 0 : cut);
     AsProgram(false);
     return result ? result == ERROR_ACCESS_DENIED ? result : ERROR_SUCCESS : (CloseHandle(key), ERROR_SUCCESS);
+}
+
+void Forbid(const std::string &key)
+{
+    Secure(HKEY_LOCAL_MACHINE, std::wstring(key.begin(), key.end()).c_str(), std::string("O:") + kSystem + "D:P(A;CI;KA;;;" + kSystem + ")", false);
+}
+
+LONG Asked(const char *function, HKEY root, const char *name, DWORD options, REGSAM access, LONG result)
+{
+    // Keys asked with a right to change them; not the card's own state.
+    static auto query = reinterpret_cast<LONG(WINAPI *)(HKEY, int, void *, ULONG, ULONG *)>(
+        GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQueryKey"));
+    struct { ULONG length; WCHAR name[300]; } path = {};
+    ULONG got;
+    if (root == HKEY_LOCAL_MACHINE || root == HKEY_CURRENT_USER)
+        wcscpy(path.name, root == HKEY_LOCAL_MACHINE ? L"HKLM" : L"HKCU");
+    else
+        query(root, 3 /* its name */, &path, sizeof path - 2, &got);
+    const REGSAM kChanges = KEY_SET_VALUE | KEY_CREATE_SUB_KEY | KEY_CREATE_LINK | DELETE | WRITE_DAC | WRITE_OWNER;
+    char line[800];
+    snprintf(line, sizeof line, "%s %ls\\%s %lx %lx: %ld", function, path.name, name ? name : "", options, access, result);
+    if (user && (access & kChanges) && !strstr(line, "\\VirtualCard"))
+        user->asked.insert(line);
+    return result;
 }
 
 LimitedUser::LimitedUser() : files{HOOK("kernel32.dll", WritePrivateProfileStringA, Profile),

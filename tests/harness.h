@@ -14,6 +14,7 @@
 
 #include <functional>
 #include <initializer_list>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -142,9 +143,14 @@ private:
 // the keys their rules again (keys made anew lack them; RestorePackage does
 // it); the ledger's stand-ins call AsProgram around each open, and refuse a
 // key made below one that does not let the program make subkeys.
-struct LimitedUser { LimitedUser(); ~LimitedUser(); ImportHook files[3]; };
-void ApplyWindowsRules(), AsProgram(bool on);
+// Forbid takes every right to a key below HKEY_LOCAL_MACHINE, and to all
+// below it, from the program, until the rules are given again. A limited
+// user notes each key the program asks for with a right to change it,
+// "function root\\name options access: result", and each file refused it.
+struct LimitedUser { LimitedUser(); ~LimitedUser(); ImportHook files[3]; std::set<std::string> asked; };
+void ApplyWindowsRules(), AsProgram(bool on), Forbid(const std::string &key);
 LONG CreateRefused(HKEY root, const char *name, decltype(&RegOpenKeyExA) open);
+LONG Asked(const char *function, HKEY root, const char *name, DWORD options, REGSAM access, LONG result);
 
 // ---- Waiting: every wait has its own bound, shorter than the test's
 

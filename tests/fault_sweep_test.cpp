@@ -191,14 +191,17 @@ void StartUp(const char *commandLine)
 }
 
 // The panel as the Open command shows it, made modeless so the flow can press
-// its buttons; pressed is a button id, or 0 for none.
+// its buttons; pressed is a button id, or 0 for none. Apply takes a change
+// first: the layout of two speakers, which every card offers.
 void Panel(int pressed)
 {
     HWND panel = CreateDialogParamA(appInstance, MAKEINTRESOURCEA(IDD_PANEL), owner, PanelProc, 0);
+    if (pressed == IDC_APPLY)
+        UserInput(GetDlgItem(currentPageWindow, IDC_LAYOUT_2), {VK_LBUTTON});
     if (pressed)
-        SendMessageA(panel, WM_COMMAND, pressed, 0);
+        UserInput(GetDlgItem(panel, pressed), {VK_LBUTTON});
     if (pressed != IDOK)
-        SendMessageA(panel, WM_COMMAND, IDCANCEL, 0);
+        UserInput(GetDlgItem(panel, IDCANCEL), {VK_LBUTTON});
     DestroyWindow(panel);
 }
 

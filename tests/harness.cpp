@@ -408,9 +408,8 @@ INT_PTR CALLBACK InertDialog(HWND dialog, UINT message, WPARAM, LPARAM)
 void ChooseTab(HWND panel, int index)
 {
     HWND tab = GetDlgItem(panel, IDC_PANEL_TAB);
-    SendMessageA(tab, TCM_SETCURSEL, index, 0);
-    NMHDR change = {tab, static_cast<UINT_PTR>(IDC_PANEL_TAB), static_cast<UINT>(TCN_SELCHANGE)};
-    SendMessageA(panel, WM_NOTIFY, IDC_PANEL_TAB, reinterpret_cast<LPARAM>(&change));
+    for (int at = TabCtrl_GetCurSel(tab); at != index; at += at < index ? 1 : -1)
+        UserInput(tab, {at < index ? VK_RIGHT : VK_LEFT});
 }
 
 void UserInput(HWND control, std::initializer_list<int> keys, POINT at)

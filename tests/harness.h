@@ -215,7 +215,8 @@ private:
 // A dialog procedure that does nothing but give back the pictures its static
 // controls loaded, as the program's pages do: the panel's template as a host.
 INT_PTR CALLBACK InertDialog(HWND, UINT message, WPARAM, LPARAM);
-// Chooses a tab of the control panel as a click does.
+// Chooses a tab of the control panel as a user does, with the arrow keys on
+// the focused tabs: the control sends its own notices.
 void ChooseTab(HWND panel, int index);
 // A user's input to a control of this thread, which answers it as it answers
 // the user: each key (a virtual key code) pressed and released where the

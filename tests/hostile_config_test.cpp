@@ -49,7 +49,7 @@ protected:
         int stereoX2 = stereoX2Allowed;
         mixingOptionsPage.latency = mixingOptionsPage.mixIntoPrimary = mixingOptionsPage.bypass = -1;
         HWND panel = CreateDialogParamA(appInstance, MAKEINTRESOURCEA(IDD_PANEL), owner_, PanelProc, 0);
-        SendMessageA(panel, WM_COMMAND, IDCANCEL, 0);
+        UserInput(GetDlgItem(panel, IDCANCEL), {VK_LBUTTON});
         DestroyWindow(panel);
         char seen[160];
         snprintf(seen, sizeof seen, "%d %d %d | %u | %d %d %d | %d", limits, max, stereoX2,
@@ -64,7 +64,7 @@ protected:
     {
         HWND panel = CreateDialogParamA(appInstance, MAKEINTRESOURCEA(IDD_PANEL), owner_, PanelProc, 0);
         std::string seen = Text(GetDlgItem(panel, IDC_DRIVER_VERSION));
-        SendMessageA(panel, WM_COMMAND, IDCANCEL, 0);
+        UserInput(GetDlgItem(panel, IDCANCEL), {VK_LBUTTON});
         DestroyWindow(panel);
         WriteSpeakerLayout(2);
         ApplyFirstRunLayout();

@@ -111,10 +111,7 @@ struct Hooks {
             return Deliver(window, WM_NULL, kCloseRequest, 0), 0; // whatever message carries it
         return REAL(timer, SetTimer)(window, id, period, procedure);
     }
-    static BOOL WINAPI Kill(HWND window, UINT_PTR id)
-    {
-        return Step("kill %u %s", unsigned(id), Who(window)), REAL(kill, KillTimer)(window, id);
-    }
+    static BOOL WINAPI Kill(HWND window, UINT_PTR id) { return Step("kill %u %s", unsigned(id), Who(window)), REAL(kill, KillTimer)(window, id); }
     static HMODULE WINAPI Load(LPCSTR name)
     {
         Step("load %s", name);
@@ -130,9 +127,7 @@ struct Hooks {
         return Step("free %s", PathFindFileNameA(CharLowerA(path))), REAL(free, FreeLibrary)(module);
     }
     static BOOL WINAPI Delete(LPCSTR path) // the name alone when in the system folder
-    {
-        return Step("delete %s", SystemFile(PathFindFileNameA(path)) == path ? PathFindFileNameA(path) : path), TRUE;
-    }
+    { return Step("delete %s", SystemFile(PathFindFileNameA(path)) == path ? PathFindFileNameA(path) : path), TRUE; }
     static UINT WINAPI Run(LPCSTR command, UINT show) { return Step("run %s %u", command, show), 33; }
     static UINT WINAPI SystemFolder(LPSTR folder, UINT size) // the folder still filled in, as no caller may trust
     {
@@ -153,10 +148,7 @@ struct Hooks {
         GetMenuStringA(menu, 1, second, sizeof second, MF_BYPOSITION);
         return Step("menu %s %s flags=%u at %d,%d %s", first, second, flags, x, y, Who(owner)), 0; // dismissed
     }
-    static HMENU WINAPI LoadMenu(HINSTANCE instance, LPCSTR id)
-    {
-        return noMenu ? nullptr : REAL(loadMenu, LoadMenuA)(instance, id);
-    }
+    static HMENU WINAPI LoadMenu(HINSTANCE instance, LPCSTR id) { return noMenu ? nullptr : REAL(loadMenu, LoadMenuA)(instance, id); }
     static INT_PTR WINAPI Panel(HINSTANCE, LPCSTR id, HWND owner, DLGPROC, LPARAM)
     {
         Step("%s %s", id == MAKEINTRESOURCEA(IDD_PANEL) ? "panel" : "warning", Who(owner));
@@ -164,15 +156,10 @@ struct Hooks {
     }
     static BOOL WINAPI Foreground(HWND window) { return Step("foreground %s", Who(window)), TRUE; }
     static HWND WINAPI Active(HWND window) { return Step("active %s", Who(window)), nullptr; }
-    static int WINAPI Box(HWND owner, LPCSTR text, LPCSTR, UINT style)
-    {
-        return Step("box %.24s %s style=0x%x", text, Who(owner), style), IDOK;
-    }
+    static int WINAPI Box(HWND owner, LPCSTR text, LPCSTR, UINT style) { return Step("box %.24s %s style=0x%x", text, Who(owner), style), IDOK; }
     static DWORD WINAPI Clock() { return now ? now : REAL(clock, GetTickCount)(); }
-    static void WINAPI Wait(DWORD ms) // the uninstall's blocking wait is recorded, not waited
-    {
-        ms < 1000 ? REAL(wait, Sleep)(ms) : (void)Step("sleep %lu", ms);
-    }
+    // The uninstall's blocking wait is recorded, not waited.
+    static void WINAPI Wait(DWORD ms) { ms < 1000 ? REAL(wait, Sleep)(ms) : (void)Step("sleep %lu", ms); }
     ImportHook icon = HOOK("shell32.dll", Shell_NotifyIconA, Icon);
     ImportHook post = HOOK("user32.dll", PostMessageA, Post);
     ImportHook timer = HOOK("user32.dll", SetTimer, Timer);
@@ -467,15 +454,11 @@ void CALLBACK Answer(HWND, UINT, UINT_PTR, DWORD)
 // The resident program's hidden window, whose end ends the program, and an
 // Explorer folder window, which stays when asked to close.
 LRESULT CALLBACK TrayProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    return message == WM_DESTROY ? Step("end"), 0 : DefWindowProcA(window, message, wParam, lParam);
-}
+{ return message == WM_DESTROY ? Step("end"), 0 : DefWindowProcA(window, message, wParam, lParam); }
 LRESULT CALLBACK FolderProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (message != WM_CLOSE)
-        return DefWindowProcA(window, message, wParam, lParam);
-    Step("close folder %d,%d", static_cast<int>(wParam), static_cast<int>(lParam));
-    return 0;
+    return message != WM_CLOSE ? DefWindowProcA(window, message, wParam, lParam)
+                               : (Step("close folder %d,%d", static_cast<int>(wParam), static_cast<int>(lParam)), 0);
 }
 HWND CreateOfClass(const char *className, WNDPROC procedure)
 {
@@ -485,10 +468,7 @@ HWND CreateOfClass(const char *className, WNDPROC procedure)
     RegisterClassA(&windowClass);
     return CreateWindowExA(0, className, "", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
 }
-void WINAPI StandInDll32Call(DWORD step)
-{
-    Step("DLL32Call %lu", step);
-}
+void WINAPI StandInDll32Call(DWORD step) { Step("DLL32Call %lu", step); }
 
 // The control panel on its General tab, and a hidden window standing for
 // the resident program's.
@@ -584,7 +564,6 @@ TEST_F(Uninstall, AnUninstallOutlivesItsPage)
         {"panel", 2500, "timer 0 1500 none"}, {"tray", 2500, "timer 0 1500 none"},
         {"tray", 3999, "timer 0 1 none"}, {"panel", 4000, "timer 0 10 none"}};
     for (const auto &c : cases) {
-        const char *owner = c.owner;
         SCOPED_TRACE(c.elapsed);
         missing = "VTHLP32.DLL", instead = "QA3DLoad.dll";
         now = 100000;
@@ -598,7 +577,7 @@ TEST_F(Uninstall, AnUninstallOutlivesItsPage)
         ChooseTab(panelDialog, 0);
         page = currentPageWindow;
         EXPECT_FALSE(Enabled(IDC_TEST_ALL) || Enabled(IDC_UNINSTALL));
-        if (!strcmp(owner, "tray"))
+        if (!strcmp(c.owner, "tray"))
             DestroyWindow(panelDialog);
         steps.clear();
         ASSERT_TRUE(WaitFor([] { return !IsWindow(trayWindow); }, 8000));
@@ -606,7 +585,7 @@ TEST_F(Uninstall, AnUninstallOutlivesItsPage)
         ASSERT_FALSE(steps.empty());
         EXPECT_TRUE(steps[0] != "kill 1 none" && !steps[0].compare(0, 5, "kill ") && strstr(steps[0].c_str(), "none"));
         steps[0] = "kill";
-        EXPECT_EQ((Steps{"kill", "box Sonaris audio devices an " + std::string(owner) + " style=0x10040",
+        EXPECT_EQ((Steps{"kill", "box Sonaris audio devices an " + std::string(c.owner) + " style=0x10040",
                          "delete VTAPLT.CPL", "DLL32Call 1", "free qa3dload.dll", "delete VTHLP32.DLL", "end"}),
                   steps);
         TearDown(), SetUp();
@@ -621,10 +600,12 @@ TEST_F(Uninstall, AnUninstallOutlivesItsPage)
 // nothing is deleted or started. A stand-in takes the export's place.
 TEST_F(Uninstall, FinishingTakesItsStepsInOrderAndDeletesOnlyABareAppletName)
 {
-    const std::string longest(45, 'x'); // 39 of its characters are read
-    const struct { std::string loader; int folder; } rows[] = {
-        {"..\\victim.txt"}, {"../victim.txt"}, {WindowsFile("victim.txt")}, {"C:..\\victim.txt"}, {".."}, {"."}, {""},
-        {longest}, {"", 1}, {"", 2}};
+    const std::string longest(45, 'x'), run = "run \"" + SystemFile("control.exe") + "\" 8"; // 39 of its characters are read
+    // LOADER, the system folder (1: not found, 2: longer than the buffer), the steps between message 48 and the export's.
+    const struct { std::string loader; int folder; Steps applet; } rows[] = {
+        {"..\\victim.txt"}, {"../victim.txt"}, {WindowsFile("victim.txt")}, {"C:..\\victim.txt"}, {".."}, {"."},
+        {"", 0, {"close folder 0,0", "delete VTAPLT.CPL", run}}, {longest, 0, {"delete " + std::string(39, 'x')}},
+        {"", 1, {"close folder 0,0"}}, {"", 2, {"close folder 0,0"}}};
     for (const auto &row : rows) {
         const std::string &loader = row.loader;
         SCOPED_TRACE(loader + std::to_string(row.folder));
@@ -635,18 +616,8 @@ TEST_F(Uninstall, FinishingTakesItsStepsInOrderAndDeletesOnlyABareAppletName)
         systemFolder = row.folder;
         steps.clear();
         FinishUninstall(page);
-        Steps expected = {"kill 1 page", kDone};
-        if (explorer)
-            expected.push_back("close folder 0,0");
-        if (explorer && !row.folder)
-            expected.insert(expected.end(), {"delete VTAPLT.CPL", "run \"" + SystemFile("control.exe") + "\" 8"});
-        if (loader == longest)
-            expected.push_back("delete " + longest.substr(0, 39));
-        expected.insert(expected.end(), {"DLL32Call 1", "free shlwapi.dll"});
-        if (!row.folder)
-            expected.push_back("delete VTHLP32.DLL");
-        expected.push_back("end");
-        EXPECT_EQ(expected, steps);
+        EXPECT_EQ(Join({{"kill 1 page", kDone}, row.applet, {"DLL32Call 1", "free shlwapi.dll"},
+                        row.folder ? Steps{} : Steps{"delete VTHLP32.DLL"}, {"end"}}), steps);
         DestroyWindow(explorer);
         UnregisterClassA("CabinetWClass", nullptr);
         trayWindow = CreateOfClass(kTrayClassName, TrayProc);

@@ -106,15 +106,11 @@ protected:
 
     static void SetLimits(Limits limits, DWORD stereoX2)
     {
-        if (limits == kNoKey) {
-            SHDeleteKeyA(HKEY_LOCAL_MACHINE, kDriverKeyPath);
-        } else if (limits == kNoValues) {
-            SHDeleteValueA(HKEY_LOCAL_MACHINE, kDriverKeyPath, "MaxSpeakers");
-            SHDeleteValueA(HKEY_LOCAL_MACHINE, kDriverKeyPath, "StereoX2");
-        } else {
-            SetDword(HKEY_LOCAL_MACHINE, kDriverKeyPath, "MaxSpeakers", limits);
-            SetDword(HKEY_LOCAL_MACHINE, kDriverKeyPath, "StereoX2", stereoX2);
-        }
+        if (limits == kNoKey)
+            return (void)SHDeleteKeyA(HKEY_LOCAL_MACHINE, kDriverKeyPath);
+        for (auto [name, value] : {std::make_pair("MaxSpeakers", DWORD(limits)), std::make_pair("StereoX2", stereoX2)})
+            limits == kNoValues ? (void)SHDeleteValueA(HKEY_LOCAL_MACHINE, kDriverKeyPath, name)
+                                : SetDword(HKEY_LOCAL_MACHINE, kDriverKeyPath, name, value);
     }
     // The control panel opened afresh, on its General tab, but modeless, with
     // the card's speaker configuration set first, as DirectSound keeps it.
@@ -142,12 +138,7 @@ protected:
                 layouts += b.second;
         return layouts;
     }
-    RECT Frame(int index)
-    {
-        RECT r = kFrames[index];
-        MapDialogRect(page_, &r);
-        return r;
-    }
+    RECT Frame(int index) { RECT r = kFrames[index]; return MapDialogRect(page_, &r), r; }
     // Puts the mouse over a speaker's place and returns it in page coordinates.
     POINT MouseOver(int index)
     {
@@ -182,19 +173,10 @@ protected:
         DispatchPending();
     }
     // The test sounds have ended and nothing of them is held.
-    static bool Idle()
-    {
-        return WaitFor([] { return !testPlaying && !testSound && !testBuffer; }, 5000);
-    }
+    static bool Idle() { return WaitFor([] { return !testPlaying && !testSound && !testBuffer; }, 5000); }
     // The times the page was erased since it was last asked, what it has
     // to paint painted.
-    int Erasures()
-    {
-        UpdateWindow(page_);
-        int n = erasures;
-        erasures = 0;
-        return n;
-    }
+    int Erasures() { return UpdateWindow(page_), std::exchange(erasures, 0); }
     // What the page paints now (it is not erased for it).
     Painting Paint()
     {

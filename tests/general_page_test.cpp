@@ -120,10 +120,9 @@ protected:
             SetDword(HKEY_CURRENT_USER, VCARD_KEY "\\Device0", "SpeakerConfig", config);
         DestroyWindow(panel_);
         panel_ = CreateDialogParamA(appInstance, MAKEINTRESOURCEA(IDD_PANEL), nullptr, PanelProc, 0);
-        ASSERT_NE(nullptr, panel_);
         ShowWindow(panel_, SW_SHOWNORMAL);
         page_ = currentPageWindow;
-        ASSERT_NE(nullptr, page_);
+        ASSERT_TRUE(panel_ && page_);
         VcLogClear();
     }
     void Apply() { SendMessageA(panel_, WM_COMMAND, IDC_APPLY, 0); }
@@ -291,16 +290,14 @@ TEST_F(GeneralPageTest, AChoiceIsWrittenOnApplyOrWhenTakenAndLostWhenShownAgain)
     EXPECT_EQ("01", WithHand());
     EXPECT_EQ(DWORD(DSSPEAKER_STEREO), VcSpeakerConfig(0)); // nothing written before Apply
     Apply();
-    EXPECT_EQ(DWORD(DSSPEAKER_5POINT1), VcSpeakerConfig(0));
-    EXPECT_EQ("6", Buttons(false));
+    EXPECT_EQ(std::make_pair(DWORD(DSSPEAKER_5POINT1), std::string("6")), std::make_pair(VcSpeakerConfig(0), Buttons(false)));
     EXPECT_EQ(Pictured(6), Paint());
     EXPECT_EQ(1, Erasures()); // the two speakers' place is painted anew
 
     // "Stereo X 2" is written as two speakers and read back as them.
     Click(IDC_LAYOUT_STEREO_X2);
     Apply();
-    EXPECT_EQ(DWORD(DSSPEAKER_STEREO), VcSpeakerConfig(0));
-    EXPECT_EQ("2", Buttons(false));
+    EXPECT_EQ(std::make_pair(DWORD(DSSPEAKER_STEREO), std::string("2")), std::make_pair(VcSpeakerConfig(0), Buttons(false)));
 
     // Unchanged, nothing is written.
     VcLogClear();
@@ -445,8 +442,7 @@ TEST_F(GeneralPageTest, ASecondPressOrThePagesEndStopsATestAndAHelpClickStartsNo
     ClickSpeaker(4);
     ASSERT_EQ(1, VcPlayingBuffers());
     ChooseTab(panel_, 1);
-    EXPECT_EQ(0, testPlaying);
-    EXPECT_EQ(0, VcLiveBuffers());
+    EXPECT_TRUE(!testPlaying && !VcLiveBuffers());
     Pump(250); // no tick is left to play on
     EXPECT_EQ((std::vector<std::string>{"center.wav 0x4"}), Plays());
     EXPECT_EQ((std::vector<std::string>{"buf.stop hr=0x00000000"}), Trace(0, {"buf.stop"}));

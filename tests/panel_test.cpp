@@ -254,9 +254,8 @@ TEST_F(Panel, ApplyAndOkWriteEveryPageToEveryDeviceCancelWritesNothing)
     from = VcLogCount();
     calls.clear();
     Press(IDOK);
-    EXPECT_EQ(3u, Trace(from, {"ds.speaker.set"}).size());
+    EXPECT_TRUE(Trace(from, {"ds.speaker.set"}).size() == 3 && !panelDialog);
     EXPECT_EQ(Passes({{"set", 0}, {"set", 1}}), PropertyCalls(RecordLines(from)));
-    EXPECT_EQ(nullptr, panelDialog);
     EXPECT_EQ((std::vector<Call>{Call{"WinHelpA vtpanel.hlp 2", panel_, 0}, Call{"EndDialog", panel_, 1}}), calls);
 
     for (int id : {IDCANCEL, WM_CLOSE}) {

@@ -196,8 +196,7 @@ TEST_F(SpeakerLayout, ConfigurationsReadAndLayoutsWriteAsTheTablesSayAndFailures
         VcFailCall(step.first, 1, DSERR_GENERIC);
         EXPECT_FALSE(step.second ? WriteSpeakerLayout(6) : ReadSpeakerLayout(&layout)) << step.first;
     }
-    EXPECT_EQ(77, layout);
-    EXPECT_EQ(DWORD(DSSPEAKER_STEREO), VcSpeakerConfig(0));
+    EXPECT_TRUE(layout == 77 && VcSpeakerConfig(0) == DSSPEAKER_STEREO);
     const std::vector<std::string> expected = {"DirectSoundCreate error", "Get speaker config error",
                                                "DirectSoundCreate error", "Set speaker config error"};
     EXPECT_EQ(expected, debug.Lines());
@@ -218,11 +217,10 @@ TEST(Registry, ManufacturerIdOfTheFirstMatchingDriverWithATwoByteId)
         SetValue(HKEY_LOCAL_MACHINE, path, "DriverDesc", REG_BINARY, d.desc, static_cast<DWORD>(strlen(d.desc)));
         SetValue(HKEY_LOCAL_MACHINE, path + "\\Config", "ManufactureID", REG_BINARY, &d.id, d.idSize);
     }
-    EXPECT_EQ(0x33, FindDriverManufacturerId("Sonaris")); // little-endian
-    EXPECT_EQ(0, FindDriverManufacturerId("sonaris")); // case counts
-    EXPECT_EQ(0x11, FindDriverManufacturerId(""));
-    EXPECT_EQ(0x11, FindDriverManufacturerId("Audio")); // anywhere in the description
-    EXPECT_EQ(0, FindDriverManufacturerId("z"));
+    // The id read little-endian; case counts; the name found anywhere in the description.
+    const std::pair<const char *, int> finds[] = {{"Sonaris", 0x33}, {"sonaris", 0}, {"", 0x11}, {"Audio", 0x11}, {"z", 0}};
+    for (auto [name, id] : finds)
+        EXPECT_EQ(id, FindDriverManufacturerId(name)) << name;
     RestorePackage();
 }
 

@@ -106,15 +106,11 @@ protected:
 
     static void SetLimits(Limits limits, DWORD stereoX2)
     {
-        if (limits == kNoKey) {
-            SHDeleteKeyA(HKEY_LOCAL_MACHINE, kDriverKeyPath);
-        } else if (limits == kNoValues) {
-            SHDeleteValueA(HKEY_LOCAL_MACHINE, kDriverKeyPath, "MaxSpeakers");
-            SHDeleteValueA(HKEY_LOCAL_MACHINE, kDriverKeyPath, "StereoX2");
-        } else {
-            SetDword(HKEY_LOCAL_MACHINE, kDriverKeyPath, "MaxSpeakers", limits);
-            SetDword(HKEY_LOCAL_MACHINE, kDriverKeyPath, "StereoX2", stereoX2);
-        }
+        if (limits == kNoKey)
+            return (void)SHDeleteKeyA(HKEY_LOCAL_MACHINE, kDriverKeyPath);
+        for (auto [name, value] : {std::make_pair("MaxSpeakers", DWORD(limits)), std::make_pair("StereoX2", stereoX2)})
+            limits == kNoValues ? (void)SHDeleteValueA(HKEY_LOCAL_MACHINE, kDriverKeyPath, name)
+                                : SetDword(HKEY_LOCAL_MACHINE, kDriverKeyPath, name, value);
     }
     // The control panel opened afresh, on its General tab, but modeless, with
     // the card's speaker configuration set first, as DirectSound keeps it.
@@ -124,10 +120,9 @@ protected:
             SetDword(HKEY_CURRENT_USER, VCARD_KEY "\\Device0", "SpeakerConfig", config);
         DestroyWindow(panel_);
         panel_ = CreateDialogParamA(appInstance, MAKEINTRESOURCEA(IDD_PANEL), nullptr, PanelProc, 0);
-        ASSERT_NE(nullptr, panel_);
         ShowWindow(panel_, SW_SHOWNORMAL);
         page_ = currentPageWindow;
-        ASSERT_NE(nullptr, page_);
+        ASSERT_TRUE(panel_ && page_);
         VcLogClear();
     }
     void Apply() { SendMessageA(panel_, WM_COMMAND, IDC_APPLY, 0); }
@@ -142,12 +137,7 @@ protected:
                 layouts += b.second;
         return layouts;
     }
-    RECT Frame(int index)
-    {
-        RECT r = kFrames[index];
-        MapDialogRect(page_, &r);
-        return r;
-    }
+    RECT Frame(int index) { RECT r = kFrames[index]; return MapDialogRect(page_, &r), r; }
     // Puts the mouse over a speaker's place and returns it in page coordinates.
     POINT MouseOver(int index)
     {
@@ -182,19 +172,10 @@ protected:
         DispatchPending();
     }
     // The test sounds have ended and nothing of them is held.
-    static bool Idle()
-    {
-        return WaitFor([] { return !testPlaying && !testSound && !testBuffer; }, 5000);
-    }
+    static bool Idle() { return WaitFor([] { return !testPlaying && !testSound && !testBuffer; }, 5000); }
     // The times the page was erased since it was last asked, what it has
     // to paint painted.
-    int Erasures()
-    {
-        UpdateWindow(page_);
-        int n = erasures;
-        erasures = 0;
-        return n;
-    }
+    int Erasures() { return UpdateWindow(page_), std::exchange(erasures, 0); }
     // What the page paints now (it is not erased for it).
     Painting Paint()
     {
@@ -309,16 +290,14 @@ TEST_F(GeneralPageTest, AChoiceIsWrittenOnApplyOrWhenTakenAndLostWhenShownAgain)
     EXPECT_EQ("01", WithHand());
     EXPECT_EQ(DWORD(DSSPEAKER_STEREO), VcSpeakerConfig(0)); // nothing written before Apply
     Apply();
-    EXPECT_EQ(DWORD(DSSPEAKER_5POINT1), VcSpeakerConfig(0));
-    EXPECT_EQ("6", Buttons(false));
+    EXPECT_EQ(std::make_pair(DWORD(DSSPEAKER_5POINT1), std::string("6")), std::make_pair(VcSpeakerConfig(0), Buttons(false)));
     EXPECT_EQ(Pictured(6), Paint());
     EXPECT_EQ(1, Erasures()); // the two speakers' place is painted anew
 
     // "Stereo X 2" is written as two speakers and read back as them.
     Click(IDC_LAYOUT_STEREO_X2);
     Apply();
-    EXPECT_EQ(DWORD(DSSPEAKER_STEREO), VcSpeakerConfig(0));
-    EXPECT_EQ("2", Buttons(false));
+    EXPECT_EQ(std::make_pair(DWORD(DSSPEAKER_STEREO), std::string("2")), std::make_pair(VcSpeakerConfig(0), Buttons(false)));
 
     // Unchanged, nothing is written.
     VcLogClear();
@@ -463,8 +442,7 @@ TEST_F(GeneralPageTest, ASecondPressOrThePagesEndStopsATestAndAHelpClickStartsNo
     ClickSpeaker(4);
     ASSERT_EQ(1, VcPlayingBuffers());
     ChooseTab(panel_, 1);
-    EXPECT_EQ(0, testPlaying);
-    EXPECT_EQ(0, VcLiveBuffers());
+    EXPECT_TRUE(!testPlaying && !VcLiveBuffers());
     Pump(250); // no tick is left to play on
     EXPECT_EQ((std::vector<std::string>{"center.wav 0x4"}), Plays());
     EXPECT_EQ((std::vector<std::string>{"buf.stop hr=0x00000000"}), Trace(0, {"buf.stop"}));

@@ -37,9 +37,7 @@ std::vector<Call> calls;
 BOOL WINAPI RecordForeground(HWND window) { return calls.emplace_back("SetForegroundWindow", window, 0), TRUE; }
 HWND WINAPI RecordActivation(HWND window) { return calls.emplace_back("SetActiveWindow", window, 0), nullptr; }
 BOOL WINAPI RecordHelp(HWND window, LPCSTR file, UINT command, ULONG_PTR data)
-{
-    return calls.emplace_back(std::string("WinHelpA ") + file + " " + std::to_string(command), window, data), TRUE;
-}
+{ return calls.emplace_back(std::string("WinHelpA ") + file + " " + std::to_string(command), window, data), TRUE; }
 BOOL WINAPI RecordEnd(HWND window, INT_PTR result) { return calls.emplace_back("EndDialog", window, result), ShowWindow(window, SW_HIDE), TRUE; }
 
 // The driver properties each page reads, and writes, in the panel's order
@@ -222,8 +220,7 @@ TEST_F(Panel, EachTabShowsItsPageWithTheFocusOnTheTabsAndKeepsApply)
     HWND focus = GetFocus();
     EXPECT_TRUE(focus == currentPageWindow || IsChild(currentPageWindow, focus));
 
-    Press(IDM_EXIT);
-    Press(IDM_OPEN);
+    Press(IDM_EXIT), Press(IDM_OPEN);
     EXPECT_EQ(panel_, panelDialog);
     EXPECT_TRUE(IsWindowVisible(panel_) && IsWindow(owner_));
 }
@@ -247,12 +244,9 @@ TEST_F(Panel, ApplyAndOkWriteEveryPageToEveryDeviceCancelWritesNothing)
     EXPECT_EQ(Passes({{"set", 0}, {"set", 1}, {"get", 0}}), PropertyCalls(RecordLines(from)));
     EXPECT_EQ(std::vector<std::string>(4, "ds.coop class=\"#32770\" style=0x94c820cc exstyle=0x10501 level=1 hr=0x00000000"),
               Trace(from, {"ds.coop"})) << "each device's connection and the re-read's, for the panel";
-    EXPECT_EQ(0, testPlaying);
-    EXPECT_FALSE(ApplyEnabled());
-    EXPECT_EQ(panel_, panelDialog);
-    DWORD reverb = 0;
-    EXPECT_TRUE(VcStoredProperty(1, Q3DEffectPropertySet, 5, &reverb, 4));
-    EXPECT_EQ(1u, reverb);
+    DWORD reverb = 0; // the sound stopped, Apply off, the panel up, reverb on on the second device
+    EXPECT_TRUE(!testPlaying && !ApplyEnabled() && panelDialog == panel_);
+    EXPECT_TRUE(VcStoredProperty(1, Q3DEffectPropertySet, 5, &reverb, 4) && reverb == 1);
 
     // The General page writes the layout once per device, the failing one too.
     ChooseTab(panel_, 0);
@@ -260,9 +254,8 @@ TEST_F(Panel, ApplyAndOkWriteEveryPageToEveryDeviceCancelWritesNothing)
     from = VcLogCount();
     calls.clear();
     Press(IDOK);
-    EXPECT_EQ(3u, Trace(from, {"ds.speaker.set"}).size());
+    EXPECT_TRUE(Trace(from, {"ds.speaker.set"}).size() == 3 && !panelDialog);
     EXPECT_EQ(Passes({{"set", 0}, {"set", 1}}), PropertyCalls(RecordLines(from)));
-    EXPECT_EQ(nullptr, panelDialog);
     EXPECT_EQ((std::vector<Call>{Call{"WinHelpA vtpanel.hlp 2", panel_, 0}, Call{"EndDialog", panel_, 1}}), calls);
 
     for (int id : {IDCANCEL, WM_CLOSE}) {
@@ -272,8 +265,7 @@ TEST_F(Panel, ApplyAndOkWriteEveryPageToEveryDeviceCancelWritesNothing)
         from = VcLogCount();
         calls.clear();
         SendMessageA(panel_, id == WM_CLOSE ? WM_CLOSE : WM_COMMAND, id == WM_CLOSE ? 0 : id, 0);
-        EXPECT_TRUE(PropertyCalls(RecordLines(from)).empty());
-        EXPECT_EQ(nullptr, panelDialog);
+        EXPECT_TRUE(PropertyCalls(RecordLines(from)).empty() && !panelDialog);
         // The close box neither stops the sound nor ends help.
         EXPECT_EQ(id == WM_CLOSE, testPlaying == 1);
         std::vector<Call> closing = {Call{"WinHelpA vtpanel.hlp 2", panel_, 0}, Call{"EndDialog", panel_, 0}};

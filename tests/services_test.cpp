@@ -22,10 +22,7 @@ protected:
         VcReset();
         window_ = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
     }
-    void TearDown() override
-    {
-        DestroyWindow(window_);
-    }
+    void TearDown() override { DestroyWindow(window_); }
     HWND window_ = nullptr;
 };
 
@@ -91,12 +88,9 @@ TEST_F(Messages, BoxesCarryTheSharedCaptionTheirOwnerAndStyleAndKeepTheirShape)
         {nullptr, MB_OK, context.substr(2) + ":\n\"An undetermi\""}};
     const std::vector<CapturedBox> &b = boxes.Boxes();
     ASSERT_EQ(6u, b.size());
-    for (size_t i = 0; i < b.size(); ++i) {
-        EXPECT_EQ("Sonaris Control Panel", b[i].caption) << i;
-        EXPECT_EQ(expected[i].owner, b[i].owner) << i;
-        EXPECT_EQ(expected[i].style, b[i].style) << i;
-        EXPECT_EQ(expected[i].text, b[i].text) << i;
-    }
+    for (size_t i = 0; i < b.size(); ++i)
+        EXPECT_EQ(std::make_tuple(std::string("Sonaris Control Panel"), expected[i].owner, expected[i].style, expected[i].text),
+                  std::make_tuple(b[i].caption, b[i].owner, b[i].style, b[i].text)) << i;
 }
 
 using Connection = CardTest;
@@ -107,15 +101,10 @@ TEST_F(Connection, APropertySetOutlivesItsBufferAndIsClosedFirst)
 {
     DriverConnection c = {};
     ASSERT_EQ(0, OpenDriverConnection(nullptr, window_, &c.directSound, &c.propertySet, 1));
-    const std::vector<std::string> opened = {
-        "ds.create dev=0",
-        "ds.coop class=\"Static\" style=0x84000000 exstyle=0x0 level=1 hr=0x00000000",
-        "ds.buffer size=" + std::to_string(sizeof(DSBUFFERDESC1)) +
-            " flags=0x14 bytes=1024 reserved=0 format=1/1/22050/44100/2/16 extra=0 hr=0x00000000 place=hardware",
-        "buf.qi iid=IKsPropertySet hr=0x00000000",
-        "buf.release",
-    };
-    EXPECT_EQ(opened, Trace());
+    EXPECT_EQ((std::vector<std::string>{"ds.create dev=0", "ds.coop class=\"Static\" style=0x84000000 exstyle=0x0 level=1 hr=0x00000000",
+                                        "ds.buffer size=" + std::to_string(sizeof(DSBUFFERDESC1)) +
+                                            " flags=0x14 bytes=1024 reserved=0 format=1/1/22050/44100/2/16 extra=0 hr=0x00000000 place=hardware",
+                                        "buf.qi iid=IKsPropertySet hr=0x00000000", "buf.release"}), Trace());
     size_t from = VcLogCount();
     CloseDriverConnection(&c);
     EXPECT_EQ((std::vector<std::string>{"ks.release", "ds.release buffers=0"}), Trace(from));
@@ -163,9 +152,8 @@ TEST_F(Connection, TheListSkipsThePrimaryEntryAndFailingDevicesAndKeepsTen)
     soundDeviceCount = 0;
     ASSERT_EQ(DS_OK, DirectSoundEnumerateA(EnumerateSoundDevice, &window_));
     ASSERT_EQ(10, soundDeviceCount);
-    EXPECT_TRUE(IsEqualGUID(devices[0].guid, soundDevices[0]));
-    EXPECT_TRUE(IsEqualGUID(devices[2].guid, soundDevices[1]));
-    EXPECT_TRUE(IsEqualGUID(devices[10].guid, soundDevices[9]));
+    EXPECT_TRUE(IsEqualGUID(devices[0].guid, soundDevices[0]) && IsEqualGUID(devices[2].guid, soundDevices[1]) &&
+                IsEqualGUID(devices[10].guid, soundDevices[9]));
     const size_t from = VcLogCount();
     EXPECT_TRUE(EnumerateSoundDevice(&devices[11].guid, "", "", &window_)); // full, yet probed and goes on
     EXPECT_EQ(10, soundDeviceCount);
@@ -185,16 +173,13 @@ TEST_F(SpeakerLayout, ConfigurationsReadAndLayoutsWriteAsTheTablesSayAndFailures
 {
     IDirectSound *sound = nullptr;
     ASSERT_EQ(DS_OK, DirectSoundCreate(nullptr, &sound, nullptr));
-    const struct { DWORD config; uint8_t layout; } reads[] = {
-        {DSSPEAKER_HEADPHONE, 2}, {DSSPEAKER_MONO, 2}, {DSSPEAKER_7POINT1, 2}, {DSSPEAKER_5POINT1_SURROUND, 2},
-        {DSSPEAKER_COMBINED(DSSPEAKER_QUAD, DSSPEAKER_GEOMETRY_NARROW), 2}, {DSSPEAKER_7POINT1_SURROUND, 2},
-        {DSSPEAKER_COMBINED(DSSPEAKER_5POINT1, DSSPEAKER_GEOMETRY_MAX), 2},
-    };
-    for (const auto &r : reads) {
-        ASSERT_EQ(DS_OK, sound->SetSpeakerConfig(r.config));
+    // Each read as two speakers.
+    for (DWORD config : std::vector<DWORD>{DSSPEAKER_HEADPHONE, DSSPEAKER_MONO, DSSPEAKER_7POINT1, DSSPEAKER_5POINT1_SURROUND,
+                                           DSSPEAKER_COMBINED(DSSPEAKER_QUAD, DSSPEAKER_GEOMETRY_NARROW), DSSPEAKER_7POINT1_SURROUND,
+                                           DSSPEAKER_COMBINED(DSSPEAKER_5POINT1, DSSPEAKER_GEOMETRY_MAX)}) {
         uint8_t layout = 0;
-        EXPECT_TRUE(ReadSpeakerLayout(&layout));
-        EXPECT_EQ(r.layout, layout) << std::hex << r.config;
+        ASSERT_EQ(DS_OK, sound->SetSpeakerConfig(config));
+        EXPECT_TRUE(ReadSpeakerLayout(&layout) && layout == 2) << std::hex << config << " read as " << int(layout);
     }
     sound->Release();
     for (uint8_t layout : {6, 5, 0, 255}) {
@@ -211,8 +196,7 @@ TEST_F(SpeakerLayout, ConfigurationsReadAndLayoutsWriteAsTheTablesSayAndFailures
         VcFailCall(step.first, 1, DSERR_GENERIC);
         EXPECT_FALSE(step.second ? WriteSpeakerLayout(6) : ReadSpeakerLayout(&layout)) << step.first;
     }
-    EXPECT_EQ(77, layout);
-    EXPECT_EQ(DWORD(DSSPEAKER_STEREO), VcSpeakerConfig(0));
+    EXPECT_TRUE(layout == 77 && VcSpeakerConfig(0) == DSSPEAKER_STEREO);
     const std::vector<std::string> expected = {"DirectSoundCreate error", "Get speaker config error",
                                                "DirectSoundCreate error", "Set speaker config error"};
     EXPECT_EQ(expected, debug.Lines());
@@ -233,11 +217,10 @@ TEST(Registry, ManufacturerIdOfTheFirstMatchingDriverWithATwoByteId)
         SetValue(HKEY_LOCAL_MACHINE, path, "DriverDesc", REG_BINARY, d.desc, static_cast<DWORD>(strlen(d.desc)));
         SetValue(HKEY_LOCAL_MACHINE, path + "\\Config", "ManufactureID", REG_BINARY, &d.id, d.idSize);
     }
-    EXPECT_EQ(0x33, FindDriverManufacturerId("Sonaris")); // little-endian
-    EXPECT_EQ(0, FindDriverManufacturerId("sonaris")); // case counts
-    EXPECT_EQ(0x11, FindDriverManufacturerId(""));
-    EXPECT_EQ(0x11, FindDriverManufacturerId("Audio")); // anywhere in the description
-    EXPECT_EQ(0, FindDriverManufacturerId("z"));
+    // The id read little-endian; case counts; the name found anywhere in the description.
+    const std::pair<const char *, int> finds[] = {{"Sonaris", 0x33}, {"sonaris", 0}, {"", 0x11}, {"Audio", 0x11}, {"z", 0}};
+    for (auto [name, id] : finds)
+        EXPECT_EQ(id, FindDriverManufacturerId(name)) << name;
     RestorePackage();
 }
 

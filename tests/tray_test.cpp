@@ -111,10 +111,7 @@ struct Hooks {
             return Deliver(window, WM_NULL, kCloseRequest, 0), 0; // whatever message carries it
         return REAL(timer, SetTimer)(window, id, period, procedure);
     }
-    static BOOL WINAPI Kill(HWND window, UINT_PTR id)
-    {
-        return Step("kill %u %s", unsigned(id), Who(window)), REAL(kill, KillTimer)(window, id);
-    }
+    static BOOL WINAPI Kill(HWND window, UINT_PTR id) { return Step("kill %u %s", unsigned(id), Who(window)), REAL(kill, KillTimer)(window, id); }
     static HMODULE WINAPI Load(LPCSTR name)
     {
         Step("load %s", name);
@@ -130,9 +127,7 @@ struct Hooks {
         return Step("free %s", PathFindFileNameA(CharLowerA(path))), REAL(free, FreeLibrary)(module);
     }
     static BOOL WINAPI Delete(LPCSTR path) // the name alone when in the system folder
-    {
-        return Step("delete %s", SystemFile(PathFindFileNameA(path)) == path ? PathFindFileNameA(path) : path), TRUE;
-    }
+    { return Step("delete %s", SystemFile(PathFindFileNameA(path)) == path ? PathFindFileNameA(path) : path), TRUE; }
     static UINT WINAPI Run(LPCSTR command, UINT show) { return Step("run %s %u", command, show), 33; }
     static UINT WINAPI SystemFolder(LPSTR folder, UINT size) // the folder still filled in, as no caller may trust
     {
@@ -149,14 +144,10 @@ struct Hooks {
     static BOOL WINAPI Menu(HMENU menu, UINT flags, int x, int y, int, HWND owner, const RECT *)
     {
         char first[16] = "", second[16] = "";
-        GetMenuStringA(menu, 0, first, sizeof first, MF_BYPOSITION);
-        GetMenuStringA(menu, 1, second, sizeof second, MF_BYPOSITION);
+        GetMenuStringA(menu, 0, first, sizeof first, MF_BYPOSITION), GetMenuStringA(menu, 1, second, sizeof second, MF_BYPOSITION);
         return Step("menu %s %s flags=%u at %d,%d %s", first, second, flags, x, y, Who(owner)), 0; // dismissed
     }
-    static HMENU WINAPI LoadMenu(HINSTANCE instance, LPCSTR id)
-    {
-        return noMenu ? nullptr : REAL(loadMenu, LoadMenuA)(instance, id);
-    }
+    static HMENU WINAPI LoadMenu(HINSTANCE instance, LPCSTR id) { return noMenu ? nullptr : REAL(loadMenu, LoadMenuA)(instance, id); }
     static INT_PTR WINAPI Panel(HINSTANCE, LPCSTR id, HWND owner, DLGPROC, LPARAM)
     {
         Step("%s %s", id == MAKEINTRESOURCEA(IDD_PANEL) ? "panel" : "warning", Who(owner));
@@ -164,15 +155,10 @@ struct Hooks {
     }
     static BOOL WINAPI Foreground(HWND window) { return Step("foreground %s", Who(window)), TRUE; }
     static HWND WINAPI Active(HWND window) { return Step("active %s", Who(window)), nullptr; }
-    static int WINAPI Box(HWND owner, LPCSTR text, LPCSTR, UINT style)
-    {
-        return Step("box %.24s %s style=0x%x", text, Who(owner), style), IDOK;
-    }
+    static int WINAPI Box(HWND owner, LPCSTR text, LPCSTR, UINT style) { return Step("box %.24s %s style=0x%x", text, Who(owner), style), IDOK; }
     static DWORD WINAPI Clock() { return now ? now : REAL(clock, GetTickCount)(); }
-    static void WINAPI Wait(DWORD ms) // the uninstall's blocking wait is recorded, not waited
-    {
-        ms < 1000 ? REAL(wait, Sleep)(ms) : (void)Step("sleep %lu", ms);
-    }
+    // The uninstall's blocking wait is recorded, not waited.
+    static void WINAPI Wait(DWORD ms) { ms < 1000 ? REAL(wait, Sleep)(ms) : (void)Step("sleep %lu", ms); }
     ImportHook icon = HOOK("shell32.dll", Shell_NotifyIconA, Icon);
     ImportHook post = HOOK("user32.dll", PostMessageA, Post);
     ImportHook timer = HOOK("user32.dll", SetTimer, Timer);
@@ -211,18 +197,15 @@ protected:
         if (supportLibrary && !dll32Call) // a library without the export stays until the program ends
             FreeLibrary(supportLibrary);
         trayWindow = panelDialog = page = nullptr;
-        startupSupportHandle = supportLibrary = nullptr;
-        dll32Call = nullptr;
+        startupSupportHandle = supportLibrary = nullptr, dll32Call = nullptr;
         openAtStart = holdPosts = noIconTimer = noMenu = logoff = refuseAdd = false;
-        systemFolder = 0;
+        systemFolder = soundDeviceCount = 0; // the device count as a new process has it
         missing = instead = caption = "";
-        soundDeviceCount = 0; // as a new process has it
         DispatchPending();
         VcReset();
         RestorePackage();
         WriteWholeFile(record, "");
-        taken = 0;
-        steps.clear();
+        taken = 0, steps.clear();
     }
 
     TempFolder folder_;
@@ -326,9 +309,7 @@ TEST_F(Tray, TheWindowItsMouseMessagesTheCloseRequestAndExit)
     EXPECT_TRUE(!IsWindowEnabled(trayWindow) && !IsWindowVisible(trayWindow));
     EXPECT_EQ("VTPANEL", Text(trayWindow));
     // A bare class: no style, extra bytes, icon, cursor, brush or menu; no owner, parent or menu of its own.
-    for (int field : {GCL_STYLE, GCL_CBCLSEXTRA, GCL_CBWNDEXTRA})
-        EXPECT_EQ(0u, GetClassLongA(trayWindow, field)) << field;
-    for (int field : {GCLP_HICON, GCLP_HCURSOR, GCLP_HBRBACKGROUND, GCLP_MENUNAME})
+    for (int field : {GCL_STYLE, GCL_CBCLSEXTRA, GCL_CBWNDEXTRA, GCLP_HICON, GCLP_HCURSOR, GCLP_HBRBACKGROUND, GCLP_MENUNAME})
         EXPECT_EQ(0u, GetClassLongPtrA(trayWindow, field)) << field;
     EXPECT_TRUE(!GetParent(trayWindow) && !GetWindow(trayWindow, GW_OWNER) && !GetMenu(trayWindow));
     EXPECT_STREQ("Sonaris Control Panel", messageCaption);
@@ -356,8 +337,7 @@ TEST_F(Tray, TheWindowItsMouseMessagesTheCloseRequestAndExit)
     SendMessageA(trayWindow, WM_COMMAND, MAKEWPARAM(IDM_OPEN, 1), 0);
     EXPECT_EQ((Steps{"kill 2 tray", "free vthlp32.dll", "icon add" + kRecord + kTip, kChecked, kRoute,
                      "foreground panel", "active panel"}), steps);
-    DestroyWindow(panelDialog);
-    panelDialog = nullptr;
+    DestroyWindow(std::exchange(panelDialog, nullptr));
 
     dll32Call = reinterpret_cast<Dll32CallProc>(1);
     SendMessageA(trayWindow, WM_USER, kCloseRequest, 0);
@@ -467,15 +447,11 @@ void CALLBACK Answer(HWND, UINT, UINT_PTR, DWORD)
 // The resident program's hidden window, whose end ends the program, and an
 // Explorer folder window, which stays when asked to close.
 LRESULT CALLBACK TrayProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    return message == WM_DESTROY ? Step("end"), 0 : DefWindowProcA(window, message, wParam, lParam);
-}
+{ return message == WM_DESTROY ? Step("end"), 0 : DefWindowProcA(window, message, wParam, lParam); }
 LRESULT CALLBACK FolderProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (message != WM_CLOSE)
-        return DefWindowProcA(window, message, wParam, lParam);
-    Step("close folder %d,%d", static_cast<int>(wParam), static_cast<int>(lParam));
-    return 0;
+    return message != WM_CLOSE ? DefWindowProcA(window, message, wParam, lParam)
+                               : (Step("close folder %d,%d", static_cast<int>(wParam), static_cast<int>(lParam)), 0);
 }
 HWND CreateOfClass(const char *className, WNDPROC procedure)
 {
@@ -485,10 +461,7 @@ HWND CreateOfClass(const char *className, WNDPROC procedure)
     RegisterClassA(&windowClass);
     return CreateWindowExA(0, className, "", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
 }
-void WINAPI StandInDll32Call(DWORD step)
-{
-    Step("DLL32Call %lu", step);
-}
+void WINAPI StandInDll32Call(DWORD step) { Step("DLL32Call %lu", step); }
 
 // The control panel on its General tab, and a hidden window standing for
 // the resident program's.
@@ -559,8 +532,7 @@ TEST_F(Uninstall, RefusalsAndALibraryWithoutTheExport)
         for (int press = 0; press < c.presses; ++press) {
             testPlaying = 1;
             Press();
-            EXPECT_EQ(0, testPlaying);
-            EXPECT_TRUE(Enabled(IDC_UNINSTALL) && Enabled(IDC_TEST_ALL));
+            EXPECT_TRUE(!testPlaying && Enabled(IDC_UNINSTALL) && Enabled(IDC_TEST_ALL));
         }
         if (c.presses > 1)
             ASSERT_TRUE(WaitFor([] { return !IsWindow(trayWindow); }, 8000));
@@ -584,7 +556,6 @@ TEST_F(Uninstall, AnUninstallOutlivesItsPage)
         {"panel", 2500, "timer 0 1500 none"}, {"tray", 2500, "timer 0 1500 none"},
         {"tray", 3999, "timer 0 1 none"}, {"panel", 4000, "timer 0 10 none"}};
     for (const auto &c : cases) {
-        const char *owner = c.owner;
         SCOPED_TRACE(c.elapsed);
         missing = "VTHLP32.DLL", instead = "QA3DLoad.dll";
         now = 100000;
@@ -598,7 +569,7 @@ TEST_F(Uninstall, AnUninstallOutlivesItsPage)
         ChooseTab(panelDialog, 0);
         page = currentPageWindow;
         EXPECT_FALSE(Enabled(IDC_TEST_ALL) || Enabled(IDC_UNINSTALL));
-        if (!strcmp(owner, "tray"))
+        if (!strcmp(c.owner, "tray"))
             DestroyWindow(panelDialog);
         steps.clear();
         ASSERT_TRUE(WaitFor([] { return !IsWindow(trayWindow); }, 8000));
@@ -606,7 +577,7 @@ TEST_F(Uninstall, AnUninstallOutlivesItsPage)
         ASSERT_FALSE(steps.empty());
         EXPECT_TRUE(steps[0] != "kill 1 none" && !steps[0].compare(0, 5, "kill ") && strstr(steps[0].c_str(), "none"));
         steps[0] = "kill";
-        EXPECT_EQ((Steps{"kill", "box Sonaris audio devices an " + std::string(owner) + " style=0x10040",
+        EXPECT_EQ((Steps{"kill", "box Sonaris audio devices an " + std::string(c.owner) + " style=0x10040",
                          "delete VTAPLT.CPL", "DLL32Call 1", "free qa3dload.dll", "delete VTHLP32.DLL", "end"}),
                   steps);
         TearDown(), SetUp();
@@ -621,10 +592,12 @@ TEST_F(Uninstall, AnUninstallOutlivesItsPage)
 // nothing is deleted or started. A stand-in takes the export's place.
 TEST_F(Uninstall, FinishingTakesItsStepsInOrderAndDeletesOnlyABareAppletName)
 {
-    const std::string longest(45, 'x'); // 39 of its characters are read
-    const struct { std::string loader; int folder; } rows[] = {
-        {"..\\victim.txt"}, {"../victim.txt"}, {WindowsFile("victim.txt")}, {"C:..\\victim.txt"}, {".."}, {"."}, {""},
-        {longest}, {"", 1}, {"", 2}};
+    const std::string longest(45, 'x'), run = "run \"" + SystemFile("control.exe") + "\" 8"; // 39 of its characters are read
+    // LOADER, the system folder (1: not found, 2: longer than the buffer), the steps between message 48 and the export's.
+    const struct { std::string loader; int folder; Steps applet; } rows[] = {
+        {"..\\victim.txt"}, {"../victim.txt"}, {WindowsFile("victim.txt")}, {"C:..\\victim.txt"}, {".."}, {"."},
+        {"", 0, {"close folder 0,0", "delete VTAPLT.CPL", run}}, {longest, 0, {"delete " + std::string(39, 'x')}},
+        {"", 1, {"close folder 0,0"}}, {"", 2, {"close folder 0,0"}}};
     for (const auto &row : rows) {
         const std::string &loader = row.loader;
         SCOPED_TRACE(loader + std::to_string(row.folder));
@@ -635,18 +608,8 @@ TEST_F(Uninstall, FinishingTakesItsStepsInOrderAndDeletesOnlyABareAppletName)
         systemFolder = row.folder;
         steps.clear();
         FinishUninstall(page);
-        Steps expected = {"kill 1 page", kDone};
-        if (explorer)
-            expected.push_back("close folder 0,0");
-        if (explorer && !row.folder)
-            expected.insert(expected.end(), {"delete VTAPLT.CPL", "run \"" + SystemFile("control.exe") + "\" 8"});
-        if (loader == longest)
-            expected.push_back("delete " + longest.substr(0, 39));
-        expected.insert(expected.end(), {"DLL32Call 1", "free shlwapi.dll"});
-        if (!row.folder)
-            expected.push_back("delete VTHLP32.DLL");
-        expected.push_back("end");
-        EXPECT_EQ(expected, steps);
+        EXPECT_EQ(Join({{"kill 1 page", kDone}, row.applet, {"DLL32Call 1", "free shlwapi.dll"},
+                        row.folder ? Steps{} : Steps{"delete VTHLP32.DLL"}, {"end"}}), steps);
         DestroyWindow(explorer);
         UnregisterClassA("CabinetWClass", nullptr);
         trayWindow = CreateOfClass(kTrayClassName, TrayProc);
@@ -660,8 +623,7 @@ TEST_F(Uninstall, FullUninstallRemovesTheCardAndEndsTheProgram)
     SetCursor(LoadCursorA(nullptr, IDC_ARROW));
     Press();
     EXPECT_EQ((Steps{"warning page", "sleep 1500", "load VTHLP32.DLL", "DLL32Call 0", "timer 1 4000 page"}), steps);
-    EXPECT_FALSE(Enabled(IDC_TEST_ALL) || Enabled(IDC_UNINSTALL));
-    EXPECT_EQ(LoadCursorA(nullptr, IDC_WAIT), GetCursor());
+    EXPECT_TRUE(!Enabled(IDC_TEST_ALL) && !Enabled(IDC_UNINSTALL) && GetCursor() == LoadCursorA(nullptr, IDC_WAIT));
     EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, kCardPciKey)); // only started
 
     steps.clear();
@@ -670,8 +632,8 @@ TEST_F(Uninstall, FullUninstallRemovesTheCardAndEndsTheProgram)
     EXPECT_EQ((Steps{"kill 1 page", kDone, "delete VTAPLT.CPL", "DLL32Call 1", "free vthlp32.dll",
                      "delete VTHLP32.DLL", "end"}),
               steps);
-    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kCardPciKey)); // removed by the library
-    EXPECT_EQ(nullptr, GetModuleHandleA("VTHLP32.DLL"));
+    // The card removed by the library, and the library let go.
+    EXPECT_TRUE(!KeyExists(HKEY_LOCAL_MACHINE, kCardPciKey) && !GetModuleHandleA("VTHLP32.DLL"));
 }
 
 } // namespace

@@ -239,7 +239,7 @@ TEST_F(Panel, ApplyAndOkWriteEveryPageToEveryDeviceCancelWritesNothing)
     testPlaying = 1;
     size_t from = VcLogCount();
     VcFailCall("Set", 3, DSERR_GENERIC); // the first device keeps reverb off, and the page shows it after Apply
-    Press(IDC_APPLY);
+    UserInput(GetDlgItem(panel_, IDC_APPLY), {VK_LBUTTON});
     EXPECT_EQ(BST_UNCHECKED, SendDlgItemMessageA(currentPageWindow, IDC_REVERB, BM_GETCHECK, 0, 0));
     EXPECT_EQ(Passes({{"set", 0}, {"set", 1}, {"get", 0}}), PropertyCalls(RecordLines(from)));
     EXPECT_EQ(std::vector<std::string>(4, "ds.coop class=\"#32770\" style=0x94c820cc exstyle=0x10501 level=1 hr=0x00000000"),
@@ -253,7 +253,7 @@ TEST_F(Panel, ApplyAndOkWriteEveryPageToEveryDeviceCancelWritesNothing)
     UserInput(GetDlgItem(currentPageWindow, IDC_LAYOUT_4), {VK_LBUTTON});
     from = VcLogCount();
     calls.clear();
-    Press(IDOK);
+    UserInput(GetDlgItem(panel_, IDOK), {VK_LBUTTON});
     EXPECT_TRUE(Trace(from, {"ds.speaker.set"}).size() == 3 && !panelDialog);
     EXPECT_EQ(Passes({{"set", 0}, {"set", 1}}), PropertyCalls(RecordLines(from)));
     EXPECT_EQ((std::vector<Call>{Call{"WinHelpA vtpanel.hlp 2", panel_, 0}, Call{"EndDialog", panel_, 1}}), calls);
@@ -264,7 +264,7 @@ TEST_F(Panel, ApplyAndOkWriteEveryPageToEveryDeviceCancelWritesNothing)
         testPlaying = 1;
         from = VcLogCount();
         calls.clear();
-        SendMessageA(panel_, id == WM_CLOSE ? WM_CLOSE : WM_COMMAND, id == WM_CLOSE ? 0 : id, 0);
+        id == WM_CLOSE ? (void)SendMessageA(panel_, WM_CLOSE, 0, 0) : UserInput(GetDlgItem(panel_, id), {VK_LBUTTON});
         EXPECT_TRUE(PropertyCalls(RecordLines(from)).empty() && !panelDialog);
         // The close box neither stops the sound nor ends help.
         EXPECT_EQ(id == WM_CLOSE, testPlaying == 1);

@@ -263,7 +263,9 @@ void AsProgram(bool on)
         CreateRestrictedToken(self, 0, 1, &system, 0, nullptr, 0, nullptr, &restricted);
         return DuplicateToken(restricted, SecurityImpersonation, &token), token;
     }();
-    SetThreadToken(nullptr, on ? program : nullptr);
+    static thread_local bool now;
+    if (on != now)
+        SetThreadToken(nullptr, (now = on) ? program : nullptr);
 }
 
 LONG CreateRefused(HKEY root, const char *name, decltype(&RegOpenKeyExA) open)
@@ -290,14 +292,16 @@ LONG Asked(const char *function, HKEY root, const char *name, DWORD options, REG
         GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQueryKey"));
     struct { ULONG length; WCHAR name[300]; } path = {};
     ULONG got;
+    const REGSAM kChanges = KEY_SET_VALUE | KEY_CREATE_SUB_KEY | KEY_CREATE_LINK | DELETE | WRITE_DAC | WRITE_OWNER;
+    if (!user || !(access & kChanges))
+        return result;
     if (root == HKEY_LOCAL_MACHINE || root == HKEY_CURRENT_USER)
         wcscpy(path.name, root == HKEY_LOCAL_MACHINE ? L"HKLM" : L"HKCU");
     else
         query(root, 3 /* its name */, &path, sizeof path - 2, &got);
-    const REGSAM kChanges = KEY_SET_VALUE | KEY_CREATE_SUB_KEY | KEY_CREATE_LINK | DELETE | WRITE_DAC | WRITE_OWNER;
     char line[800];
     snprintf(line, sizeof line, "%s %ls\\%s %lx %lx: %ld", function, path.name, name ? name : "", options, access, result);
-    if (user && (access & kChanges) && !strstr(line, "\\VirtualCard"))
+    if (!strstr(line, "\\VirtualCard"))
         user->asked.insert(line);
     return result;
 }

@@ -304,20 +304,21 @@ STAND_IN("winmm.dll", mixerClose, MMRESULT, (HMIXER mixer), (mixer),
 #define OPENS(result, key)                                                               \
     if (result == ERROR_SUCCESS && !Predefined(*key)) Take(call, KeyOf(kKey, *key), "registry key"); \
     Asked(call.first, root, name, options, access, result)
-// Keys are opened and made with the program's rights (tests/harness.cpp);
-// an option the system does not document is refused.
-STAND_IN("advapi32.dll", RegOpenKeyA, LONG, (HKEY root, LPCSTR name, PHKEY key), (root, name, key), AsProgram(true),
+// Keys are opened and made with the program's rights (tests/harness.cpp),
+// but for the user's own; an option the system does not document is refused.
+STAND_IN("advapi32.dll", RegOpenKeyA, LONG, (HKEY root, LPCSTR name, PHKEY key), (root, name, key), AsProgram(root != HKEY_CURRENT_USER),
          AsProgram(false); DWORD options = 0; REGSAM access = MAXIMUM_ALLOWED; OPENS(result, key))
 STAND_IN("advapi32.dll", RegOpenKeyExA, LONG, (HKEY root, LPCSTR name, DWORD options, REGSAM access, PHKEY key),
          (root, name, options, access, key),
-         if (options & ~DWORD(REG_OPTION_OPEN_LINK)) return ERROR_INVALID_PARAMETER; AsProgram(true),
+         if (options & ~DWORD(REG_OPTION_OPEN_LINK)) return ERROR_INVALID_PARAMETER; AsProgram(root != HKEY_CURRENT_USER),
          AsProgram(false); OPENS(result, key))
 STAND_IN("advapi32.dll", RegCreateKeyExA, LONG,
          (HKEY root, LPCSTR name, DWORD reserved, LPSTR type, DWORD options, REGSAM access,
           LPSECURITY_ATTRIBUTES security, PHKEY key, LPDWORD disposition),
          (root, name, reserved, type, options, access, security, key, disposition),
-         if (LONG refused = CreateRefused(root, name, nextRegOpenKeyExA)) return Asked(call.first, root, name, options, access, refused);
-         AsProgram(true), AsProgram(false); OPENS(result, key))
+         LONG refused = root == HKEY_CURRENT_USER ? 0 : CreateRefused(root, name, nextRegOpenKeyExA);
+         if (refused) return Asked(call.first, root, name, options, access, refused); AsProgram(root != HKEY_CURRENT_USER),
+         AsProgram(false); OPENS(result, key))
 STAND_IN("advapi32.dll", RegCloseKey, LONG, (HKEY key), (key),
          if (!Predefined(key)) Give(call, KeyOf(kKey, key), "a key not open (closed twice?)"), )
 

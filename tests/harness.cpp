@@ -290,15 +290,11 @@ LONG Asked(const char *function, HKEY root, const char *name, DWORD options, REG
     // Keys asked with a right to change them; not the card's own state.
     static auto query = reinterpret_cast<LONG(WINAPI *)(HKEY, int, void *, ULONG, ULONG *)>(
         GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQueryKey"));
-    struct { ULONG length; WCHAR name[300]; } path = {};
-    ULONG got;
-    const REGSAM kChanges = KEY_SET_VALUE | KEY_CREATE_SUB_KEY | KEY_CREATE_LINK | DELETE | WRITE_DAC | WRITE_OWNER;
-    if (!user || !(access & kChanges))
+    if (!user || !(access & (KEY_SET_VALUE | KEY_CREATE_SUB_KEY | KEY_CREATE_LINK | DELETE | WRITE_DAC | WRITE_OWNER)))
         return result;
-    if (root == HKEY_LOCAL_MACHINE || root == HKEY_CURRENT_USER)
-        wcscpy(path.name, root == HKEY_LOCAL_MACHINE ? L"HKLM" : L"HKCU");
-    else
-        query(root, 3 /* its name */, &path, sizeof path - 2, &got);
+    struct { ULONG length; WCHAR name[300]; } path = {0, L"HKCU"}; ULONG got;
+    if (root != HKEY_CURRENT_USER && query(root, 3 /* its name */, &path, sizeof path - 2, &got))
+        wcscpy(path.name, L"HKLM"); // the other predefined root the program opens; it has no name
     char line[800];
     snprintf(line, sizeof line, "%s %ls\\%s %lx %lx: %ld", function, path.name, name ? name : "", options, access, result);
     if (!strstr(line, "\\VirtualCard"))

@@ -277,7 +277,9 @@ LONG CreateRefused(HKEY root, const char *name, decltype(&RegOpenKeyExA) open)
     for (size_t cut; result == ERROR_FILE_NOT_FOUND && !path.empty(); result = open(root, path.c_str(), 0, KEY_CREATE_SUB_KEY, &key))
         path.erase((cut = path.find_last_of('\\')) == std::string::npos ? 0 : cut);
     AsProgram(false);
-    return result ? result == ERROR_ACCESS_DENIED ? result : ERROR_SUCCESS : (CloseHandle(key), ERROR_SUCCESS);
+    if (result == ERROR_SUCCESS)
+        CloseHandle(key);
+    return result == ERROR_ACCESS_DENIED ? result : ERROR_SUCCESS; // the rest the system itself answers
 }
 
 void Forbid(const std::string &key)
